@@ -1,0 +1,33 @@
+# The two commands of the README: `make run` and `make test`. Both install
+# what is missing first, so they work on a fresh Debian machine.
+
+JOBS ?= $(shell nproc)
+TEST_BUILD := build/test
+RELEASE_BUILD := build/release
+
+.PHONY: all deps run test bench build-test build-release clean
+
+all: build-release
+
+deps:
+	@bash scripts/setup-deps.sh
+
+build-release: deps
+	cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DTAVRO_TESTS=OFF >/dev/null
+	cmake --build $(RELEASE_BUILD) -j $(JOBS)
+
+build-test: deps
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVRO_SANITIZE=ON >/dev/null
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+
+run: build-release
+	./$(RELEASE_BUILD)/app/tavro
+
+test: build-test
+	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build-release
+	bash bench/mirror_bench.sh $(RELEASE_BUILD)
+
+clean:
+	rm -rf build

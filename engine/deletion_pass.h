@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "engine/run_display.h"
+#include "platform/file_system.h"
+
+namespace tavro {
+
+// Makes the target tree mirror the deletions of the source tree: removes
+// every target file whose name is no file in the source, and every target
+// folder whose name is no folder in the source once it is empty. A file that
+// cannot be deleted becomes a line of the display; a folder that cannot be
+// removed stays without one.
+//
+// Only an answer of "no such entry" from the source counts as a deletion:
+// nothing is deleted when the source folder itself is missing or unreadable,
+// nor in any target folder whose source folder exists but cannot be listed.
+// Links in the target are removed as links and never walked through, and the
+// source folder is never touched even when it lies inside the target.
+void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
+           const std::string& target);
+
+}  // namespace tavro

@@ -1,0 +1,179 @@
+#include "engine/deletion_pass.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "testing/mirror_fixture.h"
+
+namespace tavro {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using testing::FaultOp;
+
+using DeletionPassTest = MirrorTest;
+
+TEST_F(DeletionPassTest, RemovesWhatTheSourceLacksDeepestFirst) {
+  sourceFile("keep.txt", "k");
+  sourceFile("sub/keep.txt", "k");
+  tree.file("trg/keep.txt", "different contents and time");
+  tree.file("trg/gone.txt", "g");
+  tree.file("trg/sub/keep.txt", "k");
+  tree.file("trg/old/deeper/x.txt", "x");
+  tree.file("trg/.hidden", "h");
+
+  prune();
+
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("keep.txt", "sub/", "sub/keep.txt"));
+  EXPECT_EQ(tree.read("trg/keep.txt"), "different contents and time");
+  EXPECT_THAT(display.only("delete "),
+              ::testing::UnorderedElementsAre("delete " + trg("gone.txt"),
+                                              "delete " + trg(".hidden"),
+                                              "delete " + trg("old/deeper/x.txt")));
+  EXPECT_THAT(display.lines, IsEmpty());
+}
+
+TEST_F(DeletionPassTest, EachDeletionIsShownAndPumpedWhileKeptFilesCostNothing) {
+  sourceFile("a.txt", "a");
+  tree.file("trg/a.txt", "a");
+  tree.file("trg/b.txt", "b");
+  prune();
+  EXPECT_THAT(display.events, ElementsAre("pump", "delete " + trg("b.txt"), "pump", "deleted"));
+}
+
+TEST_F(DeletionPassTest, AFileThatCannotBeDeletedKeepsItsFolder) {
+  tree.file("trg/old/stuck.txt", "s");
+  tree.file("trg/old/loose.txt", "l");
+  fs.fail(FaultOp::Delete, trg("old/stuck.txt"), EPERM);
+
+  prune();
+
+  EXPECT_THAT(display.lines, ElementsAre("Nelze smazat subor: " + trg("old/stuck.txt") + " !!!"));
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("old/", "old/stuck.txt"));
+}
+
+TEST_F(DeletionPassTest, ANameOfTheOtherKindDoesNotCount) {
+  tree.folder("src/was-file");
+  sourceFile("was-folder", "now a file");
+  tree.file("trg/was-file", "f");
+  tree.file("trg/was-folder/inside.txt", "i");
+
+  prune();
+
+  EXPECT_THAT(tree.listing("trg"), IsEmpty());
+}
+
+TEST_F(DeletionPassTest, AMissingOrUnreadableSourceDeletesNothing) {
+  tree.file("trg/a.txt", "a");
+  tree.file("trg/sub/b.txt", "b");
+  const auto before = tree.listing("trg");
+
+  tree.remove("src");
+  prune();
+  EXPECT_EQ(tree.listing("trg"), before) << "an unplugged drive must not empty its backup";
+
+  tree.folder("src");
+  fs.fail(FaultOp::OpenFolder, src(), EACCES);
+  prune();
+  fs.clear();
+  fs.fail(FaultOp::ListStart, src(), EIO);
+  prune();
+  fs.clear();
+  fs.fail(FaultOp::ListMiddle, src(), EIO, 0);
+  prune();
+  EXPECT_EQ(tree.listing("trg"), before);
+  EXPECT_THAT(display.only("delete "), IsEmpty());
+}
+
+TEST_F(DeletionPassTest, AnUnreadableSourceFolderKeepsItsBackupWhileOthersAreMirrored) {
+  sourceFile("locked/a.txt", "a");
+  sourceFile("broken/b.txt", "b");
+  sourceFile("stale/c.txt", "c");
+  sourceFile("fine/d.txt", "d");
+  for (const char* folder : {"locked", "broken", "stale", "fine"}) {
+    tree.file(std::string("trg/") + folder + "/extra.txt", "e");
+  }
+  tree.file("trg/vanished/e.txt", "e");
+  fs.fail(FaultOp::OpenFolder, src("locked"), EACCES);
+  fs.fail(FaultOp::ListStart, src("broken"), EIO);
+  fs.fail(FaultOp::Stat, src("stale/extra.txt"), ESTALE);
+
+  prune();
+
+  EXPECT_TRUE(tree.exists("trg/locked/extra.txt"));
+  EXPECT_TRUE(tree.exists("trg/broken/extra.txt"));
+  EXPECT_TRUE(tree.exists("trg/stale/extra.txt"));
+  EXPECT_FALSE(tree.exists("trg/fine/extra.txt"));
+  EXPECT_FALSE(tree.exists("trg/vanished")) << "a folder that is really gone is mirrored";
+}
+
+TEST_F(DeletionPassTest, LinksInTheTargetAreRemovedNeverFollowed) {
+  tree.file("outside/precious.txt", "p");
+  tree.link("trg/to-folder", tree.path("outside"));
+  tree.link("trg/to-file", tree.path("outside/precious.txt"));
+  tree.link("src/kept-link", "x");
+  tree.link("trg/kept-link", "y");
+
+  prune();
+
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("kept-link@"));
+  EXPECT_EQ(tree.read("outside/precious.txt"), "p");
+}
+
+TEST_F(DeletionPassTest, SpecialFilesInTheTargetAreDeleted) {
+  tree.fifo("trg/pipe");
+  prune();
+  EXPECT_FALSE(tree.exists("trg/pipe"));
+}
+
+TEST_F(DeletionPassTest, ASourceInsideTheTargetIsNeverTouched) {
+  tree.file("trg/photos/holiday.jpg", "j");
+  tree.file("trg/stale.txt", "s");
+  Vymaz(fs, display, trg("photos"), trg());
+  EXPECT_EQ(tree.read("trg/photos/holiday.jpg"), "j");
+  EXPECT_FALSE(tree.exists("trg/stale.txt"));
+}
+
+TEST_F(DeletionPassTest, FolderRemovalFailuresAreSilent) {
+  tree.folder("trg/empty");
+  fs.fail(FaultOp::Delete, trg("empty"), EBUSY);
+  prune();
+  EXPECT_TRUE(tree.isFolder("trg/empty"));
+  EXPECT_THAT(display.lines, IsEmpty());
+}
+
+TEST_F(DeletionPassTest, UnlistableTargetFoldersArePassedOver) {
+  tree.file("trg/a/x.txt", "x");
+  tree.file("trg/b/y.txt", "y");
+  fs.fail(FaultOp::ListStart, trg("a"));
+  fs.fail(FaultOp::ListMiddle, trg("b"), EIO, 0);
+  prune();
+  EXPECT_TRUE(tree.exists("trg/a/x.txt"));
+  EXPECT_TRUE(tree.exists("trg/b/y.txt"));
+  EXPECT_THAT(display.lines, IsEmpty());
+}
+
+TEST_F(DeletionPassTest, AMirroredTreeIsTheSourceAfterChangesOnBothSides) {
+  sourceFile("docs/a.txt", "a");
+  sourceFile("docs/b.txt", "b");
+  sourceFile("pics/c.jpg", "c");
+  mirror();
+  tree.remove("src/docs/a.txt");
+  tree.remove("src/pics");
+  sourceFile("docs/new.txt", "n");
+  sourceFile("pics", "now a file");
+  tree.file("trg/docs/b.txt", "tampered");
+  display.clear();
+
+  mirror();
+  mirror();
+
+  EXPECT_EQ(tree.listing("trg"), tree.listing("src"));
+  EXPECT_EQ(tree.read("trg/pics"), "now a file");
+  EXPECT_EQ(tree.read("trg/docs/b.txt"), "b") << "the tampered copy had another time";
+  EXPECT_THAT(display.lines, IsEmpty());
+}
+
+}  // namespace
+}  // namespace tavro

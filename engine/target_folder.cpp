@@ -1,0 +1,59 @@
+#include "engine/target_folder.h"
+
+namespace tavro {
+
+TargetFolder::TargetFolder(FileSystem& fs, std::string path) : fs_(&fs), path_(std::move(path)) {
+  tryOpen();
+}
+
+TargetFolder::TargetFolder(TargetFolder& parent, std::string name)
+    : parent_(&parent), name_(std::move(name)) {
+  path_ = parent.path() + "/" + name_;
+  tryOpen();
+}
+
+void TargetFolder::tryOpen() {
+  if (folder_) return;
+  if (fs_ != nullptr) {
+    auto opened = fs_->openFolder(path_);
+    if (opened.ok()) folder_ = std::move(opened.value);
+    return;
+  }
+  if (Folder* parent = parent_->folder_.get()) {
+    auto opened = parent->openFolder(name_);
+    if (opened.ok()) folder_ = std::move(opened.value);
+  }
+}
+
+Folder* TargetFolder::get() {
+  tryOpen();
+  return folder_.get();
+}
+
+Folder* TargetFolder::getOrCreate() {
+  if (folder_) return folder_.get();
+  if (fs_ != nullptr) {
+    makeFolderChain(*fs_, path_);
+  } else if (Folder* parent = parent_->getOrCreate()) {
+    (void)parent->makeFolder(name_);
+  }
+  tryOpen();
+  return folder_.get();
+}
+
+void TargetFolder::createOneLevel() {
+  if (folder_) return;
+  if (fs_ != nullptr) {
+    (void)fs_->makeFolder(path_);
+  } else if (Folder* parent = parent_->folder_.get()) {
+    (void)parent->makeFolder(name_);
+  }
+  tryOpen();
+}
+
+std::optional<FolderId> TargetFolder::id() const {
+  if (!folder_) return std::nullopt;
+  return folder_->id();
+}
+
+}  // namespace tavro

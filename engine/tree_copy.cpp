@@ -1,0 +1,274 @@
+#include "engine/tree_copy.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <algorithm>
+#include <functional>
+#include <optional>
+
+#include "engine/file_stamp.h"
+
+namespace tavro {
+
+namespace {
+
+// Large enough that moving the bytes costs little more than the kernel's own
+// copy, small enough that the gauge moves several times on a big file.
+constexpr std::size_t kChunk = 1 << 20;
+constexpr std::size_t kMaxNameBytes = 255;
+constexpr int kTemporaryAttempts = 8;
+
+// A copy is readable as the source was, and always writable by its owner so
+// that a later run can replace it. Set-id bits are not carried over: the copy
+// may belong to another user than the source.
+mode_t copyMode(mode_t sourceMode) { return (sourceMode & 0777) | S_IWUSR; }
+
+// Claims a free temporary name in `target` for a replacement of `name`,
+// creating the entry through `create`. A name that is taken and that the
+// source does not have is what an interrupted copy left behind: it is
+// removed and the name reused.
+std::optional<std::string> claimTemporaryName(Folder& source, Folder& target,
+                                              const std::string& name,
+                                              const std::function<Status(const std::string&)>& create) {
+  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+    const std::string temporary = temporaryNameFor(name, attempt);
+    Status made = create(temporary);
+    if (made.ok()) return temporary;
+    if (made.error != EEXIST) return std::nullopt;
+    const auto inSource = source.stat(temporary);
+    if (inSource.ok() || inSource.error != ENOENT) continue;
+    if (!target.removeFile(temporary).ok()) continue;
+    if (create(temporary).ok()) return temporary;
+  }
+  return std::nullopt;
+}
+
+CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& info,
+                     TargetFolder& target, const std::string& targetName, CopyMode mode) {
+  const auto text = source.readLink(name);
+  if (!text.ok()) return CopyOutcome::Failed;
+  Folder* out = target.getOrCreate();
+  if (out == nullptr) return CopyOutcome::Failed;
+
+  auto makeTimedLink = [&](const std::string& linkName) {
+    Status made = out->makeLink(linkName, text.value);
+    if (!made.ok()) return made;
+    Status timed = out->setLinkTime(linkName, info.modified);
+    if (!timed.ok()) (void)out->removeFile(linkName);
+    return timed;
+  };
+
+  if (mode == CopyMode::New) {
+    return makeTimedLink(targetName).ok() ? CopyOutcome::Copied : CopyOutcome::Failed;
+  }
+  const auto temporary = claimTemporaryName(source, *out, targetName, makeTimedLink);
+  if (!temporary) return CopyOutcome::Failed;
+  if (!out->rename(*temporary, targetName).ok()) {
+    (void)out->removeFile(*temporary);
+    return CopyOutcome::ReplaceFailed;
+  }
+  return CopyOutcome::Copied;
+}
+
+class TreeCopy {
+ public:
+  TreeCopy(FileSystem& fs, RunDisplay& display) : fs_(fs), display_(display) {}
+
+  void run(const std::string& source, const std::string& target) {
+    display_.processMessages();
+    auto top = fs_.openFolder(source);
+    if (!top.ok()) return;
+    TargetFolder targetTop(fs_, target);
+    targetTop_ = &targetTop;
+    copyFolder(*top.value, targetTop);
+  }
+
+ private:
+  void copyFolder(Folder& source, TargetFolder& target) {
+    auto listing = source.list();
+    if (!listing.ok()) return;
+    ListedEntry entry;
+    int error = 0;
+    // A listing that breaks off ends this folder like its end would.
+    while (listing.value->next(entry, &error)) {
+      EntryKind kind = entry.kind;
+      if (kind == EntryKind::Unknown) {
+        const auto info = source.stat(entry.name);
+        if (!info.ok()) continue;
+        kind = info.value.kind;
+      }
+      if (kind == EntryKind::Folder) {
+        copySubfolder(source, entry.name, target);
+      } else if (kind != EntryKind::Special) {
+        copyEntry(source, entry.name, target);
+      }
+    }
+  }
+
+  void copySubfolder(Folder& source, const std::string& name, TargetFolder& target) {
+    auto sub = source.openFolder(name);
+    // A target inside its own source would otherwise be copied into itself
+    // without end.
+    if (const auto top = targetTop_->id(); sub.ok() && top && *top == sub.value->id()) return;
+    TargetFolder child(target, name);
+    if (child.get() == nullptr) child.createOneLevel();
+    display_.processMessages();
+    if (!sub.ok()) return;
+    copyFolder(*sub.value, child);
+  }
+
+  void copyEntry(Folder& source, const std::string& name, TargetFolder& target) {
+    const auto info = source.stat(name);
+    if (info.ok() && info.value.kind == EntryKind::Folder) {
+      copySubfolder(source, name, target);
+      return;
+    }
+    if (info.ok() && info.value.kind == EntryKind::Special) return;
+
+    Result<EntryInfo> existing = Result<EntryInfo>::failure(ENOENT);
+    if (Folder* out = target.get()) existing = out->stat(name);
+
+    if (existing.ok() && existing.value.kind == EntryKind::Folder) {
+      // A folder holds the file's name: the copy goes into that folder under
+      // the same name. The deletion pass then removes the folder, and the
+      // next run puts the file where it belongs.
+      TargetFolder inside(target, name);
+      Result<EntryInfo> there = Result<EntryInfo>::failure(ENOENT);
+      if (Folder* folder = inside.get()) there = folder->stat(name);
+      // A folder of that name in there, too, makes the creation fail.
+      const bool replace = there.ok() && there.value.kind != EntryKind::Folder;
+      copyWithDisplay(source, name, info, inside, name,
+                      replace ? CopyMode::Replace : CopyMode::New, false);
+      return;
+    }
+
+    if (existing.ok()) {
+      const bool unchanged =
+          info.ok() && existing.value.kind == info.value.kind &&
+          changeKey(existing.value.modified, offset_) == changeKey(info.value.modified, offset_);
+      if (unchanged) return;
+      copyWithDisplay(source, name, info, target, name, CopyMode::Replace, true);
+      return;
+    }
+    copyWithDisplay(source, name, info, target, name, CopyMode::New, false);
+  }
+
+  void copyWithDisplay(Folder& source, const std::string& name, const Result<EntryInfo>& info,
+                       TargetFolder& target, const std::string& targetName, CopyMode mode,
+                       bool replacingOutdatedCopy) {
+    const std::string sourcePath = source.pathOf(name);
+    display_.fileCopyStarted(sourcePath);
+    display_.processMessages();
+    CopyOutcome outcome;
+    if (info.ok() && info.value.kind == EntryKind::Link) {
+      display_.fileGaugeRange(0);
+      outcome = copyLink(source, name, info.value, target, targetName, mode);
+      display_.fileGaugeProgress(0);
+    } else {
+      outcome = CopyFileWithProgress(source, name, target, targetName, mode, display_);
+    }
+    if (outcome == CopyOutcome::ReplaceFailed && replacingOutdatedCopy) {
+      display_.addLine("Nelze vymazat: " + target.path() + "/" + targetName + " !!!");
+    }
+    if (outcome != CopyOutcome::Copied) {
+      display_.addLine("Nelze zkopirovat: " + sourcePath + " !!!");
+    }
+    display_.fileCopyFinished();
+  }
+
+  FileSystem& fs_;
+  RunDisplay& display_;
+  const long offset_ = currentUtcOffset();
+  TargetFolder* targetTop_ = nullptr;
+};
+
+}  // namespace
+
+int gaugeUnits(std::int64_t bytes, std::int64_t size) {
+  int shift = 0;
+  while ((size >> shift) > INT_MAX) ++shift;
+  return static_cast<int>(std::min(bytes, size) >> shift);
+}
+
+std::string temporaryNameFor(const std::string& name, int attempt) {
+  std::string prefix = ".tavro-part";
+  if (attempt > 0) prefix += std::to_string(attempt);
+  prefix += ".";
+  std::string kept = name;
+  if (prefix.size() + kept.size() > kMaxNameBytes) {
+    std::size_t cut = kMaxNameBytes - prefix.size();
+    // Never cut a multi-byte character in half.
+    while (cut > 0 && (static_cast<unsigned char>(kept[cut]) & 0xC0) == 0x80) --cut;
+    kept.resize(cut);
+  }
+  return prefix + kept;
+}
+
+CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
+                                 const std::string& targetName, CopyMode mode,
+                                 RunDisplay& gauge) {
+  struct ProgressReset {
+    RunDisplay& gauge;
+    ~ProgressReset() { gauge.fileGaugeProgress(0); }
+  } resetAtEnd{gauge};
+
+  auto input = source.openFile(name);
+  if (!input.ok()) return CopyOutcome::Failed;
+  const auto info = input.value->info();
+  if (!info.ok()) return CopyOutcome::Failed;
+  const std::int64_t size = info.value.size;
+  gauge.fileGaugeRange(gaugeUnits(size, size));
+
+  Folder* out = target.getOrCreate();
+  if (out == nullptr) return CopyOutcome::Failed;
+
+  std::unique_ptr<OutputFile> output;
+  auto create = [&](const std::string& fileName) {
+    auto created = out->createFile(fileName);
+    if (created.ok()) output = std::move(created.value);
+    return Status{created.error};
+  };
+  std::string writtenName = targetName;
+  if (mode == CopyMode::New) {
+    if (!create(targetName).ok()) return CopyOutcome::Failed;
+  } else {
+    auto temporary = claimTemporaryName(source, *out, targetName, create);
+    if (!temporary) return CopyOutcome::Failed;
+    writtenName = *temporary;
+  }
+
+  auto abandon = [&] {
+    (void)output->close();
+    (void)out->removeFile(writtenName);
+    return CopyOutcome::Failed;
+  };
+
+  std::int64_t total = 0;
+  for (;;) {
+    const auto moved = output->copyFrom(*input.value, kChunk);
+    if (!moved.ok()) return abandon();
+    if (moved.value == 0) break;
+    total += static_cast<std::int64_t>(moved.value);
+    gauge.fileGaugeProgress(gaugeUnits(total, size));
+  }
+  if (!output->finish(copyMode(info.value.mode), info.value.modified).ok()) return abandon();
+  if (!output->close().ok()) {
+    (void)out->removeFile(writtenName);
+    return CopyOutcome::Failed;
+  }
+  if (mode == CopyMode::Replace && !out->rename(writtenName, targetName).ok()) {
+    (void)out->removeFile(writtenName);
+    return CopyOutcome::ReplaceFailed;
+  }
+  return CopyOutcome::Copied;
+}
+
+void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
+             const std::string& target) {
+  TreeCopy(fs, display).run(source, target);
+}
+
+}  // namespace tavro

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/run_display.h"
+#include "engine/target_folder.h"
+#include "platform/file_system.h"
+
+namespace tavro {
+
+// Brings the target tree up to date with the source tree: every file of the
+// source that is missing in the target, or whose time differs from its
+// copy's at the two-second precision of local MS-DOS time, is copied with
+// the source's time; missing folders are created. Nothing is deleted but an
+// outdated copy, and that only by putting the new copy in its place.
+//
+// A single entry that cannot be copied becomes a line of the display and the
+// walk goes on; a source folder that cannot be listed is passed over.
+// Symbolic links are copied as links, special files are passed over, and the
+// target folder itself is never walked when it lies inside the source.
+void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
+             const std::string& target);
+
+enum class CopyOutcome {
+  Copied,
+  Failed,         // nothing changed under the target name
+  ReplaceFailed,  // the new copy was complete but could not take the old one's place
+};
+
+// How the copy meets the name it is to take in the target folder.
+enum class CopyMode {
+  New,      // the name is free: the file is written under it directly
+  Replace,  // an outdated copy holds it: write aside, then rename over it
+};
+
+// Copies the regular file `name` of `source` to `targetName` in `target`,
+// driving the display's per-file gauge, and gives the copy the source's
+// last-write time and permissions (always writable by its owner). The time is
+// set only once the contents are complete, so a copy that broke off never
+// looks current. A failed copy removes what it wrote.
+CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
+                                 const std::string& targetName, CopyMode mode,
+                                 RunDisplay& gauge);
+
+// A position of the per-file gauge for `bytes` of a file of `size` bytes. The
+// gauge holds signed 32-bit counts, so a file of 2 GiB or more is shown on a
+// range scaled down by a power of two.
+int gaugeUnits(std::int64_t bytes, std::int64_t size);
+
+// The name a replacement is written under before it is renamed into place.
+std::string temporaryNameFor(const std::string& name, int attempt);
+
+}  // namespace tavro

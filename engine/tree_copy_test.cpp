@@ -1,0 +1,374 @@
+#include "engine/tree_copy.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "testing/mirror_fixture.h"
+
+namespace tavro {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using testing::FaultOp;
+
+using TreeCopyTest = MirrorTest;
+
+TEST_F(TreeCopyTest, FirstCopyCarriesContentsExactTimesAndPermissions) {
+  sourceFile("a.txt", "alpha");
+  sourceFile("empty", "");
+  sourceFile("block", std::string(8192, 'b'));
+  sourceFile("deep/er/still/c.bin", std::string(300000, 'c'));
+  sourceFile(".hidden", "h");
+  tree.setTime("src/a.txt", kTime, 123456789);
+  sourceFile("run.sh", "#!/bin/sh\n");
+  tree.setMode("src/run.sh", 0755);
+  sourceFile("locked", "ro");
+  tree.setMode("src/locked", 0444);
+
+  copy();
+
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_EQ(tree.listing("trg"), tree.listing("src"));
+  EXPECT_EQ(tree.read("trg/deep/er/still/c.bin"), std::string(300000, 'c'));
+  EXPECT_EQ(tree.read("trg/block"), std::string(8192, 'b'));
+  EXPECT_EQ(tree.read("trg/empty"), "");
+  EXPECT_EQ(tree.time("trg/a.txt").tv_sec, kTime);
+  EXPECT_EQ(tree.time("trg/a.txt").tv_nsec, 123456789);
+  EXPECT_EQ(tree.time("trg/empty").tv_sec, kTime);
+  EXPECT_EQ(tree.mode("trg/run.sh"), 0755u) << "scripts stay executable";
+  EXPECT_EQ(tree.mode("trg/locked"), 0644u) << "a copy is always writable by its owner";
+}
+
+TEST_F(TreeCopyTest, UnchangedFilesAreNeitherOpenedNorShown) {
+  sourceFile("a.txt", "alpha");
+  sourceFile("sub/b.txt", "beta");
+  copy();
+  display.clear();
+
+  // Contents changed without the time changing, and a change within the
+  // same two-second step: neither is noticed.
+  tree.file("src/a.txt", "ALPHA");
+  tree.setTime("src/a.txt", kTime);
+  tree.setTime("src/sub/b.txt", kTime, 999000000);
+  fs.failUnder(FaultOp::Open, src());
+  copy();
+
+  EXPECT_THAT(display.events, ElementsAre("pump", "pump")) << "one pump per folder entered";
+  EXPECT_EQ(tree.read("trg/a.txt"), "alpha");
+  EXPECT_EQ(fs.triggered(FaultOp::Open), 0);
+}
+
+TEST_F(TreeCopyTest, ADifferentTimeReplacesTheCopyEvenWhenOlder) {
+  sourceFile("a.txt", "new");
+  sourceFile("b.txt", "older");
+  tree.file("trg/a.txt", "old");
+  tree.setTime("trg/a.txt", kTime - 3600);
+  tree.file("trg/b.txt", "newer");
+  tree.setTime("trg/b.txt", kTime + 3600);
+
+  copy();
+
+  EXPECT_EQ(tree.read("trg/a.txt"), "new");
+  EXPECT_EQ(tree.read("trg/b.txt"), "older");
+  EXPECT_EQ(tree.time("trg/b.txt").tv_sec, kTime);
+  EXPECT_EQ(tree.listing("trg"), tree.listing("src")) << "no temporary file stays behind";
+}
+
+TEST_F(TreeCopyTest, OneCopyShowsItsFileAndDrivesTheGauge) {
+  const int size = 3 * 1024 * 1024 + 5;
+  sourceFile("a.bin", std::string(size, 'a'));
+  copy();
+  const auto& e = display.events;
+  ASSERT_GE(e.size(), 8u);
+  EXPECT_THAT(std::vector<std::string>(e.begin(), e.begin() + 4),
+              ElementsAre("pump", "copy " + src("a.bin"), "pump", "range " + std::to_string(size)));
+  EXPECT_THAT(std::vector<std::string>(e.end() - 3, e.end()),
+              ElementsAre("progress " + std::to_string(size), "progress 0", "copied"));
+  int last = 0;
+  for (auto it = e.begin() + 4; it != e.end() - 2; ++it) {
+    ASSERT_EQ(it->rfind("progress ", 0), 0u) << *it;
+    const int position = std::stoi(it->substr(9));
+    EXPECT_GT(position, last) << "the gauge moves as the bytes go";
+    last = position;
+  }
+  EXPECT_GT(e.size(), 8u) << "several steps on a file of several chunks";
+}
+
+TEST_F(TreeCopyTest, GaugeScalesFilesBeyondItsRange) {
+  EXPECT_EQ(gaugeUnits(1000, 1000), 1000);
+  EXPECT_EQ(gaugeUnits(INT32_MAX, INT32_MAX), INT32_MAX);
+  const std::int64_t huge = 5LL * 1024 * 1024 * 1024;  // 5 GiB
+  EXPECT_LE(gaugeUnits(huge, huge), INT32_MAX);
+  EXPECT_GT(gaugeUnits(huge, huge), INT32_MAX / 2);
+  EXPECT_EQ(gaugeUnits(huge / 2, huge), gaugeUnits(huge, huge) / 2);
+  EXPECT_EQ(gaugeUnits(0, huge), 0);
+}
+
+TEST_F(TreeCopyTest, FailuresBecomeLinesAndTheWalkGoesOn) {
+  sourceFile("a.txt", "a");
+  sourceFile("b.txt", "b");
+  sourceFile("c.txt", "c");
+  sourceFile("d.txt", "d");
+  fs.fail(FaultOp::Open, src("a.txt"));
+  fs.fail(FaultOp::Create, trg("b.txt"));
+  fs.fail(FaultOp::Read, src("c.txt"));
+  fs.fail(FaultOp::Write, trg("d.txt"), ENOSPC);
+
+  copy();
+
+  EXPECT_THAT(display.lines,
+              ::testing::UnorderedElementsAre("Nelze zkopirovat: " + src("a.txt") + " !!!",
+                                         "Nelze zkopirovat: " + src("b.txt") + " !!!",
+                                         "Nelze zkopirovat: " + src("c.txt") + " !!!",
+                                         "Nelze zkopirovat: " + src("d.txt") + " !!!"));
+  EXPECT_THAT(tree.listing("trg"), IsEmpty()) << "a copy that broke off leaves nothing";
+}
+
+TEST_F(TreeCopyTest, ACopyThatBreaksOffAtAnyByteKeepsTheOldCopy) {
+  const std::string contents(3 * 8192 + 5, 'n');
+  for (std::int64_t after = 0; after <= static_cast<std::int64_t>(contents.size()); after += 4099) {
+    SCOPED_TRACE(after);
+    sourceFile("f", contents);
+    tree.file("trg/f", "old copy");
+    tree.setTime("trg/f", kTime - 60);
+    fs.clear();
+    display.clear();
+    fs.failUnder(FaultOp::Write, trg(), ENOSPC, after);
+
+    copy();
+
+    EXPECT_EQ(tree.read("trg/f"), "old copy");
+    EXPECT_EQ(tree.time("trg/f").tv_sec, kTime - 60);
+    EXPECT_THAT(display.lines, ElementsAre("Nelze zkopirovat: " + src("f") + " !!!"));
+    EXPECT_THAT(tree.listing("trg"), ElementsAre("f"));
+  }
+}
+
+TEST_F(TreeCopyTest, ANewFileThatBreaksOffAtAnyByteIsNotLeftHalfWritten) {
+  const std::string contents(2 * 8192 + 1, 'n');
+  for (std::int64_t after = 0; after <= static_cast<std::int64_t>(contents.size()); after += 2731) {
+    SCOPED_TRACE(after);
+    sourceFile("f", contents);
+    tree.remove("trg");
+    fs.clear();
+    fs.failUnder(FaultOp::Write, trg(), EIO, after);
+    copy();
+    EXPECT_FALSE(tree.exists("trg/f"));
+
+    fs.clear();
+    copy();
+    EXPECT_EQ(tree.read("trg/f"), contents);
+  }
+}
+
+TEST_F(TreeCopyTest, AnOutdatedCopyThatCannotBeReplacedGivesBothLines) {
+  sourceFile("a.txt", "new");
+  tree.file("trg/a.txt", "old");
+  fs.fail(FaultOp::Rename, trg("a.txt"), EPERM);
+
+  copy();
+
+  EXPECT_THAT(display.lines, ElementsAre("Nelze vymazat: " + trg("a.txt") + " !!!",
+                                         "Nelze zkopirovat: " + src("a.txt") + " !!!"));
+  EXPECT_EQ(tree.read("trg/a.txt"), "old");
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("a.txt"));
+}
+
+TEST_F(TreeCopyTest, ACrashDuringAReplacementLeavesTheOldCopyAndTheNextRunRecovers) {
+  sourceFile("a.txt", std::string(20000, 'n'));
+  tree.file("trg/a.txt", "old");
+  tree.setTime("trg/a.txt", kTime - 60);
+  // The computer dies after 10000 bytes went into the replacement.
+  fs.crash(FaultOp::Write, trg(temporaryNameFor("a.txt", 0)), 10000);
+  EXPECT_THROW(copy(), testing::SimulatedCrash);
+  EXPECT_EQ(tree.read("trg/a.txt"), "old");
+  EXPECT_EQ(tree.time("trg/a.txt").tv_sec, kTime - 60);
+
+  fs.clear();
+  mirror();
+  EXPECT_EQ(tree.read("trg/a.txt"), std::string(20000, 'n'));
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("a.txt"));
+}
+
+TEST_F(TreeCopyTest, ALeftoverTemporaryFileIsReusedWithoutDeletionPass) {
+  sourceFile("a.txt", "new");
+  tree.file("trg/a.txt", "old");
+  tree.file("trg/" + temporaryNameFor("a.txt", 0), "half");
+  copy();
+  EXPECT_EQ(tree.read("trg/a.txt"), "new");
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("a.txt"));
+}
+
+TEST_F(TreeCopyTest, ASourceFileNamedLikeATemporaryFileIsNeverOverwritten) {
+  const std::string lookalike = temporaryNameFor("a.txt", 0);
+  sourceFile(lookalike, "users own file");
+  sourceFile("a.txt", "new");
+  tree.file("trg/" + lookalike, "users own file");
+  tree.setTime("trg/" + lookalike, kTime);
+  tree.file("trg/a.txt", "old");
+  copy();
+  EXPECT_EQ(tree.read("trg/a.txt"), "new");
+  EXPECT_EQ(tree.read("trg/" + lookalike), "users own file");
+  EXPECT_EQ(tree.listing("trg"), tree.listing("src"));
+}
+
+TEST_F(TreeCopyTest, TemporaryNamesStayWithinTheNameLimitWithoutSplittingCharacters) {
+  std::string longName;
+  for (int i = 0; i < 120; ++i) longName += "č";  // two bytes each
+  const std::string temporary = temporaryNameFor(longName, 3);
+  EXPECT_LE(temporary.size(), 255u);
+  EXPECT_EQ(temporary.rfind(".tavro-part3.", 0), 0u);
+  EXPECT_EQ((temporary.size() - std::string(".tavro-part3.").size()) % 2, 0u);
+}
+
+TEST_F(TreeCopyTest, MissingTargetFoldersAreCreatedAsFilesNeedThem) {
+  tree.folder("src/a-empty");
+  sourceFile("b.txt", "b");
+  tree.folder("src/c-empty");
+  sourceFile("d/e/f.txt", "f");
+
+  copy();
+
+  EXPECT_TRUE(tree.exists("trg/b.txt"));
+  EXPECT_TRUE(tree.exists("trg/d/e/f.txt"));
+  EXPECT_THAT(display.lines, IsEmpty());
+  // Whether an empty folder comes along in the first run depends on the
+  // listing order; by the second run every folder is there.
+  copy();
+  EXPECT_EQ(tree.listing("trg"), tree.listing("src"));
+}
+
+TEST_F(TreeCopyTest, AFolderCreationFailureFailsEachFileInside) {
+  sourceFile("sub/a.txt", "a");
+  sourceFile("sub/deeper/b.txt", "b");
+  tree.folder("trg");
+  fs.failUnder(FaultOp::MakeFolder, trg());
+
+  copy();
+
+  EXPECT_THAT(display.lines,
+              ::testing::UnorderedElementsAre("Nelze zkopirovat: " + src("sub/a.txt") + " !!!",
+                                              "Nelze zkopirovat: " + src("sub/deeper/b.txt") +
+                                                  " !!!"));
+}
+
+TEST_F(TreeCopyTest, UnlistableSourceFoldersArePassedOverSilently) {
+  sourceFile("a/1.txt", "1");
+  sourceFile("b/2.txt", "2");
+  sourceFile("c/3.txt", "3");
+  sourceFile("c/4.txt", "4");
+  fs.fail(FaultOp::ListStart, src("a"));
+  fs.fail(FaultOp::OpenFolder, src("b"), EACCES);
+  fs.fail(FaultOp::ListMiddle, src("c"), EIO, 1);
+
+  copy();
+
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_FALSE(tree.exists("trg/a/1.txt"));
+  EXPECT_FALSE(tree.exists("trg/b/2.txt"));
+  EXPECT_EQ(tree.listing("trg/c").size(), 1u) << "the listing ends where it broke off";
+
+  fs.clear();
+  fs.fail(FaultOp::OpenFolder, src());
+  tree.remove("trg");
+  copy();
+  EXPECT_FALSE(tree.exists("trg"));
+}
+
+TEST_F(TreeCopyTest, AFolderInTheTargetTakesTheFileIntoItUntilTheDeletionPass) {
+  sourceFile("x", "file");
+  tree.file("trg/x/other", "o");
+
+  copy();
+  EXPECT_EQ(tree.read("trg/x/x"), "file");
+
+  prune();
+  copy();
+  EXPECT_EQ(tree.read("trg/x"), "file");
+}
+
+TEST_F(TreeCopyTest, AFileInTheTargetBlocksTheFolderUntilTheDeletionPass) {
+  sourceFile("x/a.txt", "a");
+  tree.file("trg/x", "in the way");
+
+  copy();
+  EXPECT_THAT(display.lines, ElementsAre("Nelze zkopirovat: " + src("x/a.txt") + " !!!"));
+
+  prune();
+  display.clear();
+  copy();
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_EQ(tree.read("trg/x/a.txt"), "a");
+}
+
+TEST_F(TreeCopyTest, LinksAreCopiedAsLinksAndNeverFollowed) {
+  tree.file("outside/secret.txt", "s");
+  tree.link("src/to-outside", tree.path("outside"));
+  tree.link("src/dangling", "no/such/file");
+  tree.link("src/sibling", "a.txt");
+  sourceFile("a.txt", "a");
+
+  copy();
+
+  EXPECT_TRUE(tree.isLink("trg/to-outside"));
+  EXPECT_EQ(tree.readLink("trg/to-outside"), tree.path("outside"));
+  EXPECT_EQ(tree.readLink("trg/dangling"), "no/such/file");
+  EXPECT_EQ(tree.time("trg/sibling").tv_sec, tree.time("src/sibling").tv_sec);
+  EXPECT_THAT(display.lines, IsEmpty());
+
+  display.clear();
+  copy();
+  EXPECT_THAT(display.only("copy "), IsEmpty()) << "an unchanged link is left alone";
+}
+
+TEST_F(TreeCopyTest, LinksInTheTargetAreReplacedNotWrittenThrough) {
+  tree.file("outside/victim.txt", "keep me");
+  sourceFile("victim.txt", "new");
+  tree.link("trg/victim.txt", tree.path("outside/victim.txt"));
+  // A target folder swapped for a link to somewhere else.
+  sourceFile("sub/f.txt", "f");
+  tree.link("trg/sub", tree.path("outside"));
+
+  copy();
+
+  EXPECT_EQ(tree.read("outside/victim.txt"), "keep me");
+  EXPECT_FALSE(tree.isLink("trg/victim.txt"));
+  EXPECT_EQ(tree.read("trg/victim.txt"), "new");
+  EXPECT_FALSE(tree.exists("outside/f.txt"));
+  EXPECT_THAT(display.lines, ElementsAre("Nelze zkopirovat: " + src("sub/f.txt") + " !!!"));
+}
+
+TEST_F(TreeCopyTest, SpecialFilesArePassedOverWithoutOpening) {
+  tree.fifo("src/pipe");
+  sourceFile("a.txt", "a");
+  copy();
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("a.txt"));
+  EXPECT_THAT(display.lines, IsEmpty());
+}
+
+TEST_F(TreeCopyTest, TimesOutsideTheDosRangeAreCopiedOnceAndKept) {
+  sourceFile("old.txt", "1975", 157766400);      // 1975
+  sourceFile("epoch.txt", "1970", 0);
+  sourceFile("future.txt", "2200", 7258118400);  // 2200
+  copy();
+  EXPECT_EQ(tree.time("trg/old.txt").tv_sec, 157766400);
+  EXPECT_EQ(tree.time("trg/future.txt").tv_sec, 7258118400);
+
+  display.clear();
+  mirror();
+  EXPECT_THAT(display.only("copy "), IsEmpty());
+  EXPECT_THAT(display.only("delete"), IsEmpty());
+  EXPECT_EQ(tree.listing("trg"), tree.listing("src"));
+}
+
+TEST_F(TreeCopyTest, ATargetInsideItsSourceIsNotCopiedIntoItself) {
+  sourceFile("a.txt", "a");
+  tree.folder("src/backup");
+  Kopiruj(fs, display, src(), src("backup"));
+  EXPECT_TRUE(tree.exists("src/backup/a.txt"));
+  EXPECT_FALSE(tree.exists("src/backup/backup"));
+}
+
+}  // namespace
+}  // namespace tavro

@@ -1,0 +1,145 @@
+#pragma once
+
+// The file-system seam. Everything below a folder the user named is reached
+// relative to an open folder, one name at a time, and no call ever follows a
+// symbolic link at the name it is given: a link is an entry like any other.
+// Only the folder paths the user chose are resolved as whole paths.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/result.h"
+
+namespace tavro {
+
+enum class EntryKind : std::uint8_t {
+  Unknown,  // the listing did not say; ask stat()
+  File,     // a regular file
+  Folder,
+  Link,     // a symbolic link, never followed
+  Special,  // FIFO, socket or device: never opened
+};
+
+struct EntryInfo {
+  EntryKind kind = EntryKind::Unknown;
+  std::int64_t size = 0;
+  timespec modified{};  // last-write time, universal time
+  mode_t mode = 0;      // permission bits
+};
+
+// Identifies a folder on its device, so a walk can notice that it met one of
+// the folders it was given.
+struct FolderId {
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool operator==(const FolderId&) const = default;
+};
+
+struct ListedEntry {
+  std::string name;
+  EntryKind kind = EntryKind::Unknown;
+};
+
+// A folder listing that stays open while its entries are handled.
+class Listing {
+ public:
+  virtual ~Listing() = default;
+  // The next entry other than "." and "..". Returns false at the end, or
+  // false with *error set when the listing broke off.
+  virtual bool next(ListedEntry& entry, int* error) = 0;
+};
+
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Up to `size` bytes; 0 at the end of the file.
+  virtual Result<std::size_t> read(char* buffer, std::size_t size) = 0;
+  // Kind, size, time and permissions of the open file.
+  virtual Result<EntryInfo> info() = 0;
+};
+
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual Result<std::size_t> write(const char* data, std::size_t size) = 0;
+  // Moves up to `limit` bytes from `source` to this file; 0 at the source's
+  // end. The base version reads into a buffer and writes; an implementation
+  // may move the bytes inside the kernel instead.
+  virtual Result<std::size_t> copyFrom(InputFile& source, std::size_t limit);
+  // Sets the permission bits, then the last-write time (leaving the access
+  // time alone). Called once the contents are complete.
+  virtual Status finish(mode_t mode, timespec modified) = 0;
+  // Closing may report a write the system had deferred.
+  virtual Status close() = 0;
+
+ private:
+  std::unique_ptr<char[]> buffer_;
+};
+
+class Folder {
+ public:
+  explicit Folder(std::string path) : path_(std::move(path)) {}
+  virtual ~Folder() = default;
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+
+  // The path this folder was reached by, as the lines of a run name it.
+  const std::string& path() const { return path_; }
+  std::string pathOf(std::string_view name) const;
+
+  virtual FolderId id() const = 0;
+
+  virtual Result<std::unique_ptr<Listing>> list() = 0;
+  virtual Result<EntryInfo> stat(const std::string& name) = 0;
+  // Fails with ENOTDIR (or ELOOP) when the name is a file or a link.
+  virtual Result<std::unique_ptr<Folder>> openFolder(const std::string& name) = 0;
+  virtual Status makeFolder(const std::string& name) = 0;
+  virtual Status removeFolder(const std::string& name) = 0;
+  virtual Status removeFile(const std::string& name) = 0;
+  // Fails for anything but a regular file; never blocks on a FIFO.
+  virtual Result<std::unique_ptr<InputFile>> openFile(const std::string& name) = 0;
+  // Creates a new file; fails with EEXIST when the name is taken by anything,
+  // a dangling link included.
+  virtual Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) = 0;
+  // Replaces `to` (a file or a link, never a folder's contents) atomically.
+  virtual Status rename(const std::string& from, const std::string& to) = 0;
+  virtual Result<std::string> readLink(const std::string& name) = 0;
+  virtual Status makeLink(const std::string& name, const std::string& text) = 0;
+  virtual Status setLinkTime(const std::string& name, timespec modified) = 0;
+
+ private:
+  std::string path_;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Opens a folder by its whole path. Links within the path are followed:
+  // the path is the user's choice.
+  virtual Result<std::unique_ptr<Folder>> openFolder(const std::string& path) = 0;
+  // Describes what a whole path names, following links as openFolder does.
+  virtual Result<EntryInfo> stat(const std::string& path) = 0;
+  virtual Status makeFolder(const std::string& path) = 0;
+};
+
+// Creates every missing folder of `path`, outermost first. Failures are not
+// reported: whoever needs the folder finds out when using it.
+void makeFolderChain(FileSystem& fs, const std::string& path);
+
+bool folderExists(FileSystem& fs, const std::string& path);
+
+// The real file system, on POSIX calls relative to open folder descriptors.
+class PosixFileSystem final : public FileSystem {
+ public:
+  Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
+  Result<EntryInfo> stat(const std::string& path) override;
+  Status makeFolder(const std::string& path) override;
+};
+
+}  // namespace tavro

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cerrno>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <deque>
+
+#include "platform/file_system.h"
+
+namespace tavro::testing {
+
+enum class FaultOp {
+  Open,        // opening a file for reading
+  Create,      // creating a file (or a link)
+  Read,        // reading, after `after` bytes
+  Write,       // writing, after `after` bytes
+  Delete,      // removing a file or a folder
+  Rename,      // either end of a rename
+  MakeFolder,
+  OpenFolder,
+  ListStart,
+  ListMiddle,  // the listing breaks off after `after` entries
+  Stat,
+  SetTime,     // giving a copy its time and permissions
+};
+
+// Thrown where a test asks the computer to "die": the walk stops at once,
+// with whatever is on disk at that moment.
+struct SimulatedCrash : std::runtime_error {
+  SimulatedCrash() : std::runtime_error("simulated crash") {}
+};
+
+// Passes every call to the real file system and makes the ones a test names
+// fail, so each failure line of a run can be produced even as root.
+class FaultyFileSystem final : public FileSystem {
+ public:
+  using Matcher = std::function<bool(const std::string& path)>;
+
+  explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
+
+  // Makes `op` on exactly `path` fail with `error`.
+  void fail(FaultOp op, const std::string& path, int error = EIO, std::int64_t after = 0);
+  // Makes `op` on any path below `folder` fail.
+  void failUnder(FaultOp op, const std::string& folder, int error = EIO, std::int64_t after = 0);
+  // Makes `op` on `path` throw SimulatedCrash instead.
+  void crash(FaultOp op, const std::string& path, std::int64_t after = 0);
+  void clear() { faults_.clear(); }
+  // How many times a fault of this kind was triggered.
+  int triggered(FaultOp op) const;
+
+  Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
+  Result<EntryInfo> stat(const std::string& path) override;
+  Status makeFolder(const std::string& path) override;
+
+  // Used by the wrapped folders and files: the fault for `op` on `path`, if any.
+  struct Fault {
+    FaultOp op;
+    Matcher matches;
+    int error = EIO;
+    std::int64_t after = 0;
+    bool crash = false;
+    int triggered = 0;
+  };
+  Fault* find(FaultOp op, const std::string& path);
+  // Fails (returns the error) or throws when a fault without a byte or entry
+  // count matches; 0 otherwise.
+  int check(FaultOp op, const std::string& path);
+
+ private:
+  FileSystem& inner_;
+  std::deque<Fault> faults_;  // stable addresses: open files keep pointers
+};
+
+}  // namespace tavro::testing

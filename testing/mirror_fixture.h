@@ -1,0 +1,61 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "engine/deletion_pass.h"
+#include "engine/tree_copy.h"
+#include "testing/faulty_file_system.h"
+#include "testing/recording_display.h"
+#include "testing/temp_tree.h"
+
+namespace tavro {
+
+// A source tree "src" and a target tree "trg" in one temporary folder, the
+// real file system behind a fault injector, and a recording display.
+class MirrorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    ::tzset();
+    tree.folder("src");
+  }
+  void TearDown() override {
+    ::unsetenv("TZ");
+    ::tzset();
+  }
+
+  std::string src(const std::string& relative = "") const { return under("src", relative); }
+  std::string trg(const std::string& relative = "") const { return under("trg", relative); }
+
+  // A source file with a fixed time, so copies can be checked against it.
+  void sourceFile(const std::string& relative, const std::string& contents,
+                  std::time_t time = kTime) {
+    tree.file("src/" + relative, contents);
+    tree.setTime("src/" + relative, time);
+  }
+
+  void copy() { Kopiruj(fs, display, src(), trg()); }
+  void prune() { Vymaz(fs, display, src(), trg()); }
+  void mirror() {
+    copy();
+    prune();
+  }
+
+  static constexpr std::time_t kTime = 1262340000;  // 1 January 2010, 10:00 universal
+
+  testing::TempTree tree;
+  PosixFileSystem real;
+  testing::FaultyFileSystem fs{real};
+  testing::RecordingDisplay display;
+
+ private:
+  std::string under(const std::string& top, const std::string& relative) const {
+    return relative.empty() ? tree.path(top) : tree.path(top + "/" + relative);
+  }
+};
+
+}  // namespace tavro

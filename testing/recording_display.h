@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/run_display.h"
+
+namespace tavro::testing {
+
+// Records what a run shows, one text per call, so a test can assert the
+// order of events: "copy <path>", "range <n>", "progress <n>", "copied",
+// "delete <path>", "deleted", "line <text>", "pump".
+class RecordingDisplay : public RunDisplay {
+ public:
+  void fileCopyStarted(const std::string& path) override { record("copy " + path); }
+  void fileGaugeRange(int maximum) override { record("range " + std::to_string(maximum)); }
+  void fileGaugeProgress(int position) override {
+    record("progress " + std::to_string(position));
+  }
+  void fileCopyFinished() override { record("copied"); }
+  void fileDeletionStarted(const std::string& path) override { record("delete " + path); }
+  void fileDeletionFinished() override { record("deleted"); }
+  void addLine(const std::string& line) override {
+    lines.push_back(line);
+    record("line " + line);
+  }
+  void processMessages() override {
+    ++pumps;
+    record("pump");
+  }
+
+  // The recorded events whose text starts with `prefix`.
+  std::vector<std::string> only(const std::string& prefix) const {
+    std::vector<std::string> picked;
+    for (const auto& e : events) {
+      if (e.rfind(prefix, 0) == 0) picked.push_back(e);
+    }
+    return picked;
+  }
+  void clear() {
+    events.clear();
+    lines.clear();
+    pumps = 0;
+  }
+
+  std::vector<std::string> events;
+  std::vector<std::string> lines;
+  int pumps = 0;
+
+ private:
+  void record(std::string event) { events.push_back(std::move(event)); }
+};
+
+}  // namespace tavro::testing
