@@ -1,25 +1,55 @@
 #include "engine/deletion_pass.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace tavro {
 
 namespace {
 
-// Whether a folder can be listed at all: a folder that opens but fails on
-// its first entries (an I/O error, a stale network mount) is not one whose
-// contents are known to be gone.
-bool listingStarts(Folder& folder) {
-  auto listing = folder.list();
-  if (!listing.ok()) return false;
-  ListedEntry entry;
-  int error = 0;
-  listing.value->next(entry, &error);
-  return error == 0;
+bool isGone(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
+
+// The names of a folder, each with whether it is a folder, folded into a
+// count and an order-free sum of hashes. When a target folder's summary
+// equals its source folder's, every target entry has a source entry of the
+// same name and kind, and the pass needs no lookup for its files. A false
+// match could only keep a file that should have gone, never delete one.
+struct NameSummary {
+  std::uint64_t count = 0;
+  std::uint64_t sum = 0;
+  bool complete = true;  // false when some entry's kind was not listed
+  bool operator==(const NameSummary&) const = default;
+};
+
+std::uint64_t nameHash(const std::string& name, bool folder) {
+  std::uint64_t h = folder ? 0x9E3779B97F4A7C15ULL : 0xCBF29CE484222325ULL;
+  for (unsigned char c : name) h = (h ^ c) * 0x100000001B3ULL;
+  h ^= h >> 33;
+  h *= 0xFF51AFD7ED558CCDULL;
+  h ^= h >> 33;
+  h *= 0xC4CEB9FE1A85EC53ULL;
+  return h ^ (h >> 33);
 }
 
-bool isGone(int error) { return error == ENOENT || error == ENOTDIR || error == ELOOP; }
+// Reads the whole listing; nullopt when it cannot be read to its end. On
+// the source side special files count as absent, as they are never copied.
+std::optional<NameSummary> summarize(Folder& folder, bool sourceSide) {
+  auto listing = folder.list();
+  if (!listing.ok()) return std::nullopt;
+  NameSummary summary;
+  ListedEntry entry;
+  int error = 0;
+  while (listing.value->next(entry, &error)) {
+    if (entry.kind == EntryKind::Unknown) summary.complete = false;
+    if (sourceSide && entry.kind == EntryKind::Special) continue;
+    ++summary.count;
+    summary.sum += nameHash(entry.name, entry.kind == EntryKind::Folder);
+  }
+  if (error != 0) return std::nullopt;
+  return summary;
+}
 
 class DeletionPass {
  public:
@@ -29,6 +59,15 @@ class DeletionPass {
   // `source` is null when the source has no folder of this name any more:
   // then everything below `target` goes.
   void prune(Folder* source, Folder& target) {
+    bool sameNames = false;
+    if (source != nullptr) {
+      // A source folder that cannot be read to its end is not known to lack
+      // anything.
+      const auto have = summarize(*source, true);
+      if (!have) return;
+      const auto mirrored = summarize(target, false);
+      sameNames = mirrored && have->complete && mirrored->complete && *have == *mirrored;
+    }
     auto listing = target.list();
     if (!listing.ok()) return;
     ListedEntry entry;
@@ -42,7 +81,7 @@ class DeletionPass {
       }
       if (kind == EntryKind::Folder) {
         pruneSubfolder(source, target, entry.name);
-      } else if (!inSourceAsFile(source, entry.name)) {
+      } else if (!sameNames && !inSourceAsFile(source, entry.name)) {
         deleteFile(target, entry.name);
       }
     }
@@ -58,7 +97,6 @@ class DeletionPass {
     if (source != nullptr) {
       auto opened = source->openFolder(name);
       if (opened.ok()) {
-        if (!listingStarts(*opened.value)) return;
         sourceSub = std::move(opened.value);
       } else if (!isGone(opened.error)) {
         return;  // there, but out of reach: its backup stays as it is
@@ -99,7 +137,7 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
   // Without a readable source nothing can be known to be gone: an unplugged
   // drive must not empty its backup.
   auto sourceTop = fs.openFolder(source);
-  if (!sourceTop.ok() || !listingStarts(*sourceTop.value)) return;
+  if (!sourceTop.ok()) return;
   DeletionPass(display, sourceTop.value->id()).prune(sourceTop.value.get(), *targetTop.value);
 }
 

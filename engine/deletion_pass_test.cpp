@@ -42,6 +42,17 @@ TEST_F(DeletionPassTest, EachDeletionIsShownAndPumpedWhileKeptFilesCostNothing) 
   EXPECT_THAT(display.events, ElementsAre("pump", "delete " + trg("b.txt"), "pump", "deleted"));
 }
 
+TEST_F(DeletionPassTest, AsManyNamesAsTheSourceIsNotTheSameNames) {
+  sourceFile("a.txt", "a");
+  sourceFile("b.txt", "b");
+  tree.file("trg/a.txt", "a");
+  tree.file("trg/c.txt", "c");
+  tree.fifo("src/p");
+  tree.file("trg/p", "source has only a pipe of that name");
+  prune();
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("a.txt"));
+}
+
 TEST_F(DeletionPassTest, AFileThatCannotBeDeletedKeepsItsFolder) {
   tree.file("trg/old/stuck.txt", "s");
   tree.file("trg/old/loose.txt", "l");

@@ -111,8 +111,10 @@ class TreeCopy {
   void copySubfolder(Folder& source, const std::string& name, TargetFolder& target) {
     auto sub = source.openFolder(name);
     // A target inside its own source would otherwise be copied into itself
-    // without end.
-    if (const auto top = targetTop_->id(); sub.ok() && top && *top == sub.value->id()) return;
+    // without end. (The listing's inode cannot stand in for this check: at a
+    // mount point it names the folder underneath.)
+    const auto top = targetTop_->id();
+    if (sub.ok() && top && *top == sub.value->id()) return;
     TargetFolder child(target, name);
     if (child.get() == nullptr) child.createOneLevel();
     display_.processMessages();

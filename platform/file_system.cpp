@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 namespace tavro {
 
@@ -95,19 +96,27 @@ class Descriptor {
   int fd_;
 };
 
+// Reads the folder's own descriptor with getdents64: no second descriptor
+// and no stdio-like stream per folder, which matters on trees of many small
+// folders. The lookups relative to the descriptor do not use its position.
 class PosixListing final : public Listing {
  public:
-  explicit PosixListing(DIR* dir) : dir_(dir) {}
-  ~PosixListing() override { ::closedir(dir_); }
+  explicit PosixListing(int fd)
+      : fd_(fd), buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {}
 
   bool next(ListedEntry& entry, int* error) override {
     for (;;) {
-      errno = 0;
-      const dirent* d = ::readdir(dir_);
-      if (d == nullptr) {
-        if (errno != 0 && error) *error = errno;
-        return false;
+      if (offset_ >= filled_) {
+        const ssize_t n = ::getdents64(fd_, buffer_.get(), kBufferSize);
+        if (n <= 0) {
+          if (n < 0 && error) *error = errno;
+          return false;
+        }
+        filled_ = static_cast<std::size_t>(n);
+        offset_ = 0;
       }
+      const auto* d = reinterpret_cast<const dirent64*>(buffer_.get() + offset_);
+      offset_ += d->d_reclen;
       if (d->d_name[0] == '.' &&
           (d->d_name[1] == '\0' || (d->d_name[1] == '.' && d->d_name[2] == '\0'))) {
         continue;
@@ -119,7 +128,11 @@ class PosixListing final : public Listing {
   }
 
  private:
-  DIR* dir_;
+  static constexpr std::size_t kBufferSize = 32 * 1024;
+  int fd_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t filled_ = 0;
+  std::size_t offset_ = 0;
 };
 
 class PosixInputFile final : public InputFile {
@@ -194,23 +207,23 @@ class PosixOutputFile final : public OutputFile {
 
 class PosixFolder final : public Folder {
  public:
-  PosixFolder(std::string path, int fd, FolderId id)
-      : Folder(std::move(path)), fd_(fd), id_(id) {}
+  PosixFolder(std::string path, int fd) : Folder(std::move(path)), fd_(fd) {}
 
-  FolderId id() const override { return id_; }
-
-  Result<std::unique_ptr<Listing>> list() override {
-    // A fresh open of "." gives the listing its own position, independent of
-    // the descriptor the lookups use.
-    const int fd = ::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return Result<std::unique_ptr<Listing>>::failure(errno);
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
-      const int error = errno;
-      ::close(fd);
-      return Result<std::unique_ptr<Listing>>::failure(error);
+  FolderId id() const override {
+    if (!id_) {
+      struct stat st;
+      id_ = ::fstat(fd_.get(), &st) == 0 ? FolderId{st.st_dev, st.st_ino} : FolderId{};
     }
-    return Result<std::unique_ptr<Listing>>::of(std::make_unique<PosixListing>(dir));
+    return *id_;
+  }
+
+  // One listing at a time per folder: each starts from the beginning.
+  Result<std::unique_ptr<Listing>> list() override {
+    if (listed_ && ::lseek(fd_.get(), 0, SEEK_SET) != 0) {
+      return Result<std::unique_ptr<Listing>>::failure(errno);
+    }
+    listed_ = true;
+    return Result<std::unique_ptr<Listing>>::of(std::make_unique<PosixListing>(fd_.get()));
   }
 
   Result<EntryInfo> stat(const std::string& name) override {
@@ -295,18 +308,15 @@ class PosixFolder final : public Folder {
 
   static Result<std::unique_ptr<Folder>> openFolderAt(int dirfd, const std::string& name,
                                                       std::string path, int extraFlags) {
-    Descriptor fd(::openat(dirfd, name.c_str(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC | extraFlags));
-    if (fd.get() < 0) return Result<std::unique_ptr<Folder>>::failure(errno);
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return Result<std::unique_ptr<Folder>>::failure(errno);
-    return Result<std::unique_ptr<Folder>>::of(std::make_unique<PosixFolder>(
-        std::move(path), fd.release(), FolderId{st.st_dev, st.st_ino}));
+    const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | extraFlags);
+    if (fd < 0) return Result<std::unique_ptr<Folder>>::failure(errno);
+    return Result<std::unique_ptr<Folder>>::of(std::make_unique<PosixFolder>(std::move(path), fd));
   }
 
  private:
   Descriptor fd_;
-  FolderId id_;
+  mutable std::optional<FolderId> id_;
+  bool listed_ = false;
 };
 
 }  // namespace

@@ -93,8 +93,10 @@ class Folder {
   const std::string& path() const { return path_; }
   std::string pathOf(std::string_view name) const;
 
+  // Looked up on first use: most folders of a walk never need it.
   virtual FolderId id() const = 0;
 
+  // A listing from the first entry on; a folder has one listing at a time.
   virtual Result<std::unique_ptr<Listing>> list() = 0;
   virtual Result<EntryInfo> stat(const std::string& name) = 0;
   // Fails with ENOTDIR (or ELOOP) when the name is a file or a link.
