@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
   xvfb trayer xdotool x11-apps
-  rsync hyperfine time
+  rsync hyperfine time jq
 )
 
 missing=()

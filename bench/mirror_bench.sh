@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Compares the mirror engine (tavro-mirror) with rsync -a --delete and cp -a on
+# generated trees, side by side in one run, and prints medians and ratios.
+#
+#   bash bench/mirror_bench.sh BUILD_DIR
+#
+# The trees go to $TAVRO_BENCH_DIR (default /var/tmp/tavro-bench). Before a
+# first mirror the target is deleted, the disk synced and, when we may, the
+# page cache dropped and the source read back in, so every tool starts from a
+# warm source and a settled file system.
+set -euo pipefail
+
+build=${1:?usage: mirror_bench.sh BUILD_DIR}
+build=$(cd "$build" && pwd)
+mirror=$build/bench/tavro-mirror
+gentree=$build/bench/tavro-gentree
+work=${TAVRO_BENCH_DIR:-/var/tmp/tavro-bench}
+runs=${TAVRO_BENCH_RUNS:-5}
+out=$work/results
+mkdir -p "$work" "$out"
+cd "$work"
+
+settle() {
+  # $1: source tree to read back into the page cache
+  sync
+  if [ -w /proc/sys/vm/drop_caches ]; then echo 3 > /proc/sys/vm/drop_caches; fi
+  find "$1" -type f -print0 | xargs -0 cat > /dev/null
+}
+export -f settle
+
+if [ ! -d src/documents ]; then
+  echo "Generating the trees in $work ..."
+  "$gentree" documents src/documents
+  "$gentree" small src/small
+  "$gentree" media src/media
+  # The changed source: 1% of the files rewritten, 1% deleted.
+  cp -a src/documents src/changed
+  "$gentree" mutate src/changed 1
+fi
+
+median() { jq -r ".results[$2].median" "$out/$1.json"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+ms() { awk -v s="$1" 'BEGIN { printf "%.0f ms", s * 1000 }'; }
+
+echo "== first mirror of the documents tree"
+hyperfine -N --runs "$runs" --export-json "$out/first.json" \
+  --prepare "bash -c 'rm -rf $work/t-first; settle $work/src/documents'" \
+  --command-name tavro "$mirror src/documents t-first" \
+  --command-name "cp -a" "cp -a src/documents t-first" \
+  --command-name rsync "rsync -a --delete src/documents/ t-first/"
+
+echo "== re-run with nothing changed"
+rm -rf t-tavro t-rsync
+"$mirror" src/documents t-tavro
+rsync -a --delete src/documents/ t-rsync/
+sync
+hyperfine -N --warmup 2 --runs $((runs * 3)) --export-json "$out/nochange.json" \
+  --command-name tavro "$mirror src/documents t-tavro" \
+  --command-name rsync "rsync -a --delete src/documents/ t-rsync/"
+
+echo "== re-run after 1% changed and 1% deleted"
+hyperfine -N --runs $((runs * 2)) --export-json "$out/changed.json" \
+  --prepare "bash -c 'rsync -a --delete $work/src/documents/ $work/t-changed/ && sync'" \
+  --command-name tavro "$mirror src/changed t-changed" \
+  --command-name rsync "rsync -a --delete src/changed/ t-changed/"
+
+echo "== first mirror of the media tree (large files)"
+hyperfine -N --runs "$runs" --export-json "$out/media.json" \
+  --prepare "bash -c 'rm -rf $work/t-media; settle $work/src/media'" \
+  --command-name tavro "$mirror src/media t-media" \
+  --command-name copy_file_range "$gentree cfr src/media t-media" \
+  --command-name "cp -a" "cp -a src/media t-media"
+
+echo "== peak memory (maximum resident set, KiB)"
+peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -n 1; }
+rm -rf t-mem-small t-mem-docs t-mem-media t-mem-rsync
+mem_small=$(peak "$mirror" src/small t-mem-small)
+mem_docs=$(peak "$mirror" src/documents t-mem-docs)
+mem_docs_again=$(peak "$mirror" src/documents t-mem-docs)
+mem_media=$(peak "$mirror" src/media t-mem-media)
+mem_rsync=$(peak rsync -a --delete src/documents/ t-mem-rsync/)
+rm -rf t-mem-small t-mem-docs t-mem-media t-mem-rsync t-first t-media
+
+small_files=$(find src/small -type f | wc -l)
+doc_files=$(find src/documents -type f | wc -l)
+
+f_t=$(median first 0); f_c=$(median first 1); f_r=$(median first 2)
+n_t=$(median nochange 0); n_r=$(median nochange 1)
+c_t=$(median changed 0); c_r=$(median changed 1)
+m_t=$(median media 0); m_k=$(median media 1); m_c=$(median media 2)
+
+{
+  echo
+  echo "| scenario | tavro | reference | ratio |"
+  echo "|---|---|---|---|"
+  echo "| first mirror, $doc_files files | $(ms "$f_t") | cp -a $(ms "$f_c") | $(ratio "$f_t" "$f_c") of cp -a |"
+  echo "| first mirror, $doc_files files | $(ms "$f_t") | rsync $(ms "$f_r") | $(ratio "$f_t" "$f_r") of rsync |"
+  echo "| re-run, nothing changed | $(ms "$n_t") | rsync $(ms "$n_r") | $(ratio "$n_t" "$n_r") of rsync |"
+  echo "| re-run, 1% changed, 1% deleted | $(ms "$c_t") | rsync $(ms "$c_r") | $(ratio "$c_t" "$c_r") of rsync |"
+  echo "| large files, first mirror | $(ms "$m_t") | copy_file_range $(ms "$m_k") | throughput $(ratio "$m_k" "$m_t") of copy_file_range |"
+  echo "| large files, first mirror | $(ms "$m_t") | cp -a $(ms "$m_c") | $(ratio "$m_t" "$m_c") of cp -a |"
+  echo
+  echo "Medians of hyperfine runs. Peak memory of tavro-mirror: $mem_small KiB ($small_files files),"
+  echo "$mem_docs KiB ($doc_files files, first mirror), $mem_docs_again KiB (re-run),"
+  echo "$mem_media KiB (media); rsync on the documents tree: $mem_rsync KiB."
+} | tee "$out/summary.md"
