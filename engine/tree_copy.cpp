@@ -256,7 +256,11 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     total += static_cast<std::int64_t>(moved.value);
     gauge.fileGaugeProgress(gaugeUnits(total, size));
   }
-  if (!output->finish(copyMode(info.value.mode), info.value.modified).ok()) return abandon();
+  // The time goes last: it is what tells the next run that the copy is done.
+  if (!output->setMode(copyMode(info.value.mode)).ok() ||
+      !output->setModified(info.value.modified).ok()) {
+    return abandon();
+  }
   if (!output->close().ok()) {
     (void)out->removeFile(writtenName);
     return CopyOutcome::Failed;

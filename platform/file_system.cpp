@@ -187,11 +187,17 @@ class PosixOutputFile final : public OutputFile {
     }
   }
 
-  Status finish(mode_t mode, timespec modified) override {
-    if (::fchmod(fd_.get(), mode) != 0) return Status::failure(errno);
+  Status setMode(mode_t mode) override {
+    return ::fchmod(fd_.get(), mode) == 0 ? Status::success() : Status::failure(errno);
+  }
+
+  Status setModified(timespec modified) override {
     const timespec times[2] = {{0, UTIME_OMIT}, modified};
-    if (::futimens(fd_.get(), times) != 0) return Status::failure(errno);
-    return Status::success();
+    return ::futimens(fd_.get(), times) == 0 ? Status::success() : Status::failure(errno);
+  }
+
+  Status sync() override {
+    return ::fdatasync(fd_.get()) == 0 ? Status::success() : Status::failure(errno);
   }
 
   Status close() override {

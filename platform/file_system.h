@@ -72,9 +72,11 @@ class OutputFile {
   // end. The base version reads into a buffer and writes; an implementation
   // may move the bytes inside the kernel instead.
   virtual Result<std::size_t> copyFrom(InputFile& source, std::size_t limit);
-  // Sets the permission bits, then the last-write time (leaving the access
-  // time alone). Called once the contents are complete.
-  virtual Status finish(mode_t mode, timespec modified) = 0;
+  virtual Status setMode(mode_t mode) = 0;
+  // Sets the last-write time, leaving the access time alone.
+  virtual Status setModified(timespec modified) = 0;
+  // Puts the contents on the disk before returning.
+  virtual Status sync() = 0;
   // Closing may report a write the system had deferred.
   virtual Status close() = 0;
 

@@ -86,7 +86,8 @@ TEST_F(PosixFileSystemTest, CopiesBytesAndFinishesWithModeAndTime) {
     total += moved.value;
   }
   EXPECT_EQ(total, contents.size());
-  ASSERT_TRUE(output.value->finish(0750, timespec{1000000000, 42}).ok());
+  ASSERT_TRUE(output.value->setMode(0750).ok());
+  ASSERT_TRUE(output.value->setModified(timespec{1000000000, 42}).ok());
   ASSERT_TRUE(output.value->close().ok());
   EXPECT_EQ(tree.read("out"), contents);
   EXPECT_EQ(tree.mode("out"), 0750u);

@@ -60,8 +60,11 @@ class FaultyInputFile final : public InputFile {
 class FaultyOutputFile final : public OutputFile {
  public:
   FaultyOutputFile(std::unique_ptr<OutputFile> inner, FaultyFileSystem::Fault* writeFault,
-                   FaultyFileSystem::Fault* timeFault)
-      : inner_(std::move(inner)), writeFault_(writeFault), timeFault_(timeFault) {}
+                   FaultyFileSystem::Fault* timeFault, FaultyFileSystem::Fault* syncFault)
+      : inner_(std::move(inner)),
+        writeFault_(writeFault),
+        timeFault_(timeFault),
+        syncFault_(syncFault) {}
 
   Result<std::size_t> write(const char* data, std::size_t size) override {
     if (writeFault_ != nullptr) {
@@ -75,9 +78,16 @@ class FaultyOutputFile final : public OutputFile {
     return put;
   }
 
-  Status finish(mode_t mode, timespec modified) override {
+  Status setMode(mode_t mode) override { return inner_->setMode(mode); }
+
+  Status setModified(timespec modified) override {
     if (timeFault_ != nullptr) return Status::failure(triggerFault(*timeFault_));
-    return inner_->finish(mode, modified);
+    return inner_->setModified(modified);
+  }
+
+  Status sync() override {
+    if (syncFault_ != nullptr) return Status::failure(triggerFault(*syncFault_));
+    return inner_->sync();
   }
 
   Status close() override { return inner_->close(); }
@@ -86,6 +96,7 @@ class FaultyOutputFile final : public OutputFile {
   std::unique_ptr<OutputFile> inner_;
   FaultyFileSystem::Fault* writeFault_;
   FaultyFileSystem::Fault* timeFault_;
+  FaultyFileSystem::Fault* syncFault_;
   std::int64_t done_ = 0;
 };
 
@@ -156,7 +167,7 @@ class FaultyFolder final : public Folder {
     if (!created.ok()) return created;
     return Result<std::unique_ptr<OutputFile>>::of(std::make_unique<FaultyOutputFile>(
         std::move(created.value), owner_.find(FaultOp::Write, full),
-        owner_.find(FaultOp::SetTime, full)));
+        owner_.find(FaultOp::SetTime, full), owner_.find(FaultOp::Sync, full)));
   }
 
   Status rename(const std::string& from, const std::string& to) override {

@@ -23,7 +23,8 @@ enum class FaultOp {
   ListStart,
   ListMiddle,  // the listing breaks off after `after` entries
   Stat,
-  SetTime,     // giving a copy its time and permissions
+  SetTime,     // giving a copy its time
+  Sync,        // putting a written file on the disk
 };
 
 // Thrown where a test asks the computer to "die": the walk stops at once,
