@@ -1,0 +1,121 @@
+#pragma once
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace tavro {
+
+// One row of the pair table, as read through fieldText.
+struct BackupPair {
+  std::string Src;   // source folder, at most 300 characters
+  std::string Trg;   // target folder, at most 300 characters
+  std::string Stav;  // state text, at most 20 characters
+};
+
+// Every failure of the table reaches its caller as this error, whose text is
+// the one the user is shown.
+class TableError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The user's list of backup pairs and its file Tavro.csv: comma-separated
+// text, a header line naming the columns, one pair per line, CR LF after
+// every line. Each row keeps the exact text of its line, so a row that is
+// never assigned is written back byte for byte, extra items and all.
+//
+// The table has a cursor over its rows, and at most one open edit or insert
+// whose working copy takes the field reads and assignments until it is
+// posted or cancelled. A changed mark says whether the file is behind the
+// rows in memory. Until open() succeeds the table is closed, and every
+// operation but open() and close() fails.
+class PairTable {
+ public:
+  // `fileName` is resolved against the current folder when the table is
+  // opened, unless it is a whole path already.
+  explicit PairTable(FileSystem& fs, std::string fileName = "Tavro.csv");
+
+  void open();
+  // Writes the file when it changed, then closes the table, dropping an
+  // open edit or insert. A failed write is thrown after the table closed, so
+  // the user learns that the changes did not reach the file.
+  void close();
+
+  bool isOpen() const { return open_; }
+  // The whole path the table reads and writes; set by open().
+  const std::string& filePath() const { return path_; }
+
+  int recordCount() const;
+  void first();
+  void next();
+  // Set by next() on the last row, cleared by a move to a row.
+  bool eof() const;
+  // The current row's position, -1 when the table has no rows. While an
+  // insert is open it is the position the new row will take.
+  int currentIndex() const;
+
+  std::string fieldText(std::string_view column) const;
+  std::string fieldTextAt(int position, std::string_view column) const;
+  void setFieldText(std::string_view column, std::string_view text);
+  BackupPair pairAt(int position) const;
+
+  void insert();
+  void append();
+  void edit();
+  void post();
+  void cancel();
+  void remove();
+  void moveTo(int position);
+
+  bool isEditing() const;
+  bool isInserting() const;
+  bool changed() const;
+
+  // Writes the whole table when the changed mark is set.
+  void flush();
+
+ private:
+  struct Row {
+    std::string text;                // the line, without its line break
+    std::vector<std::size_t> starts;  // byte offset of each item
+  };
+  enum class Mode { Browse, Edit, Insert };
+
+  void requireOpen() const;
+  void endEditing();
+  const Row* currentRow() const;
+  std::size_t columnPosition(std::string_view column) const;
+  std::size_t columnLimit(std::string_view column) const;
+  std::string itemValue(const Row& row, std::string_view column) const;
+  void load(const std::string& contents);
+  void addHeader(const std::string& line);
+  void addRow(const std::string& line);
+  std::string fileText() const;
+  void write();
+
+  static Row splitLine(std::string line);
+
+  FileSystem& fs_;
+  std::string fileName_;
+  std::string path_;
+  bool open_ = false;
+  std::vector<Row> rows_;
+  int current_ = -1;
+  bool eof_ = false;
+  Mode mode_ = Mode::Browse;
+  Row working_;
+  int insertAt_ = 0;
+  bool assigned_ = false;
+  bool changed_ = false;
+  // Item position of each column (SRC, TRG, STAV) and the names the header
+  // is written with, in item order.
+  std::size_t positions_[3] = {0, 1, 2};
+  std::vector<std::string> header_;
+};
+
+}  // namespace tavro
