@@ -2,8 +2,6 @@
 // deletion pass, printing only the message lines. A measuring tool, not a
 // second user interface.
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <iostream>
 #include <string>

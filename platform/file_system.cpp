@@ -2,11 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <optional>
 
 namespace tavro {
@@ -326,6 +328,19 @@ class PosixFolder final : public Folder {
 };
 
 }  // namespace
+
+PosixFileSystem::PosixFileSystem() {
+  // A walk holds two descriptors per level of the tree it is in; a deep tree
+  // must not run out of them at the usual soft limit of 1024.
+  static std::once_flag raised;
+  std::call_once(raised, [] {
+    struct rlimit limit;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+      limit.rlim_cur = limit.rlim_max;
+      (void)::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+  });
+}
 
 Result<std::unique_ptr<Folder>> PosixFileSystem::openFolder(const std::string& path) {
   if (path.empty()) return Result<std::unique_ptr<Folder>>::failure(ENOENT);

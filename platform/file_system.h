@@ -141,6 +141,8 @@ bool folderExists(FileSystem& fs, const std::string& path);
 // The real file system, on POSIX calls relative to open folder descriptors.
 class PosixFileSystem final : public FileSystem {
  public:
+  // Raises the process's limit of open descriptors to its hard limit.
+  PosixFileSystem();
   Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
   Result<EntryInfo> stat(const std::string& path) override;
   Status makeFolder(const std::string& path) override;
