@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 TEST_BUILD := build/test
 RELEASE_BUILD := build/release
 
-.PHONY: all deps run test bench build-test build-release clean
+.PHONY: all deps run test bench fuzz build-test build-release clean
 
 all: build-release
 
@@ -28,6 +28,11 @@ test: build-test
 
 bench: build-release
 	bash bench/mirror_bench.sh $(RELEASE_BUILD)
+
+# Longer fuzzing than the short run inside `make test`: make fuzz FUZZ_SECONDS=600
+FUZZ_SECONDS ?= 120
+fuzz: deps
+	bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build

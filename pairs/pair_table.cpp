@@ -24,6 +24,7 @@ constexpr std::size_t kMaxLineChars = 2047;  // a line this long is refused
 constexpr std::size_t kMaxItems = 120;
 constexpr std::size_t kQuotedPrefixChars = 40;
 
+constexpr const char* kTooManyItems = "Range check error: a line holds more than 120 items";
 constexpr const char* kClosed = "jcsv1: Cannot perform this operation on a closed dataset";
 constexpr const char* kEmpty = "jcsv1: Cannot perform this operation on an empty dataset";
 
@@ -48,6 +49,11 @@ std::string_view trimBlanks(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+TableError tooLong(std::string_view line) {
+  return TableError("CSV string is too long: " + std::string(utf8Prefix(line, kQuotedPrefixChars)) +
+                    "...");
 }
 
 std::string baseName(const std::string& path) {
@@ -127,10 +133,7 @@ void PairTable::load(const std::string& whole) {
   std::string missingCommas;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     std::string& line = lines[i];
-    if (utf8Length(line) >= kMaxLineChars) {
-      throw TableError("CSV string is too long: " +
-                       std::string(utf8Prefix(line, kQuotedPrefixChars)) + "...");
-    }
+    if (utf8Length(line) >= kMaxLineChars) throw tooLong(line);
     if (i == 0) {
       // Quotes mean nothing in the header: every comma separates.
       header.clear();
@@ -154,23 +157,23 @@ void PairTable::load(const std::string& whole) {
         if (comma == line.size()) break;
         start = comma + 1;
       }
-      if (header.size() > kMaxItems) {
-        throw TableError("Range check error: a line holds more than 120 items");
-      }
       for (int column = 0; column < 3; ++column) {
         if (named[column]) continue;
         positions[column] = header.size();
         header.emplace_back(kColumns[column].name);
         missingCommas += ',';
       }
+      // Counted with the columns it lacks, as it will be written.
+      if (header.size() > kMaxItems) throw TableError(kTooManyItems);
       continue;
     }
     line += missingCommas;
+    // The commas added for missing columns are written back with the line,
+    // so they count here: what loads once loads again after a write.
+    if (!missingCommas.empty() && utf8Length(line) >= kMaxLineChars) throw tooLong(line);
     if (line.empty() || line.rfind(">>", 0) == 0) continue;
     Row row = splitLine(std::move(line));
-    if (row.starts.size() > kMaxItems) {
-      throw TableError("Range check error: a line holds more than 120 items");
-    }
+    if (row.starts.size() > kMaxItems) throw TableError(kTooManyItems);
     rows.push_back(std::move(row));
   }
 
@@ -334,7 +337,7 @@ void PairTable::setFieldText(std::string_view column, std::string_view text) {
   if (mode_ == Mode::Browse) {
     throw TableError("jcsv1: Dataset not in edit or insert mode");
   }
-  Row& row = working_;
+  Row row = working_;
   // A short line gets the items it lacks, so the value is not lost.
   while (row.starts.size() <= position) {
     row.text += ',';
@@ -345,11 +348,15 @@ void PairTable::setFieldText(std::string_view column, std::string_view text) {
   const std::size_t end =
       position + 1 < row.starts.size() ? row.starts[position + 1] - 1 : row.text.size();
   row.text.replace(start, end - start, item);
+  // A line with extra items of its own could grow past what the file may
+  // hold; refusing the value keeps the file loadable.
+  if (utf8Length(row.text) >= kMaxLineChars) throw tooLong(row.text);
   const std::ptrdiff_t shift =
       static_cast<std::ptrdiff_t>(item.size()) - static_cast<std::ptrdiff_t>(end - start);
   for (std::size_t i = position + 1; i < row.starts.size(); ++i) {
     row.starts[i] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(row.starts[i]) + shift);
   }
+  working_ = std::move(row);
   assigned_ = true;
   changed_ = true;
 }

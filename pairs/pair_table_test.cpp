@@ -247,6 +247,30 @@ TEST_F(PairTableTest, LinesOf2047CharactersOrMoreItemsThan120AreRefused) {
   EXPECT_EQ(open("SRC,TRG,STAV\r\n" + czech + "\r\n").recordCount(), 1) << "characters count";
 }
 
+TEST_F(PairTableTest, WhatLoadsStillLoadsAfterTheTableWritesIt) {
+  // Commas added for missing columns count towards the line limit.
+  const std::string line = std::string(2045, 'a') + ",";
+  EXPECT_THAT(errorOf([&] { open("SRC,TRG\r\n" + line + "\r\n"); }),
+              HasSubstr("CSV string is too long"));
+  std::string header;
+  for (int i = 0; i < 119; ++i) header += "SRC,";
+  EXPECT_THAT(errorOf([&] { open(header + "SRC\r\n"); }), HasSubstr("120"));
+
+  // A value that would make a line with extra items too long is refused and
+  // the row stays as it was.
+  const std::string wide = "/a,/b,OK," + std::string(1900, 'x');
+  open("SRC,TRG,STAV\r\n" + wide + "\r\n");
+  table.edit();
+  EXPECT_THAT(errorOf([&] { table.setFieldText("Src", std::string(300, 's')); }),
+              HasSubstr("CSV string is too long"));
+  EXPECT_EQ(table.fieldText("Src"), "/a");
+  table.setFieldText("Src", "/short");
+  table.post();
+  table.flush();
+  table.open();
+  EXPECT_EQ(table.fieldText("Src"), "/short");
+}
+
 TEST_F(PairTableTest, SkippedLinesAndOtherLineEndsAreNormalisedAtTheNextWrite) {
   open("SRC,TRG,STAV\n/a,/b,OK\r>>comment\r\n\r\n/c,/d,OK\n");
   EXPECT_EQ(column("Src"), (std::vector<std::string>{"/a", "/c"}));
