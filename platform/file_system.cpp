@@ -283,6 +283,18 @@ class PosixFolder final : public Folder {
     return Result<std::unique_ptr<OutputFile>>::of(std::make_unique<PosixOutputFile>(fd));
   }
 
+  Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) override {
+    const int fd = ::openat(fd_.get(), name.c_str(),
+                            O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                            0644);
+    if (fd < 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
+    auto file = std::make_unique<PosixOutputFile>(fd);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
+    if (!S_ISREG(st.st_mode)) return Result<std::unique_ptr<OutputFile>>::failure(EINVAL);
+    return Result<std::unique_ptr<OutputFile>>::of(std::move(file));
+  }
+
   Status rename(const std::string& from, const std::string& to) override {
     return ::renameat(fd_.get(), from.c_str(), fd_.get(), to.c_str()) == 0
                ? Status::success()

@@ -111,6 +111,8 @@ class Folder {
   // Creates a new file; fails with EEXIST when the name is taken by anything,
   // a dangling link included.
   virtual Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) = 0;
+  // Opens a regular file for writing at its end, creating it when missing.
+  virtual Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) = 0;
   // Replaces `to` (a file or a link, never a folder's contents) atomically.
   virtual Status rename(const std::string& from, const std::string& to) = 0;
   virtual Result<std::string> readLink(const std::string& name) = 0;

@@ -15,6 +15,8 @@ build=build/fuzz
 
 declare -A seeds=(
   [pair_table_fuzz]=pairs/fuzz_corpus
+  [profile_file_fuzz]=platform/fuzz_corpus
+  [settings_rules_fuzz]=schedule/fuzz_corpus
 )
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${!seeds[@]}")

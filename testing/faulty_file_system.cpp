@@ -170,6 +170,18 @@ class FaultyFolder final : public Folder {
         owner_.find(FaultOp::SetTime, full), owner_.find(FaultOp::Sync, full)));
   }
 
+  Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) override {
+    const std::string full = pathOf(name);
+    if (int e = owner_.check(FaultOp::Create, full)) {
+      return Result<std::unique_ptr<OutputFile>>::failure(e);
+    }
+    auto opened = inner_->appendFile(name);
+    if (!opened.ok()) return opened;
+    return Result<std::unique_ptr<OutputFile>>::of(std::make_unique<FaultyOutputFile>(
+        std::move(opened.value), owner_.find(FaultOp::Write, full),
+        owner_.find(FaultOp::SetTime, full), owner_.find(FaultOp::Sync, full)));
+  }
+
   Status rename(const std::string& from, const std::string& to) override {
     if (int e = owner_.check(FaultOp::Rename, pathOf(to))) return Status::failure(e);
     if (int e = owner_.check(FaultOp::Rename, pathOf(from))) return Status::failure(e);
@@ -232,7 +244,12 @@ FaultyFileSystem::Fault* FaultyFileSystem::find(FaultOp op, const std::string& p
 
 int FaultyFileSystem::check(FaultOp op, const std::string& path) {
   Fault* fault = find(op, path);
-  return fault != nullptr ? triggerFault(*fault) : 0;
+  if (fault == nullptr) return 0;
+  if (fault->after > 0) {
+    --fault->after;  // this many calls pass before the fault strikes
+    return 0;
+  }
+  return triggerFault(*fault);
 }
 
 Result<std::unique_ptr<Folder>> FaultyFileSystem::openFolder(const std::string& path) {

@@ -13,7 +13,7 @@ namespace tavro::testing {
 
 enum class FaultOp {
   Open,        // opening a file for reading
-  Create,      // creating a file (or a link)
+  Create,      // creating a file (or a link), or opening one to append
   Read,        // reading, after `after` bytes
   Write,       // writing, after `after` bytes
   Delete,      // removing a file or a folder
@@ -41,7 +41,9 @@ class FaultyFileSystem final : public FileSystem {
 
   explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
 
-  // Makes `op` on exactly `path` fail with `error`.
+  // Makes `op` on exactly `path` fail with `error`. For reads and writes
+  // `after` counts the bytes that pass first, for ListMiddle the entries,
+  // and for every other operation the calls.
   void fail(FaultOp op, const std::string& path, int error = EIO, std::int64_t after = 0);
   // Makes `op` on any path below `folder` fail.
   void failUnder(FaultOp op, const std::string& folder, int error = EIO, std::int64_t after = 0);

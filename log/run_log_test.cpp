@@ -1,0 +1,71 @@
+#include "log/run_log.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "testing/faulty_file_system.h"
+#include "testing/temp_tree.h"
+
+namespace tavro {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::FaultOp;
+
+class RunLogTest : public ::testing::Test {
+ protected:
+  RunLogTest() {
+    formats.shortDate = "%-d.%-m.%Y";
+    formats.hourLeadingZero = false;
+  }
+  testing::TempTree tree;
+  PosixFileSystem real;
+  testing::FaultyFileSystem fs{real};
+  RegionalFormats formats;
+};
+
+TEST_F(RunLogTest, WorkedExampleTwoRunsAppendTwoEntries) {
+  const std::string path = tree.path("Tavro.log");
+  ZapisLog(fs, path,
+           {"08.12.200609:05- Záloha OK: C:\\Data", "08.12.200609:07- Záloha OK: C:\\Docs"},
+           {2006, 12, 8, 9, 7, 31, 0}, formats);
+  ZapisLog(fs, path,
+           {"08.12.200614:20- Záloha OK: C:\\Data", "08.12.200614:20- Záloha OK: C:\\Docs"},
+           {2006, 12, 8, 14, 20, 12, 0}, formats);
+  EXPECT_EQ(tree.read("Tavro.log"),
+            "8.12.2006:9:07:31\r\n"
+            "-------------------------------------\r\n"
+            "08.12.200609:05- Záloha OK: C:\\Data\r\n"
+            "08.12.200609:07- Záloha OK: C:\\Docs\r\n"
+            "8.12.2006:14:20:12\r\n"
+            "-------------------------------------\r\n"
+            "08.12.200614:20- Záloha OK: C:\\Data\r\n"
+            "08.12.200614:20- Záloha OK: C:\\Docs\r\n");
+}
+
+TEST_F(RunLogTest, ARunWithoutLinesWritesItsHeaderAndSeparator) {
+  formats.twelveHour = true;
+  ZapisLog(fs, tree.path("logs/Tavro.log"), {}, {2026, 1, 2, 15, 4, 5, 0}, formats);
+  EXPECT_EQ(tree.read("logs/Tavro.log"),
+            "2.1.2026:3:04:05 PM\r\n-------------------------------------\r\n");
+}
+
+TEST_F(RunLogTest, AFailureNamesTheFileAndTheReason) {
+  tree.file("Tavro.log", "earlier entry\r\n");
+  fs.fail(FaultOp::Create, tree.path("Tavro.log"), EACCES);
+  try {
+    ZapisLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats);
+    FAIL() << "expected an error";
+  } catch (const LogError& e) {
+    EXPECT_THAT(e.what(), HasSubstr(tree.path("Tavro.log")));
+    EXPECT_THAT(e.what(), HasSubstr(systemReason(EACCES)));
+  }
+  fs.clear();
+  fs.fail(FaultOp::Write, tree.path("Tavro.log"), ENOSPC);
+  EXPECT_THROW(ZapisLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats),
+               LogError);
+  EXPECT_EQ(tree.read("Tavro.log"), "earlier entry\r\n");
+}
+
+}  // namespace
+}  // namespace tavro

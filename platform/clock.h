@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tavro {
+
+// A local civil date and time. Arithmetic on it is calendar arithmetic only:
+// adding minutes carries into the next or an earlier day, and daylight
+// saving plays no part.
+struct LocalDateTime {
+  int year = 1970;
+  int month = 1;  // 1..12
+  int day = 1;    // 1..31
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+};
+
+// Whole minutes since 1 January 1970, 00:00 of the same calendar.
+std::int64_t minutesSinceEpoch(const LocalDateTime& t);
+// `t` moved by `minutes`, seconds and milliseconds kept.
+LocalDateTime addMinutes(const LocalDateTime& t, std::int64_t minutes);
+
+// The clock seam: local time and the time since the computer started.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalDateTime now() = 0;
+  // Milliseconds since the computer started, sleep included.
+  virtual std::uint64_t uptimeMilliseconds() = 0;
+};
+
+class SystemClock final : public Clock {
+ public:
+  LocalDateTime now() override;
+  std::uint64_t uptimeMilliseconds() override;
+};
+
+}  // namespace tavro

@@ -1,0 +1,137 @@
+#include "platform/profile_file.h"
+
+#include <cerrno>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "platform/utf8.h"
+#include "platform/whole_file.h"
+
+namespace tavro {
+
+namespace {
+
+constexpr std::size_t kMaxValueChars = 2047;
+
+std::string_view trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+struct Line {
+  std::string_view text;  // without its line break
+  std::size_t begin = 0;  // byte offsets of the whole line, break included
+  std::size_t end = 0;
+};
+
+std::vector<Line> linesOf(std::string_view contents) {
+  std::vector<Line> lines;
+  std::size_t pos = 0;
+  while (pos < contents.size()) {
+    std::size_t stop = contents.find('\n', pos);
+    const std::size_t next = stop == std::string_view::npos ? contents.size() : stop + 1;
+    if (stop == std::string_view::npos) stop = contents.size();
+    std::string_view text = contents.substr(pos, stop - pos);
+    while (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    lines.push_back({text, pos, next});
+    pos = next;
+  }
+  return lines;
+}
+
+// The section a line opens, if it is a "[name]" line.
+std::optional<std::string_view> sectionOf(std::string_view line) {
+  line = trim(line);
+  if (line.size() < 2 || line.front() != '[') return std::nullopt;
+  const auto close = line.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return trim(line.substr(1, close - 1));
+}
+
+// The key of a "key=value" line.
+std::optional<std::string_view> keyOf(std::string_view line) {
+  const auto equals = line.find('=');
+  if (equals == std::string_view::npos) return std::nullopt;
+  return trim(line.substr(0, equals));
+}
+
+}  // namespace
+
+std::string ProfileFile::read(const std::string& section, const std::string& key,
+                              const std::string& fallback) const {
+  const auto contents = readWholeFile(fs_, path_);
+  if (!contents.ok()) return fallback;
+  bool inSection = false;
+  for (const Line& line : linesOf(contents.value)) {
+    if (const auto name = sectionOf(line.text)) {
+      inSection = sameName(*name, section);
+      continue;
+    }
+    if (!inSection) continue;
+    const auto name = keyOf(line.text);
+    if (!name || !sameName(*name, key)) continue;
+    const std::string_view value = trim(line.text.substr(line.text.find('=') + 1));
+    return std::string(utf8Prefix(value, kMaxValueChars));
+  }
+  return fallback;
+}
+
+Status ProfileFile::write(const std::string& section, const std::string& key,
+                          const std::string& value) {
+  const auto contents = readWholeFile(fs_, path_);
+  if (!contents.ok() && contents.error != ENOENT) return Status::failure(contents.error);
+  const std::string old = contents.ok() ? contents.value : std::string();
+  const std::string_view newline = old.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+
+  // A line break in a value would start a line of its own.
+  std::string cleanValue;
+  for (char c : value) {
+    if (c != '\r' && c != '\n') cleanValue += c;
+  }
+  const std::string entry = key + "=" + cleanValue;
+
+  const auto lines = linesOf(old);
+  std::optional<std::size_t> sectionEnd;  // where a new key of the section goes
+  bool inSection = false;
+  for (const Line& line : lines) {
+    if (const auto name = sectionOf(line.text)) {
+      inSection = sameName(*name, section);
+      if (inSection) sectionEnd = line.end;
+      continue;
+    }
+    if (!inSection) continue;
+    if (const auto name = keyOf(line.text); name && sameName(*name, key)) {
+      // The line's own break, if any, stays after the new text.
+      const std::string updated =
+          old.substr(0, line.begin) + entry + old.substr(line.begin + line.text.size());
+      return replaceWholeFile(fs_, path_, updated);
+    }
+    if (!trim(line.text).empty()) sectionEnd = line.end;
+  }
+
+  std::string updated;
+  if (sectionEnd) {
+    std::string before = old.substr(0, *sectionEnd);
+    if (!before.empty() && before.back() != '\n') before += newline;
+    updated = before + entry + std::string(newline) + old.substr(*sectionEnd);
+  } else {
+    updated = old;
+    if (!updated.empty() && updated.back() != '\n') updated += newline;
+    updated += "[" + section + "]" + std::string(newline) + entry + std::string(newline);
+  }
+  return replaceWholeFile(fs_, path_, updated);
+}
+
+}  // namespace tavro

@@ -1,0 +1,43 @@
+#include "platform/program_paths.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
+namespace tavro {
+
+ProgramPaths ProgramPaths::locate() {
+  std::string folder = ".";
+  char buffer[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n > 0) {
+    const std::string exe(buffer, static_cast<std::size_t>(n));
+    const auto slash = exe.find_last_of('/');
+    folder = slash == 0 ? "/" : exe.substr(0, slash);
+  }
+  const bool writable = ::access(folder.c_str(), W_OK) == 0;
+  return locate(folder, writable, std::getenv("XDG_CONFIG_HOME"), std::getenv("XDG_STATE_HOME"),
+                std::getenv("HOME"));
+}
+
+ProgramPaths ProgramPaths::locate(const std::string& executableFolder,
+                                  bool executableFolderWritable, const char* configHome,
+                                  const char* stateHome, const char* home) {
+  ProgramPaths paths;
+  if (executableFolderWritable) {
+    paths.settingsFile = executableFolder + "/Tavro.ini";
+    paths.logFile = executableFolder + "/Tavro.log";
+    return paths;
+  }
+  const std::string user = home != nullptr && *home != '\0' ? home : "/tmp";
+  const std::string config =
+      configHome != nullptr && *configHome == '/' ? configHome : user + "/.config";
+  const std::string state =
+      stateHome != nullptr && *stateHome == '/' ? stateHome : user + "/.local/state";
+  paths.settingsFile = config + "/tavro/Tavro.ini";
+  paths.logFile = state + "/tavro/Tavro.log";
+  return paths;
+}
+
+}  // namespace tavro

@@ -1,0 +1,152 @@
+#include "schedule/scheduler.h"
+
+#include <cstdio>
+
+namespace tavro {
+
+namespace {
+
+std::string formatDate(const LocalDateTime& t) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%02d.%02d.%04d", t.day, t.month, t.year);
+  return buffer;
+}
+
+std::string formatClock(const LocalDateTime& t) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+  return buffer;
+}
+
+}  // namespace
+
+Scheduler::Scheduler(Clock& clock, SettingsPanel& panel, ScheduleState& state,
+                     Settings& settings, Actions actions)
+    : clock_(clock), panel_(panel), state_(state), settings_(settings), actions_(std::move(actions)) {
+  settings_.setScheduleRefresh([this] { refresh(); });
+}
+
+void Scheduler::DateAndTime() {
+  const LocalDateTime now = clock_.now();
+  panel_.showClock(formatDate(now), formatClock(now));
+  if (actions_.runInProgress && actions_.runInProgress()) return;
+
+  const bool interval = panel_.intervalChecked();
+  const bool repeat = interval && panel_.intervalMode() != 0;
+  // A computer that slept over the run time, or a tick held up past it:
+  // the repeat schedule goes on at its next step still ahead, instead of
+  // waiting for the same hour and minute on the next day.
+  if (repeat && !state_.firedThisMinute && state_.nextRunComputed && !state_.minutesInvalid) {
+    if (const auto n = parseSettingsInteger(panel_.repeatMinutes()); n && *n > 0) {
+      const LocalDateTime before = state_.nextRunTime;
+      moveRepeatTimeAhead(now, *n);
+      if (minutesSinceEpoch(before) != minutesSinceEpoch(state_.nextRunTime)) {
+        panel_.setScheduleDisplay(
+            ScheduleDisplay::NextRun,
+            formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute));
+      }
+    }
+  }
+
+  int hour = state_.fixedTime.hour;
+  int minute = state_.fixedTime.minute;
+  if (interval) {
+    hour = state_.nextRunTime.hour;
+    minute = state_.nextRunTime.minute;
+  }
+  const bool matches = hour == now.hour && minute == now.minute;
+  // Never run from a time that could not be computed.
+  const bool usable = !(interval && state_.minutesInvalid);
+
+  if (!state_.firedThisMinute && matches && usable) {
+    state_.firedThisMinute = true;
+    actions_.Zalohuj();
+    actions_.ZapisLog();
+  }
+  if (state_.firedThisMinute && !matches) {
+    state_.firedThisMinute = false;
+    settings_.NactiIni();
+  }
+}
+
+std::optional<std::int64_t> Scheduler::minutesOf(const std::string& text) {
+  const auto value = parseSettingsInteger(text);
+  if (value) return *value;
+  state_.minutesInvalid = true;
+  // The steps before the conversion have run; leave no latch behind that
+  // would re-read (and fail) again every second.
+  state_.firedThisMinute = false;
+  if (state_.minutesErrorShown) return std::nullopt;
+  state_.minutesErrorShown = true;
+  throw SettingsError("'" + text + "' is not a valid integer value");
+}
+
+void Scheduler::moveRepeatTimeAhead(const LocalDateTime& now, std::int64_t interval) {
+  if (interval <= 0) return;
+  const std::int64_t behind = minutesSinceEpoch(now) - minutesSinceEpoch(state_.nextRunTime);
+  if (behind <= 0) return;
+  const std::int64_t steps = (behind + interval - 1) / interval;
+  state_.nextRunTime = addMinutes(state_.nextRunTime, steps * interval);
+}
+
+void Scheduler::refresh() {
+  if (!panel_.intervalChecked()) {
+    panel_.showModeControls(ScheduleMode::FixedTime);
+    state_.minutesInvalid = false;
+    return;
+  }
+  const LocalDateTime now = clock_.now();
+  if (panel_.intervalMode() == 0) {
+    refreshAfterStart(now);
+  } else {
+    refreshRepeat(now);
+  }
+}
+
+void Scheduler::refreshAfterStart(const LocalDateTime& now) {
+  const std::string minutes = panel_.afterStartMinutes();
+  panel_.setMinutesDisplay(minutes);
+  panel_.showModeControls(ScheduleMode::AfterStart);
+  if (state_.backupRan) return;
+  // The computer's start as a full date and time, from a 64-bit uptime.
+  const auto upMinutes = static_cast<std::int64_t>(clock_.uptimeMilliseconds() / 60000);
+  state_.nextRunTime = addMinutes(now, -upMinutes);
+  const auto m = minutesOf(minutes);
+  if (!m) return;
+  state_.nextRunTime = addMinutes(state_.nextRunTime, *m);
+  state_.nextRunComputed = true;
+  state_.minutesInvalid = false;
+  state_.minutesErrorShown = false;
+  settings_.setScheduleDisplay(
+      ScheduleDisplay::NextRun, formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute));
+}
+
+void Scheduler::refreshRepeat(const LocalDateTime& now) {
+  const std::string minutes = panel_.repeatMinutes();
+  panel_.setMinutesDisplay(minutes);
+  panel_.showModeControls(ScheduleMode::Repeat);
+  state_.firedThisMinute = true;
+  std::optional<std::int64_t> n;
+  if (!state_.backupRan) {
+    state_.nextRunTime = now;
+    n = minutesOf(minutes);
+    if (!n) return;
+    state_.nextRunTime = addMinutes(state_.nextRunTime, *n);
+  }
+  if (state_.advancePending) {
+    n = minutesOf(minutes);
+    if (!n) return;
+    state_.nextRunTime = addMinutes(state_.nextRunTime, *n);
+    // A run that outlasted one or more intervals: the next step still ahead.
+    moveRepeatTimeAhead(now, *n);
+  }
+  state_.nextRunComputed = true;
+  state_.minutesInvalid = false;
+  state_.minutesErrorShown = false;
+  state_.advancePending = false;
+  settings_.setScheduleDisplay(
+      ScheduleDisplay::NextRun, formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute));
+  state_.firedThisMinute = false;
+}
+
+}  // namespace tavro

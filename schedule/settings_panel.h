@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "schedule/settings_rules.h"
+
+namespace tavro {
+
+enum class ScheduleMode { FixedTime, AfterStart, Repeat };
+enum class ScheduleDisplay { FixedTime /* ECas */, NextRun /* EVarCas */ };
+
+// The settings panel and the schedule displays of the main window, which
+// hold the settings: the window implements it on its controls, tests on a
+// fake. Setting a control here never runs a handler; the core runs the
+// handlers itself where a change would.
+class SettingsPanel {
+ public:
+  virtual ~SettingsPanel() = default;
+
+  virtual TimeOfDay fixedTimeEditor() const = 0;  // cxTimeEdit1
+  virtual void setFixedTimeEditor(const TimeOfDay& time) = 0;
+  virtual void setFixedTimeEditorVisible(bool visible) = 0;  // cxLabel2 and cxTimeEdit1
+  virtual bool intervalChecked() const = 0;  // JVCHB1
+  virtual void setIntervalChecked(bool checked) = 0;
+  virtual std::string afterStartMinutes() const = 0;  // cxTextEdit1
+  virtual void setAfterStartMinutes(const std::string& text) = 0;
+  virtual std::string repeatMinutes() const = 0;  // cxTextEdit2
+  virtual void setRepeatMinutes(const std::string& text) = 0;
+  virtual int afterRunAction() const = 0;  // RG1: 0 shut down, 1 suspend, 2 nothing, -1 none
+  virtual void setAfterRunAction(int index) = 0;
+  virtual int intervalMode() const = 0;  // RG2: 0 after start, other repeat
+  virtual void setIntervalMode(int index) = 0;
+  virtual bool syncDeletions() const = 0;  // JvCheckBox1
+  virtual void setSyncDeletions(bool checked) = 0;
+  virtual void collapse() = 0;  // JvRollOut1
+
+  // ECas and EVarCas: "  :  " until first set.
+  virtual std::string scheduleDisplay(ScheduleDisplay which) const = 0;
+  virtual void setScheduleDisplay(ScheduleDisplay which, const std::string& text) = 0;
+  virtual void setMinutesDisplay(const std::string& text) = 0;  // Emin
+  // Shows and hides ECas, Emin, Lmin, LKaz, Lm, EVarCas and LVarCas.
+  virtual void showModeControls(ScheduleMode mode) = 0;
+  // Label4 and Label5.
+  virtual void showClock(const std::string& date, const std::string& time) = 0;
+};
+
+}  // namespace tavro

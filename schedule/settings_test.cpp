@@ -1,0 +1,149 @@
+#include "schedule/settings.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "schedule/scheduler.h"
+#include "testing/fake_clock.h"
+#include "testing/fake_settings_panel.h"
+#include "testing/faulty_file_system.h"
+#include "testing/temp_tree.h"
+
+namespace tavro {
+namespace {
+
+using ::testing::HasSubstr;
+using testing::FaultOp;
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  SettingsTest() {
+    formats.hourLeadingZero = false;
+    clock.set(2026, 12, 9, 10, 0);
+  }
+
+  // Start-up: the flags cleared, then the first re-read.
+  void startUp() {
+    state = ScheduleState{};
+    settings.NactiIni();
+  }
+  std::string ini() const { return tree.read("Tavro.ini"); }
+
+  testing::TempTree tree;
+  PosixFileSystem real;
+  testing::FaultyFileSystem fs{real};
+  ProfileFile file{fs, tree.path("Tavro.ini")};
+  testing::FakeSettingsPanel panel;
+  ScheduleState state;
+  RegionalFormats formats;
+  testing::FakeClock clock;
+  Settings settings{file, panel, state, formats};
+  Scheduler scheduler{clock, panel, state, settings, {[] {}, [] {}, [] { return false; }}};
+};
+
+TEST_F(SettingsTest, WorkedExampleUlozitCreatesTheFile) {
+  panel.timeEditor = {7, 30, 0, 0};
+  panel.repeat = "30";
+  settings.JvXPButton1Click();
+  EXPECT_EQ(ini(), "[Main]\nT=7:30:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n");
+  EXPECT_EQ(panel.collapsed, 1);
+
+  formats.twelveHour = true;
+  Settings twelve(file, panel, state, formats);
+  twelve.ZapisIni();
+  EXPECT_THAT(ini(), HasSubstr("T=7:30:00 AM\n"));
+}
+
+TEST_F(SettingsTest, StartUpWithoutAFileRunsNightlyAndCreatesEveryKey) {
+  startUp();
+  EXPECT_EQ(ini(), "[Main]\nT=0:00:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n");
+  EXPECT_EQ(state.fixedTime, TimeOfDay{});
+  EXPECT_EQ(panel.eCas, "00:00");
+  EXPECT_FALSE(panel.interval);
+  EXPECT_EQ(panel.repeat, "30");
+  EXPECT_EQ(panel.action, 2);
+  EXPECT_EQ(panel.mode, 0);
+  EXPECT_TRUE(panel.timeEditorVisible);
+}
+
+TEST_F(SettingsTest, ValuesAreReadByTheirRulesAndSavedBackNormalised) {
+  tree.file("Tavro.ini",
+            "; kept\n[other]\nT=1:00\n[main]\nt = 7:30 PM \nTAS=0x1\nTASmin=\nAAZ=-5\nTNT=3\n"
+            "DZP=1\nSYNC=0\n");
+  startUp();
+  EXPECT_EQ(state.fixedTime, (TimeOfDay{19, 30, 0, 0}));
+  EXPECT_TRUE(panel.interval);
+  EXPECT_FALSE(panel.timeEditorVisible) << "the click rule hides the fixed-time editor";
+  EXPECT_EQ(panel.afterStart, "") << "present but empty is not missing";
+  EXPECT_EQ(panel.repeat, "30");
+  EXPECT_EQ(panel.action, -1);
+  EXPECT_EQ(panel.mode, 1);
+  EXPECT_FALSE(panel.sync);
+  EXPECT_EQ(ini(),
+            "; kept\n[other]\nT=1:00\n[main]\nT=19:30:00\nTAS=1\nTASmin=\nAAZ=-1\nTNT=1\n"
+            "DZP=0\nSYNC=0\nTNTmin=30\n");
+}
+
+TEST_F(SettingsTest, UnreadableValuesFallBackToTheirDefaults) {
+  struct Case {
+    const char* text;
+    TimeOfDay time;
+    bool interval;
+    int action;
+  };
+  for (const Case& c : {Case{"T=25:00:00\nTAS=yes\nAAZ=9\n", {}, false, 2},
+                        Case{"T=noon\nTAS=2\nAAZ=x\n", {}, true, 2},
+                        Case{"T=7:30\nTAS=0\nAAZ=1\n", {7, 30, 0, 0}, false, 1}}) {
+    SCOPED_TRACE(c.text);
+    tree.file("Tavro.ini", std::string("[Main]\n") + c.text);
+    startUp();
+    EXPECT_EQ(state.fixedTime, c.time);
+    EXPECT_EQ(panel.interval, c.interval);
+    EXPECT_EQ(panel.action, c.action);
+  }
+}
+
+TEST_F(SettingsTest, AFailedSaveStopsAtItsKeyAndKeepsTheKeysBefore) {
+  const char* keys[] = {"T", "TAS", "TASmin", "TNTmin", "AAZ", "TNT", "DZP", "SYNC"};
+  for (int failing = 0; failing < 8; ++failing) {
+    SCOPED_TRACE(keys[failing]);
+    tree.remove("Tavro.ini");
+    fs.clear();
+    // Every key is one replacement of the file: let the ones before through.
+    fs.failUnder(FaultOp::Create, tree.root(), EROFS, failing);
+    try {
+      settings.ZapisIni();
+      ADD_FAILURE() << "the save should have failed";
+    } catch (const SettingsError& e) {
+      EXPECT_EQ(std::string(e.what()), "Unable to write to " + tree.path("Tavro.ini"));
+    }
+    fs.clear();
+    for (int k = 0; k < 8; ++k) {
+      EXPECT_EQ(file.read("Main", keys[k], "missing") != "missing", k < failing) << keys[k];
+    }
+  }
+}
+
+TEST_F(SettingsTest, ASettingsFileCutAtAnyByteReadsWithoutHarm) {
+  const std::string whole = "[Main]\r\nT=7:30:00\r\nTAS=1\r\nTASmin=15\r\nTNTmin=45\r\nAAZ=0\r\nTNT=1\r\n";
+  for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    tree.file("Tavro.ini", whole.substr(0, cut));
+    fs.clear();
+    fs.failUnder(FaultOp::Create, tree.root(), EROFS);  // read only: the start-up save fails
+    state = ScheduleState{};
+    panel = testing::FakeSettingsPanel{};
+    EXPECT_THROW(settings.NactiIni(), SettingsError);
+    EXPECT_GE(panel.action, -1);
+    EXPECT_LE(panel.action, 2);
+  }
+  fs.clear();
+  tree.file("Tavro.ini", whole);
+  panel = testing::FakeSettingsPanel{};
+  startUp();
+  EXPECT_EQ(panel.repeat, "45");
+  EXPECT_THAT(ini(), HasSubstr("\r\nSYNC=1\r\n")) << "a new key follows the file's line ends";
+}
+
+}  // namespace
+}  // namespace tavro
