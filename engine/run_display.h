@@ -30,4 +30,32 @@ class RunDisplay {
   virtual void processMessages() = 0;
 };
 
+enum class BalloonIconKind { None = 0, Information = 1, Warning = 2, Error = 3 };
+
+// What a backup run over all pairs shows besides its folder mirrors: the
+// status texts, the balloon, the pair gauge and counter, and when the last
+// run ended.
+class BackupRunDisplay : public RunDisplay {
+ public:
+  // The run's message list is emptied.
+  virtual void runStarted() = 0;
+  // The status caption (on lime while a run shows) and the tray hint.
+  virtual void setStatus(const std::string& caption, const std::string& trayHint) = 0;
+  virtual void showBalloon(const std::string& title, const std::string& text,
+                           BalloonIconKind kind, int seconds) = 0;
+  // Both gauges and the captions "Kopíruji z: ", "Kopíruji do:", "/" and the
+  // current-file label appear; the pair gauge runs 0..pairCount from 0.
+  virtual void showProgress(int pairCount) = 0;
+  // Pair k of n: its source and its target (as stored) and the counter.
+  virtual void pairStarted(int k, int n, const std::string& source, const std::string& target) = 0;
+  // The pair gauge stands at k.
+  virtual void pairFinished(int k) = 0;
+  // "Poslední úspěšné zpracování": when the last run ended.
+  virtual void setLastRun(const std::string& text) = 0;
+  // Both gauges go.
+  virtual void hideProgress() = 0;
+  // The pair labels are emptied and their captions hidden.
+  virtual void runFinished() = 0;
+};
+
 }  // namespace tavro

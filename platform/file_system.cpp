@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <vector>
 #include <mutex>
 #include <optional>
 
@@ -368,6 +370,55 @@ Result<EntryInfo> PosixFileSystem::stat(const std::string& path) {
 
 Status PosixFileSystem::makeFolder(const std::string& path) {
   return ::mkdir(path.c_str(), 0777) == 0 ? Status::success() : Status::failure(errno);
+}
+
+}  // namespace tavro
+
+namespace tavro {
+
+std::string PosixFileSystem::resolve(const std::string& path) {
+  if (path.empty()) return {};
+  std::string whole = path;
+  if (whole.front() != '/') {
+    char cwd[PATH_MAX];
+    if (::getcwd(cwd, sizeof cwd) == nullptr) return path;
+    whole = std::string(cwd) + "/" + path;
+  }
+  std::vector<std::string> parts;
+  std::size_t pos = 0;
+  while (pos <= whole.size()) {
+    const std::size_t slash = std::min(whole.size(), whole.find('/', pos));
+    const std::string part = whole.substr(pos, slash - pos);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    pos = slash + 1;
+  }
+  // The longest prefix that exists is resolved by the system; the rest
+  // cannot hold links yet.
+  for (std::size_t n = parts.size() + 1; n-- > 0;) {
+    std::string prefix;
+    for (std::size_t i = 0; i < n; ++i) prefix += "/" + parts[i];
+    if (prefix.empty()) prefix = "/";
+    char real[PATH_MAX];
+    if (::realpath(prefix.c_str(), real) == nullptr) continue;
+    std::string result = real;
+    for (std::size_t i = n; i < parts.size(); ++i) {
+      if (result.back() != '/') result += '/';
+      result += parts[i];
+    }
+    return result;
+  }
+  return whole;
+}
+
+bool isSameOrInside(const std::string& inner, const std::string& outer) {
+  if (inner.empty() || outer.empty()) return false;
+  if (inner == outer || outer == "/") return true;
+  return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
+         inner[outer.size()] == '/';
 }
 
 }  // namespace tavro

@@ -132,7 +132,13 @@ class FileSystem {
   // Describes what a whole path names, following links as openFolder does.
   virtual Result<EntryInfo> stat(const std::string& path) = 0;
   virtual Status makeFolder(const std::string& path) = 0;
+  // The whole real path: links and "." and ".." resolved as far as the path
+  // exists, the rest appended as written. Empty for an empty path.
+  virtual std::string resolve(const std::string& path) = 0;
 };
+
+// Whether `inner` is `outer` or lies below it; both whole resolved paths.
+bool isSameOrInside(const std::string& inner, const std::string& outer);
 
 // Creates every missing folder of `path`, outermost first. Failures are not
 // reported: whoever needs the folder finds out when using it.
@@ -148,6 +154,7 @@ class PosixFileSystem final : public FileSystem {
   Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
   Result<EntryInfo> stat(const std::string& path) override;
   Status makeFolder(const std::string& path) override;
+  std::string resolve(const std::string& path) override;
 };
 
 }  // namespace tavro

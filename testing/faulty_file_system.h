@@ -56,6 +56,7 @@ class FaultyFileSystem final : public FileSystem {
   Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
   Result<EntryInfo> stat(const std::string& path) override;
   Status makeFolder(const std::string& path) override;
+  std::string resolve(const std::string& path) override { return inner_.resolve(path); }
 
   // Used by the wrapped folders and files: the fault for `op` on `path`, if any.
   struct Fault {

@@ -9,9 +9,28 @@ namespace tavro::testing {
 
 // Records what a run shows, one text per call, so a test can assert the
 // order of events: "copy <path>", "range <n>", "progress <n>", "copied",
-// "delete <path>", "deleted", "line <text>", "pump".
-class RecordingDisplay : public RunDisplay {
+// "delete <path>", "deleted", "line <text>", "pump", and the run's own
+// events ("run started", "status <caption> | <hint>", "pair 1/2 ...").
+class RecordingDisplay : public BackupRunDisplay {
  public:
+  void runStarted() override { record("run started"); }
+  void setStatus(const std::string& caption, const std::string& hint) override {
+    record("status " + caption + " | " + hint);
+  }
+  void showBalloon(const std::string& title, const std::string& text, BalloonIconKind kind,
+                   int seconds) override {
+    record("balloon " + title + " | " + text + " | " + std::to_string(static_cast<int>(kind)) +
+           " | " + std::to_string(seconds));
+  }
+  void showProgress(int pairs) override { record("progress shown " + std::to_string(pairs)); }
+  void pairStarted(int k, int n, const std::string& source, const std::string& target) override {
+    record("pair " + std::to_string(k) + "/" + std::to_string(n) + " " + source + " -> " + target);
+  }
+  void pairFinished(int k) override { record("pair done " + std::to_string(k)); }
+  void setLastRun(const std::string& text) override { record("last run " + text); }
+  void hideProgress() override { record("progress hidden"); }
+  void runFinished() override { record("run finished"); }
+
   void fileCopyStarted(const std::string& path) override { record("copy " + path); }
   void fileGaugeRange(int maximum) override { record("range " + std::to_string(maximum)); }
   void fileGaugeProgress(int position) override {
@@ -47,7 +66,7 @@ class RecordingDisplay : public RunDisplay {
   std::vector<std::string> lines;
   int pumps = 0;
 
- private:
+ protected:
   void record(std::string event) { events.push_back(std::move(event)); }
 };
 

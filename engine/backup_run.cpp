@@ -1,0 +1,204 @@
+#include "engine/backup_run.h"
+
+#include <cstdio>
+
+#include "engine/deletion_pass.h"
+#include "engine/tree_copy.h"
+
+namespace tavro {
+
+namespace {
+
+// Passes everything on to the window and keeps the run's own lines: the
+// message list for the log, and the count that tells a pair with failures.
+class LineKeeper final : public RunDisplay {
+ public:
+  LineKeeper(RunDisplay& display, std::vector<std::string>& lines)
+      : display_(display), lines_(lines) {}
+
+  void fileCopyStarted(const std::string& path) override { display_.fileCopyStarted(path); }
+  void fileGaugeRange(int maximum) override { display_.fileGaugeRange(maximum); }
+  void fileGaugeProgress(int position) override { display_.fileGaugeProgress(position); }
+  void fileCopyFinished() override { display_.fileCopyFinished(); }
+  void fileDeletionStarted(const std::string& path) override {
+    display_.fileDeletionStarted(path);
+  }
+  void fileDeletionFinished() override { display_.fileDeletionFinished(); }
+  void addLine(const std::string& line) override {
+    lines_.push_back(line);
+    display_.addLine(line);
+  }
+  void processMessages() override { display_.processMessages(); }
+
+ private:
+  RunDisplay& display_;
+  std::vector<std::string>& lines_;
+};
+
+// Whether the source folder can be listed at all: an unplugged drive or an
+// unreachable network folder must leave its backup untouched.
+bool sourceReadable(FileSystem& fs, const std::string& source) {
+  auto folder = fs.openFolder(source);
+  if (!folder.ok()) return false;
+  auto listing = folder.value->list();
+  if (!listing.ok()) return false;
+  ListedEntry entry;
+  int error = 0;
+  listing.value->next(entry, &error);
+  return error == 0;
+}
+
+class InProgress {
+ public:
+  explicit InProgress(bool& flag) : flag_(flag) { flag_ = true; }
+  ~InProgress() { flag_ = false; }
+  InProgress(const InProgress&) = delete;
+  InProgress& operator=(const InProgress&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+std::string NamePart(const std::string& source) {
+  const auto slash = source.find_last_of('/');
+  return slash == std::string::npos ? source : source.substr(slash + 1);
+}
+
+std::string pairFolderOf(const std::string& source, const std::string& target) {
+  return target + "/" + NamePart(source);
+}
+
+BackupRun::BackupRun(FileSystem& fs, PairTable& table, BackupRunDisplay& display, Clock& clock,
+                     ScheduleState& state, const SettingsPanel& settings, Power& power)
+    : fs_(fs),
+      table_(table),
+      display_(display),
+      clock_(clock),
+      state_(state),
+      settings_(settings),
+      power_(power) {}
+
+bool BackupRun::Zalohuj() {
+  if (inProgress_) return false;
+  InProgress running(inProgress_);
+  run();
+  return true;
+}
+
+std::string BackupRun::timeStamp(const char* format) const {
+  const LocalDateTime now = clock_.now();
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, now.day, now.month, now.year, now.hour, now.minute);
+  return buffer;
+}
+
+void BackupRun::addLine(const std::string& line) {
+  messages_.push_back(line);
+  display_.addLine(line);
+}
+
+void BackupRun::recordState(const char* state) {
+  table_.edit();
+  table_.setFieldText("Stav", state);
+  table_.post();
+}
+
+void BackupRun::run() {
+  messages_.clear();
+  display_.runStarted();
+  display_.setStatus("Zálohuji data", "Zálohuji data ...");
+  display_.showBalloon("Tavro", "Spuštěno automatické zálohování...", BalloonIconKind::Information,
+                       10);
+  const int n = table_.recordCount();
+  display_.showProgress(n);
+
+  table_.first();
+  for (int k = 0; k < n; ++k) {
+    recordState("Neprovedeno");
+    table_.next();
+  }
+
+  // Every pair's folder, known before the first is run, so that a pair whose
+  // deletion pass would reach into another pair's backup can be told.
+  std::vector<Pair> pairs;
+  for (int k = 0; k < n; ++k) {
+    Pair pair{table_.fieldTextAt(k, "Src"), table_.fieldTextAt(k, "Trg"), {}, {}};
+    pair.folder = pairFolderOf(pair.source, pair.target);
+    if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
+    pairs.push_back(std::move(pair));
+  }
+
+  bool anyFailed = false;
+  table_.first();
+  for (int k = 1; k <= n; ++k) {
+    Pair pair{table_.fieldText("Src"), table_.fieldText("Trg"), {}, {}};
+    pair.folder = pairFolderOf(pair.source, pair.target);
+    if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
+    display_.pairStarted(k, n, pair.source, pair.target);
+    const bool ok = runPair(static_cast<std::size_t>(k - 1), pair, pairs);
+    anyFailed = anyFailed || !ok;
+    display_.pairFinished(k);
+    addLine(timeStamp("%02d.%02d.%04d%02d:%02d") + (ok ? "- Záloha OK: " : "- Záloha s chybami: ") +
+            pair.source);
+    recordState(ok ? "OK" : "Chyba");
+    table_.next();
+  }
+
+  display_.setLastRun(timeStamp("%02d.%02d.%04d %02d:%02d"));
+  display_.hideProgress();
+  state_.advancePending = true;
+  state_.backupRan = true;
+  display_.processMessages();
+  if (anyFailed) {
+    display_.setStatus("Záloha provedena s chybami ...", "Záloha s chybami .");
+  } else {
+    display_.setStatus("Záloha provedena ...", "Záloha OK .");
+  }
+  display_.runFinished();
+
+  switch (settings_.afterRunAction()) {
+    case 0: power_.requestShutDown(); break;
+    case 1: power_.requestSuspend(); break;
+    default: break;
+  }
+}
+
+bool BackupRun::runPair(std::size_t index, const Pair& pair, const std::vector<Pair>& all) {
+  if (pair.source.empty() || pair.target.empty()) {
+    addLine("Neúplný pár: " + pair.source + " -> " + pair.target + " !!!");
+    return false;
+  }
+  const std::string source = fs_.resolve(pair.source);
+  if (isSameOrInside(pair.resolved, source) || isSameOrInside(source, pair.resolved)) {
+    addLine("Cíl a zdroj se překrývají: " + pair.source + " !!!");
+    return false;
+  }
+  if (!sourceReadable(fs_, pair.source)) {
+    addLine("Nelze číst zdroj: " + pair.source + " !!!");
+    return false;
+  }
+
+  if (!folderExists(fs_, pair.folder)) (void)fs_.makeFolder(pair.folder);
+
+  const std::size_t linesBefore = messages_.size();
+  LineKeeper keeper(display_, messages_);
+  Kopiruj(fs_, keeper, pair.source, pair.folder);
+
+  bool shared = false;
+  for (std::size_t j = 0; j < all.size(); ++j) {
+    if (j == index || all[j].resolved.empty()) continue;
+    if (isSameOrInside(all[j].resolved, pair.resolved)) shared = true;
+  }
+  if (!settings_.syncDeletions()) {
+    // Deletions are not mirrored: the backup keeps what the source lost.
+  } else if (shared) {
+    addLine("Výmaz vynechán, cíl sdílí jiný pár: " + pair.folder + " !!!");
+  } else {
+    Vymaz(fs_, keeper, pair.source, pair.folder);
+  }
+  return messages_.size() == linesBefore;
+}
+
+}  // namespace tavro

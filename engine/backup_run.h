@@ -1,0 +1,73 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/run_display.h"
+#include "pairs/pair_table.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/power.h"
+#include "schedule/schedule_state.h"
+#include "schedule/settings_panel.h"
+
+namespace tavro {
+
+// The last folder name of a source path: the text after its last "/", or
+// the whole path when it has none.
+std::string NamePart(const std::string& source);
+
+// The folder a pair is mirrored into: the target, "/", the source's last
+// folder name, joined as text.
+std::string pairFolderOf(const std::string& source, const std::string& target);
+
+// The backup run over every pair of the table, in table order: each pair's
+// source is copied into its pair folder and, when deletions are mirrored,
+// what the source lacks is removed from there. Each pair's state ("OK",
+// "Chyba", "Neprovedeno") is recorded in the table, its lines go to the
+// run's message list, and the after-run action chosen in the settings is
+// requested at the end.
+class BackupRun {
+ public:
+  BackupRun(FileSystem& fs, PairTable& table, BackupRunDisplay& display, Clock& clock,
+            ScheduleState& state, const SettingsPanel& settings, Power& power);
+
+  // Runs a backup and returns true, or returns false at once when a run is
+  // already in progress (a start reached through the message pump). An
+  // error outside the single-file operations (from the pair table, say)
+  // ends the run where it stood and is thrown; the flags are then not set
+  // and no log entry should be written.
+  bool Zalohuj();
+
+  bool inProgress() const { return inProgress_; }
+
+  // The lines of the last run, for its log entry.
+  const std::vector<std::string>& messages() const { return messages_; }
+
+ private:
+  struct Pair {
+    std::string source;
+    std::string target;
+    std::string folder;    // as built from the two, shown in lines
+    std::string resolved;  // the real path of the pair folder
+  };
+
+  void run();
+  // Runs one pair; false when it had any failure.
+  bool runPair(std::size_t index, const Pair& pair, const std::vector<Pair>& all);
+  void recordState(const char* state);
+  void addLine(const std::string& line);
+  std::string timeStamp(const char* format) const;
+
+  FileSystem& fs_;
+  PairTable& table_;
+  BackupRunDisplay& display_;
+  Clock& clock_;
+  ScheduleState& state_;
+  const SettingsPanel& settings_;
+  Power& power_;
+  bool inProgress_ = false;
+  std::vector<std::string> messages_;
+};
+
+}  // namespace tavro

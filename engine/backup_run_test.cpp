@@ -1,0 +1,283 @@
+#include "engine/backup_run.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "testing/fake_clock.h"
+#include "testing/fake_settings_panel.h"
+#include "testing/faulty_file_system.h"
+#include "testing/recording_display.h"
+#include "testing/recording_power.h"
+#include "testing/temp_tree.h"
+
+namespace tavro {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using testing::FaultOp;
+
+class BackupRunTest : public ::testing::Test {
+ protected:
+  BackupRunTest() {
+    clock.set(2026, 12, 9, 10, 0);
+    table.open();
+    tree.folder("backup");
+  }
+
+  void addPair(const std::string& source, const std::string& target) {
+    table.append();
+    table.setFieldText("Src", source);
+    table.setFieldText("Trg", target);
+    table.post();
+  }
+  std::vector<std::string> states() const {
+    std::vector<std::string> values;
+    for (int i = 0; i < table.recordCount(); ++i) values.push_back(table.fieldTextAt(i, "Stav"));
+    return values;
+  }
+  // The run's own events, without the single files' and the pumps.
+  std::vector<std::string> runEvents() const {
+    std::vector<std::string> picked;
+    for (const auto& e : display.events) {
+      for (const char* prefix : {"run ", "status ", "balloon ", "progress shown", "pair ",
+                                 "last run", "progress hidden", "line ", "power "}) {
+        if (e.rfind(prefix, 0) == 0) {
+          picked.push_back(e);
+          break;
+        }
+      }
+    }
+    return picked;
+  }
+
+  testing::TempTree tree;
+  PosixFileSystem real;
+  testing::FaultyFileSystem fs{real};
+  PairTable table{fs, tree.path("Tavro.csv")};
+  testing::RecordingDisplay display;
+  testing::FakeClock clock;
+  ScheduleState state;
+  testing::FakeSettingsPanel settings;
+  testing::RecordingPower power{display.events};
+  BackupRun backup{fs, table, display, clock, state, settings, power};
+};
+
+TEST_F(BackupRunTest, TwoPairsShowThisSequenceAndEndOk) {
+  tree.file("data/A/a.txt", "a");
+  tree.file("data/B/b.txt", "b");
+  const std::string a = tree.path("data/A"), b = tree.path("data/B"), t = tree.path("backup");
+  addPair(a, t);
+  addPair(b, t);
+
+  ASSERT_TRUE(backup.Zalohuj());
+
+  EXPECT_THAT(
+      display.events,
+      ElementsAre("run started", "status Zálohuji data | Zálohuji data ...",
+                  "balloon Tavro | Spuštěno automatické zálohování... | 1 | 10",
+                  "progress shown 2", "pair 1/2 " + a + " -> " + t, "pump",
+                  "copy " + a + "/a.txt", "pump", "range 1", "progress 1", "progress 0", "copied",
+                  "pump", "pair done 1", "line 09.12.202610:00- Záloha OK: " + a,
+                  "pair 2/2 " + b + " -> " + t, "pump", "copy " + b + "/b.txt", "pump", "range 1",
+                  "progress 1", "progress 0", "copied", "pump", "pair done 2",
+                  "line 09.12.202610:00- Záloha OK: " + b, "last run 09.12.2026 10:00",
+                  "progress hidden", "pump", "status Záloha provedena ... | Záloha OK .",
+                  "run finished"));
+  EXPECT_EQ(tree.read("backup/A/a.txt"), "a");
+  EXPECT_EQ(tree.read("backup/B/b.txt"), "b");
+  EXPECT_THAT(states(), ElementsAre("OK", "OK"));
+  EXPECT_EQ(table.currentIndex(), 1) << "the cursor ends on the last row";
+  EXPECT_TRUE(state.advancePending);
+  EXPECT_TRUE(state.backupRan);
+  EXPECT_THAT(backup.messages(), ElementsAre("09.12.202610:00- Záloha OK: " + a,
+                                             "09.12.202610:00- Záloha OK: " + b));
+  EXPECT_FALSE(backup.inProgress());
+}
+
+TEST_F(BackupRunTest, AnEmptyTableStillEndsAsARun) {
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_THAT(runEvents(),
+              ElementsAre("run started", "status Zálohuji data | Zálohuji data ...",
+                          "balloon Tavro | Spuštěno automatické zálohování... | 1 | 10",
+                          "progress shown 0", "last run 09.12.2026 10:00", "progress hidden",
+                          "status Záloha provedena ... | Záloha OK .", "run finished"));
+  EXPECT_THAT(backup.messages(), IsEmpty());
+  EXPECT_TRUE(state.backupRan);
+}
+
+TEST_F(BackupRunTest, ThePairFolderIsTheTargetAndTheSourcesLastName) {
+  EXPECT_EQ(NamePart("/data/Projekty"), "Projekty");
+  EXPECT_EQ(NamePart("/data/Projekty/"), "");
+  EXPECT_EQ(NamePart("Projekty"), "Projekty");
+  EXPECT_EQ(pairFolderOf("/data/Projekty", "/mnt/zaloha/"), "/mnt/zaloha//Projekty");
+  EXPECT_EQ(pairFolderOf("/", "/mnt/zaloha"), "/mnt/zaloha/");
+
+  // A source ending in "/" lands in the target folder itself.
+  tree.file("data/photos/p.jpg", "p");
+  addPair(tree.path("data/photos") + "/", tree.path("backup"));
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_EQ(tree.read("backup/p.jpg"), "p");
+  EXPECT_THAT(states(), ElementsAre("OK"));
+}
+
+TEST_F(BackupRunTest, APairWithFailuresIsMarkedAndTheRunSaysSo) {
+  tree.file("data/A/a.txt", "a");
+  tree.file("data/B/b.txt", "b");
+  addPair(tree.path("data/A"), tree.path("backup"));
+  addPair(tree.path("data/B"), tree.path("backup"));
+  fs.fail(FaultOp::Open, tree.path("data/A/a.txt"), EACCES);
+
+  ASSERT_TRUE(backup.Zalohuj());
+
+  EXPECT_THAT(backup.messages(),
+              ElementsAre("Nelze zkopirovat: " + tree.path("data/A/a.txt") + " !!!",
+                          "09.12.202610:00- Záloha s chybami: " + tree.path("data/A"),
+                          "09.12.202610:00- Záloha OK: " + tree.path("data/B")));
+  EXPECT_THAT(states(), ElementsAre("Chyba", "OK"));
+  EXPECT_THAT(display.events,
+              Contains("status Záloha provedena s chybami ... | Záloha s chybami ."));
+}
+
+TEST_F(BackupRunTest, AnUnreadableSourceLeavesItsBackupUntouched) {
+  tree.file("backup/gone/kept.txt", "precious");
+  tree.file("data/locked/x.txt", "x");
+  tree.file("backup/locked/old.txt", "old");
+  addPair(tree.path("data/gone"), tree.path("backup"));  // an unplugged drive
+  addPair(tree.path("data/locked"), tree.path("backup"));
+  fs.fail(FaultOp::ListStart, tree.path("data/locked"), EIO);
+
+  ASSERT_TRUE(backup.Zalohuj());
+
+  EXPECT_THAT(backup.messages(),
+              ElementsAre("Nelze číst zdroj: " + tree.path("data/gone") + " !!!",
+                          "09.12.202610:00- Záloha s chybami: " + tree.path("data/gone"),
+                          "Nelze číst zdroj: " + tree.path("data/locked") + " !!!",
+                          "09.12.202610:00- Záloha s chybami: " + tree.path("data/locked")));
+  EXPECT_EQ(tree.read("backup/gone/kept.txt"), "precious");
+  EXPECT_THAT(tree.listing("backup/locked"), ElementsAre("old.txt"));
+  EXPECT_THAT(states(), ElementsAre("Chyba", "Chyba"));
+}
+
+TEST_F(BackupRunTest, AnIncompletePairIsNotRun) {
+  addPair("", tree.path("backup"));
+  addPair(tree.path("data"), "");
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_THAT(backup.messages(),
+              ElementsAre("Neúplný pár:  -> " + tree.path("backup") + " !!!",
+                          "09.12.202610:00- Záloha s chybami: ",
+                          "Neúplný pár: " + tree.path("data") + " ->  !!!",
+                          "09.12.202610:00- Záloha s chybami: " + tree.path("data")));
+  EXPECT_THAT(tree.listing("backup"), IsEmpty());
+}
+
+TEST_F(BackupRunTest, PairsSharingAPairFolderKeepEachOthersBackups) {
+  tree.file("x/docs/from-x.txt", "x");
+  tree.file("y/docs/from-y.txt", "y");
+  addPair(tree.path("x/docs"), tree.path("backup"));
+  addPair(tree.path("y/docs"), tree.path("backup"));
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_THAT(tree.listing("backup/docs"), ElementsAre("from-x.txt", "from-y.txt"));
+  const std::string skipped =
+      "Výmaz vynechán, cíl sdílí jiný pár: " + tree.path("backup") + "/docs !!!";
+  EXPECT_THAT(backup.messages(), ElementsAre(skipped, ::testing::HasSubstr("s chybami"), skipped,
+                                             ::testing::HasSubstr("s chybami")));
+}
+
+TEST_F(BackupRunTest, ASourceEndingInASlashDoesNotDeleteTheOtherPairsFolders) {
+  tree.file("x/docs/d.txt", "d");
+  tree.file("photos/p.jpg", "p");
+  tree.file("backup/docs/stale.txt", "s");
+  addPair(tree.path("x/docs"), tree.path("backup"));
+  addPair(tree.path("photos") + "/", tree.path("backup"));
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_TRUE(tree.exists("backup/docs/d.txt"));
+  EXPECT_TRUE(tree.exists("backup/p.jpg"));
+  EXPECT_FALSE(tree.exists("backup/docs/stale.txt")) << "the docs pair mirrors its deletions";
+  EXPECT_THAT(states(), ElementsAre("OK", "Chyba"));
+  EXPECT_THAT(backup.messages(),
+              Contains("Výmaz vynechán, cíl sdílí jiný pár: " + tree.path("backup") + "/ !!!"));
+}
+
+TEST_F(BackupRunTest, APairOverlappingItsOwnSourceIsNotRun) {
+  tree.file("s/file.txt", "f");
+  tree.link("alias", tree.path("s"));
+  addPair(tree.path("s"), tree.path("s/backup"));       // the pair folder inside the source
+  addPair(tree.path("t/src"), tree.path("t"));          // the pair folder is the source
+  addPair(tree.path("s"), tree.path("alias"));          // the same, through a link
+  tree.file("t/src/keep.txt", "k");
+  ASSERT_TRUE(backup.Zalohuj());
+  for (const char* source : {"s", "t/src", "s"}) {
+    EXPECT_THAT(backup.messages(),
+                Contains("Cíl a zdroj se překrývají: " + tree.path(source) + " !!!"));
+  }
+  EXPECT_THAT(states(), ElementsAre("Chyba", "Chyba", "Chyba"));
+  EXPECT_THAT(tree.listing("s"), ElementsAre("file.txt"));
+  EXPECT_TRUE(tree.exists("t/src/keep.txt"));
+}
+
+TEST_F(BackupRunTest, NoRunStartsInsideAnother) {
+  struct NestingDisplay : testing::RecordingDisplay {
+    BackupRun* run = nullptr;
+    int refused = 0;
+    void processMessages() override {
+      RecordingDisplay::processMessages();
+      if (run != nullptr && run->inProgress() && !run->Zalohuj()) ++refused;
+    }
+  } nesting;
+  BackupRun outer{fs, table, nesting, clock, state, settings, power};
+  nesting.run = &outer;
+  tree.file("data/A/a.txt", "a");
+  addPair(tree.path("data/A"), tree.path("backup"));
+  ASSERT_TRUE(outer.Zalohuj());
+  EXPECT_GT(nesting.refused, 0);
+  EXPECT_EQ(nesting.only("run started").size(), 1u);
+  EXPECT_FALSE(outer.inProgress());
+}
+
+TEST_F(BackupRunTest, ClearingTheSyncBoxKeepsWhatTheSourceLost) {
+  tree.file("data/A/a.txt", "a");
+  tree.file("backup/A/old.txt", "old");
+  addPair(tree.path("data/A"), tree.path("backup"));
+  settings.sync = false;
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_TRUE(tree.exists("backup/A/old.txt"));
+  EXPECT_THAT(states(), ElementsAre("OK"));
+  settings.sync = true;
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_FALSE(tree.exists("backup/A/old.txt"));
+}
+
+TEST_F(BackupRunTest, TheAfterRunActionIsRequestedAfterTheEndTexts) {
+  for (int action : {0, 1, 2, -1}) {
+    SCOPED_TRACE(action);
+    display.clear();
+    settings.action = action;
+    ASSERT_TRUE(backup.Zalohuj());
+    const auto events = runEvents();
+    ASSERT_GE(events.size(), 2u);
+    if (action == 0) {
+      EXPECT_EQ(events.back(), "power shut down");
+      EXPECT_EQ(events[events.size() - 2], "run finished");
+    } else if (action == 1) {
+      EXPECT_EQ(events.back(), "power suspend");
+    } else {
+      EXPECT_EQ(events.back(), "run finished");
+    }
+  }
+}
+
+TEST_F(BackupRunTest, ATableErrorEndsTheRunWithoutSettingTheFlags) {
+  PairTable closed{fs, tree.path("other.csv")};
+  BackupRun broken{fs, closed, display, clock, state, settings, power};
+  EXPECT_THROW(broken.Zalohuj(), TableError);
+  EXPECT_FALSE(broken.inProgress());
+  EXPECT_FALSE(state.backupRan);
+  EXPECT_FALSE(state.advancePending);
+  EXPECT_THAT(display.events, Not(Contains("run finished")));
+}
+
+}  // namespace
+}  // namespace tavro
