@@ -1,0 +1,32 @@
+#include "app/dialogs.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace tavro {
+
+QString errorBoxText(const QString& message) {
+  if (!message.isEmpty() && message.back() <= QChar('.')) return message;
+  return message + '.';
+}
+
+void MessageBoxDialogs::showError(QWidget* parent, const QString& message) {
+  QMessageBox box(QMessageBox::Critical, QStringLiteral("Tavro"), errorBoxText(message),
+                  QMessageBox::Ok, parent);
+  box.exec();
+}
+
+bool MessageBoxDialogs::confirmClose(QWidget* parent) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                  QStringLiteral("Nebude možné automaticky zálohovat. Opravdu zavřít aplikaci?"),
+                  QMessageBox::NoButton, parent);
+  QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+  QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+  box.setDefaultButton(yes);
+  box.setEscapeButton(no);
+  box.exec();
+  // Dismissing the box through its own close box counts as "Yes".
+  return box.clickedButton() != no;
+}
+
+}  // namespace tavro

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace tavro {
+
+// The message boxes the window asks and tells through. The real one shows
+// them; tests answer them without showing anything.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // The default error box: "Tavro", error icon, OK.
+  virtual void showError(QWidget* parent, const QString& message) = 0;
+  // "Confirm", question icon, Yes (default) and No (Esc); true for Yes.
+  virtual bool confirmClose(QWidget* parent) = 0;
+};
+
+class MessageBoxDialogs final : public Dialogs {
+ public:
+  void showError(QWidget* parent, const QString& message) override;
+  bool confirmClose(QWidget* parent) override;
+};
+
+// The text the error box shows: the message with a full stop added unless it
+// already ends in "." or a character that sorts at or below it.
+QString errorBoxText(const QString& message);
+
+}  // namespace tavro

@@ -1,0 +1,50 @@
+#include <QApplication>
+#include <QScreen>
+#include <QSessionManager>
+#include <clocale>
+
+#include "app/dialogs.h"
+#include "app/power_dbus.h"
+#include "app/signal_bridge.h"
+#include "app/tform1.h"
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Tavro"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Tavro"));
+  // The window lives hidden in the tray; closing a message box must not end
+  // the program, only "Ukončit program", the close question or a signal.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  tavro::PosixFileSystem fs;
+  tavro::SystemClock clock;
+  tavro::LogindPower power;
+  tavro::MessageBoxDialogs dialogs;
+  tavro::Services services{fs,
+                           clock,
+                           power,
+                           dialogs,
+                           tavro::ProgramPaths::locate(),
+                           tavro::RegionalFormats::fromLocale()};
+  tavro::TForm1 form(services);
+
+  tavro::SignalBridge signalBridge;
+  QObject::connect(&signalBridge, &tavro::SignalBridge::endRequested, &form,
+                   &tavro::TForm1::requestEnd);
+  // The session is ending: agree without asking, and end the orderly way.
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                   [&form](QSessionManager&) { form.requestEnd(); });
+
+  form.FormCreate();
+  if (const QScreen* screen = form.screen()) {
+    form.move(screen->availableGeometry().center() - form.rect().center());
+  }
+  form.show();
+  form.raise();
+  form.activateWindow();
+
+  const int result = QApplication::exec();
+  form.FormDestroy();
+  return result;
+}

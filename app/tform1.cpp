@@ -1,0 +1,600 @@
+#include "app/tform1.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QUrl>
+#include <exception>
+
+#include "app/pair_grid_model.h"
+#include "log/run_log.h"
+
+namespace tavro {
+
+namespace {
+
+QString text(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
+std::string bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+const QColor kSilver(192, 192, 192);
+const QColor kLime(0, 255, 0);
+
+template <class W>
+W* named(W* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& caption, int x, int y, int w,
+              int h = 18) {
+  auto* l = named(new QLabel(caption, parent), name);
+  l->setGeometry(x, y, w, h);
+  return l;
+}
+
+void openWithDesktop(const QString& path) {
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+    QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+  }
+}
+
+}  // namespace
+
+TForm1::TForm1(const Services& services, QWidget* parent)
+    : QWidget(parent),
+      services_(services),
+      profile_(services_.fs, services_.paths.settingsFile),
+      table_(services_.fs, services_.paths.pairTable),
+      settings_(profile_, *this, state_, services_.formats),
+      scheduler_(services_.clock, *this, state_, settings_,
+                 {[this] { Zalohuj(); }, [this] { ZapisLog(); },
+                  [this] { return run_.inProgress(); }}),
+      run_(services_.fs, table_, *this, services_.clock, state_, *this, services_.power) {
+  if (!services_.openFile) services_.openFile = &openWithDesktop;
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Tavro"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setFixedSize(844, 518);
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, kSilver);
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  buildControls();
+
+  Timer1 = named(new QTimer(this), "Timer1");
+  Timer1->setInterval(1000);
+  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  Timer1->start();
+
+  const QIcon icon(QStringLiteral(":/tavro.png"));
+  setWindowIcon(icon);
+  tray_ = new TrayIcon(this, icon, services_.trayAvailable);
+  connect(tray_, &TrayIcon::endRequested, this, &TForm1::Ukonitprogram1Click);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildControls() {
+  QFont bold = font();
+  bold.setBold(true);
+
+  // Schedule summary.
+  auto* schedule = named(new QGroupBox(QStringLiteral("Čas spouštění"), this), "GroupBox1");
+  schedule->setGeometry(8, 8, 220, 104);
+  schedule->setFont(bold);
+  QFont plain = font();
+  ECas = named(new QLineEdit(QStringLiteral("  :  "), schedule), "ECas");
+  ECas->setReadOnly(true);
+  QFont big = bold;
+  big.setPointSize(20);
+  ECas->setFont(big);
+  ECas->setGeometry(12, 26, 96, 40);
+  LKaz = label(schedule, "LKaz", QStringLiteral("každých"), 12, 26, 60);
+  Emin = named(new QLineEdit(schedule), "Emin");
+  Emin->setReadOnly(true);
+  Emin->setGeometry(72, 24, 40, 22);
+  Lm = label(schedule, "Lm", QStringLiteral("minut"), 118, 26, 90);
+  Lmin = label(schedule, "Lmin", QStringLiteral("minut po startu PC."), 118, 26, 100);
+  LVarCas = label(schedule, "LVarCas", QStringLiteral("Nyní se spustí v"), 12, 62, 110);
+  EVarCas = named(new QLineEdit(QStringLiteral("  :  "), schedule), "EVarCas");
+  EVarCas->setReadOnly(true);
+  EVarCas->setGeometry(124, 58, 64, 26);
+  QPalette green = EVarCas->palette();
+  green.setColor(QPalette::Base, QColor(204, 255, 204));
+  EVarCas->setPalette(green);
+  for (QWidget* w : std::initializer_list<QWidget*>{LKaz, Emin, Lm, Lmin, LVarCas, EVarCas}) {
+    w->setFont(plain);
+  }
+
+  // Title and last run.
+  auto* title = label(this, "Label1", QStringLiteral("Přírůstkové zálohování"), 250, 34, 340, 24);
+  QFont arial(QStringLiteral("Arial"), 12);
+  title->setFont(arial);
+  title->setAlignment(Qt::AlignCenter);
+  label(this, "Label2", QStringLiteral("Poslední úspěšné zpracování"), 250, 62, 170);
+  Label3 = label(this, "Label3", QStringLiteral("neprovedeno"), 425, 62, 165);
+  Label3->setFont(bold);
+
+  // Progress.
+  G1 = named(new QProgressBar(this), "G1");
+  G1->setGeometry(250, 88, 340, 14);
+  G1->setTextVisible(false);
+  G2 = named(new QProgressBar(this), "G2");
+  G2->setGeometry(250, 106, 340, 14);
+  G2->setTextVisible(false);
+  Label15 = label(this, "Label15", QString(), 596, 86, 28);
+  Label15->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  Label17 = label(this, "Label17", QStringLiteral("/"), 626, 86, 8);
+  Label16 = label(this, "Label16", QString(), 636, 86, 40);
+  Label14 = label(this, "Label14", QStringLiteral("Kopíruji z: "), 250, 126, 70);
+  Label7 = label(this, "Label7", QString(), 322, 126, 370);
+  Label19 = label(this, "Label19", QStringLiteral("Kopíruji do:"), 250, 144, 70);
+  Label8 = label(this, "Label8", QString(), 322, 144, 370);
+  Label18 = label(this, "Label18", QString(), 250, 162, 440);
+
+  // Clock.
+  auto* clock = named(new QFrame(this), "Panel1");
+  clock->setGeometry(700, 8, 136, 56);
+  clock->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  clock->setAutoFillBackground(true);
+  QPalette black = clock->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  black.setColor(QPalette::WindowText, Qt::white);
+  clock->setPalette(black);
+  QFont clockFont(QStringLiteral("Arial"), 12);
+  clockFont.setBold(true);
+  clockFont.setItalic(true);
+  Label4 = label(clock, "Label4", QString(), 4, 6, 128, 20);
+  Label5 = label(clock, "Label5", QString(), 4, 30, 128, 20);
+  for (QLabel* l : {Label4, Label5}) {
+    l->setFont(clockFont);
+    l->setAlignment(Qt::AlignCenter);
+  }
+  auto* hide = named(new QPushButton(QStringLiteral("Schovat"), this), "BitBtn1");
+  hide->setGeometry(700, 70, 136, 26);
+  connect(hide, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
+
+  // Run command and status.
+  auto* runFrame = named(new QGroupBox(this), "GroupBox2");
+  runFrame->setGeometry(8, 118, 220, 46);
+  auto* runNow = named(new QPushButton(QStringLiteral("Zálohuj ihned"), runFrame), "BitBtn2");
+  runNow->setGeometry(10, 10, 200, 28);
+  runNow->setFont(bold);
+  connect(runNow, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
+  label(this, "Label9", QStringLiteral("Stav:"), 8, 172, 34);
+  Label6 = label(this, "Label6", QString(), 44, 170, 184, 20);
+  QFont statusFont = font();
+  statusFont.setPointSize(10);
+  Label6->setFont(statusFont);
+  Label6->setAutoFillBackground(true);
+  setStatusBackground(false);
+
+  auto* rule = named(new QFrame(this), "Bevel1");
+  rule->setGeometry(8, 198, 828, 2);
+  rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+
+  // Pair table.
+  struct Command {
+    const char* name;
+    const char* caption;
+    int x;
+    int w;
+  };
+  for (const Command& c : {Command{"BitBtn3", "Add source and target", 8, 140},
+                           Command{"PBEditSrc", "Edit source", 152, 100},
+                           Command{"PBEditTrg", "Edit target", 256, 100},
+                           Command{"BitBtn4", "Remove record", 360, 112}}) {
+    auto* button = named(new QPushButton(QString::fromLatin1(c.caption), this), c.name);
+    button->setGeometry(c.x, 206, c.w, 24);
+  }
+  model_ = new PairGridModel(table_, this);
+  grid_ = named(new QTableView(this), "DBGrid1");
+  grid_->setModel(model_);
+  grid_->setGeometry(8, 234, 464, 276);
+  grid_->setColumnWidth(0, 183);
+  grid_->setColumnWidth(1, 183);
+  grid_->setColumnWidth(2, 73);
+  grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid_->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+  // Run messages.
+  label(this, "Label10", QStringLiteral("Průběh zálohy"), 482, 206, 200)->setFont(bold);
+  LB2 = named(new QListWidget(this), "LB2");
+  LB2->setGeometry(482, 226, 354, 252);
+  QPalette grey = LB2->palette();
+  grey.setColor(QPalette::Base, QColor(128, 128, 128));
+  grey.setColor(QPalette::Text, Qt::white);
+  LB2->setPalette(grey);
+  auto* viewLog =
+      named(new QPushButton(QStringLiteral("Zobrazit přehled"), this), "JvgExtSpeedButton1");
+  viewLog->setGeometry(482, 484, 160, 26);
+  connect(viewLog, &QPushButton::clicked, this, &TForm1::JvgExtSpeedButton1Click);
+
+  // The settings panel, last so that it lies over the window when open.
+  JvRollOut1 = named(new QFrame(this), "JvRollOut1");
+  JvRollOut1->setGeometry(250, 4, 340, 24);
+  JvRollOut1->setAutoFillBackground(true);
+  auto* header =
+      named(new QPushButton(QStringLiteral("::: Nastavení :::"), JvRollOut1), "JvRollOut1Header");
+  header->setGeometry(0, 0, 340, 22);
+  header->setFlat(true);
+  connect(header, &QPushButton::clicked, this, &TForm1::toggleSettingsPanel);
+  rollOutBody_ = new QFrame(JvRollOut1);
+  static_cast<QFrame*>(rollOutBody_)->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  rollOutBody_->setGeometry(0, 22, 340, 226);
+  rollOutBody_->hide();
+  cxLabel2 = label(rollOutBody_, "cxLabel2", QStringLiteral("Čas provedení zálohy"), 10, 10, 140);
+  cxTimeEdit1 = named(new QTimeEdit(rollOutBody_), "cxTimeEdit1");
+  cxTimeEdit1->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+  cxTimeEdit1->setGeometry(154, 6, 90, 24);
+  JVCHB1 = named(new QCheckBox(QStringLiteral("nebo zálohovat "), rollOutBody_), "JVCHB1");
+  JVCHB1->setGeometry(10, 38, 130, 20);
+  connect(JVCHB1, &QCheckBox::clicked, this, &TForm1::JVCHB1Click);
+  RG2 = new QButtonGroup(this);
+  RG2->setObjectName(QStringLiteral("RG2"));
+  auto* afterStart = named(new QRadioButton(QStringLiteral("  ."), rollOutBody_), "RG2Item0");
+  afterStart->setGeometry(24, 62, 40, 20);
+  cxTextEdit1 = named(new QLineEdit(QStringLiteral("10"), rollOutBody_), "cxTextEdit1");
+  cxTextEdit1->setGeometry(70, 62, 40, 20);
+  label(rollOutBody_, "cxLabel3", QStringLiteral("minut po startu PC."), 116, 63, 140);
+  auto* repeat = named(new QRadioButton(QStringLiteral("   .."), rollOutBody_), "RG2Item1");
+  repeat->setGeometry(24, 88, 40, 20);
+  label(rollOutBody_, "cxLabel4", QStringLiteral("každých"), 70, 89, 50);
+  cxTextEdit2 = named(new QLineEdit(QStringLiteral("10"), rollOutBody_), "cxTextEdit2");
+  cxTextEdit2->setGeometry(124, 88, 40, 20);
+  label(rollOutBody_, "cxLabel5", QStringLiteral("minut"), 170, 89, 40);
+  RG2->addButton(afterStart, 0);
+  RG2->addButton(repeat, 1);
+  afterStart->setChecked(true);
+  auto* actions = named(new QGroupBox(QStringLiteral("Po provedení zálohy"), rollOutBody_), "RG1Box");
+  actions->setGeometry(10, 114, 200, 80);
+  RG1 = new QButtonGroup(this);
+  RG1->setObjectName(QStringLiteral("RG1"));
+  const char* captions[] = {"Vypnout PC", "Uspat PC", "Nic neprovádět"};
+  for (int i = 0; i < 3; ++i) {
+    auto* item = new QRadioButton(QString::fromUtf8(captions[i]), actions);
+    item->setObjectName(QStringLiteral("RG1Item%1").arg(i));
+    item->setGeometry(10, 18 + i * 20, 180, 18);
+    RG1->addButton(item, i);
+  }
+  RG1->button(2)->setChecked(true);
+  JvCheckBox1 = named(
+      new QCheckBox(QStringLiteral("také synchronizuj (výmaz již smazaných)"), rollOutBody_),
+      "JvCheckBox1");
+  JvCheckBox1->setGeometry(10, 198, 260, 20);
+  JvCheckBox1->setChecked(true);
+  auto* save = named(new QPushButton(QStringLiteral("Uložit"), rollOutBody_), "JvXPButton1");
+  save->setGeometry(250, 160, 80, 28);
+  connect(save, &QPushButton::clicked, this, &TForm1::JvXPButton1Click);
+  JvRollOut1->raise();
+}
+
+bool TForm1::guarded(const std::function<void()>& action) {
+  try {
+    action();
+    return true;
+  } catch (const std::exception& error) {
+    services_.dialogs.showError(this, text(error.what()));
+  } catch (...) {
+    services_.dialogs.showError(this, QStringLiteral("Unknown error"));
+  }
+  return false;
+}
+
+void TForm1::FormCreate() {
+  guarded([this] {
+    hideCountdown_ = 1;
+    Label6->setText(QStringLiteral("Čeká se na spuštění ..."));
+    tray_->SetTrayHint(QStringLiteral("Záloha zatím neprovedena ..."));
+    state_.firedThisMinute = false;
+    state_.advancePending = false;
+    state_.backupRan = false;
+    NactiIni();
+    table_.open();
+    model_->refresh();
+    G1->hide();
+    G2->hide();
+    Label7->clear();
+    Label14->hide();
+    Label19->hide();
+    Label8->clear();
+    Label15->clear();
+    Label16->clear();
+    Label17->hide();
+  });
+}
+
+void TForm1::Timer1Timer() {
+  guarded([this] { DateAndTime(); });
+  if (hideCountdown_ == 1) {
+    tray_->HideToTray();
+    tray_->ShowTrayIcon();
+  }
+  if (hideCountdown_ > 0) --hideCountdown_;
+  tray_->checkTray();
+  endIfRequested();
+}
+
+void TForm1::BitBtn1Click() { tray_->HideToTray(); }
+
+void TForm1::BitBtn2Click() {
+  if (run_.inProgress()) return;
+  guarded([this] {
+    G1->show();
+    if (!run_.Zalohuj()) return;
+    G1->hide();
+    ZapisLog();
+  });
+  endIfRequested();
+}
+
+void TForm1::JvgExtSpeedButton1Click() {
+  const QString path = text(services_.paths.logFile);
+  if (!QFileInfo::exists(path)) return;
+  services_.openFile(path);
+}
+
+void TForm1::JvXPButton1Click() {
+  guarded([this] { settings_.JvXPButton1Click(); });
+}
+
+void TForm1::JVCHB1Click() { settings_.JVCHB1Click(); }
+
+void TForm1::Zobrazit1Click() { tray_->RestoreFromTray(); }
+
+void TForm1::Ukonitprogram1Click() { requestEnd(); }
+
+void TForm1::Zalohuj() {
+  run_.Zalohuj();
+  model_->refresh();
+}
+
+void TForm1::ZapisLog() {
+  tavro::ZapisLog(services_.fs, services_.paths.logFile, run_.messages(), services_.clock.now(),
+                  services_.formats);
+}
+
+void TForm1::NactiIni() { settings_.NactiIni(); }
+void TForm1::ZapisIni() { settings_.ZapisIni(); }
+void TForm1::DateAndTime() { scheduler_.DateAndTime(); }
+
+void TForm1::requestEnd() {
+  endRequested_ = true;
+  endIfRequested();
+}
+
+void TForm1::endIfRequested() {
+  // A run pumps the event loop; the end waits until the run and its log
+  // entry are done and control is back in the loop.
+  if (!endRequested_ || run_.inProgress() || ending_) return;
+  ending_ = true;
+  QCoreApplication::quit();
+}
+
+void TForm1::FormDestroy() {
+  Timer1->stop();
+  guarded([this] { table_.close(); });
+  tray_->remove();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (ending_) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  if (!services_.dialogs.confirmClose(this)) return;
+  requestEnd();
+}
+
+bool TForm1::settingsPanelOpen() const { return rollOutBody_->isVisible(); }
+
+void TForm1::toggleSettingsPanel() {
+  const bool open = !rollOutBody_->isVisible();
+  rollOutBody_->setVisible(open);
+  JvRollOut1->resize(340, open ? 250 : 24);
+  JvRollOut1->raise();
+}
+
+void TForm1::setStatusBackground(bool lime) {
+  QPalette palette = Label6->palette();
+  palette.setColor(QPalette::Window, lime ? kLime : kSilver);
+  palette.setColor(QPalette::WindowText, Qt::red);
+  Label6->setPalette(palette);
+}
+
+// Run display.
+
+void TForm1::fileCopyStarted(const std::string& sourcePath) {
+  G2->show();
+  Label18->setText(text(sourcePath));
+}
+
+void TForm1::fileGaugeRange(int maximum) {
+  G2->setRange(0, maximum);
+  G2->setValue(0);
+  gaugePercent_ = 0;
+}
+
+void TForm1::fileGaugeProgress(int position) {
+  G2->setValue(position);
+  const int maximum = G2->maximum();
+  const int percent =
+      maximum > 0 ? static_cast<int>(static_cast<long long>(position) * 100 / maximum) : 0;
+  // The copy lets no events through, so the gauge paints itself at once.
+  if (percent != gaugePercent_) {
+    gaugePercent_ = percent;
+    G2->repaint();
+  }
+}
+
+void TForm1::fileCopyFinished() {
+  Label18->clear();
+  G2->hide();
+}
+
+void TForm1::fileDeletionStarted(const std::string& targetPath) {
+  Label18->setText(text(targetPath));
+}
+
+void TForm1::fileDeletionFinished() { Label18->clear(); }
+
+void TForm1::addLine(const std::string& line) { LB2->addItem(text(line)); }
+
+void TForm1::processMessages() { QCoreApplication::processEvents(); }
+
+void TForm1::runStarted() { LB2->clear(); }
+
+void TForm1::setStatus(const std::string& caption, const std::string& trayHint) {
+  Label6->setText(text(caption));
+  tray_->SetTrayHint(text(trayHint));
+}
+
+void TForm1::showBalloon(const std::string& title, const std::string& message,
+                         BalloonIconKind kind, int seconds) {
+  tray_->ShowBalloon(text(title), text(message), kind, seconds);
+}
+
+void TForm1::showProgress(int pairCount) {
+  G1->show();
+  G2->show();
+  setStatusBackground(true);
+  Label14->show();
+  Label19->show();
+  G1->setRange(0, pairCount);
+  G1->setValue(0);
+  Label18->show();
+  Label17->show();
+}
+
+void TForm1::pairStarted(int k, int n, const std::string& source, const std::string& target) {
+  Label7->setText(text(source));
+  Label8->setText(text(target));
+  Label15->setText(QString::number(k));
+  Label16->setText(QString::number(n));
+}
+
+void TForm1::pairFinished(int k) {
+  G1->setValue(k);
+  model_->refresh();
+}
+
+void TForm1::setLastRun(const std::string& when) { Label3->setText(text(when)); }
+
+void TForm1::hideProgress() {
+  G1->hide();
+  G2->hide();
+}
+
+void TForm1::runFinished() {
+  setStatusBackground(true);
+  Label7->clear();
+  Label14->hide();
+  Label19->hide();
+  Label8->clear();
+  Label15->clear();
+  Label16->clear();
+  Label17->hide();
+  model_->refresh();
+}
+
+// Settings panel.
+
+TimeOfDay TForm1::fixedTimeEditor() const {
+  const QTime t = cxTimeEdit1->time();
+  return {t.hour(), t.minute(), t.second(), t.msec()};
+}
+
+void TForm1::setFixedTimeEditor(const TimeOfDay& time) {
+  cxTimeEdit1->setTime(QTime(time.hour, time.minute, time.second, time.millisecond));
+}
+
+void TForm1::setFixedTimeEditorVisible(bool visible) {
+  cxLabel2->setVisible(visible);
+  cxTimeEdit1->setVisible(visible);
+}
+
+bool TForm1::intervalChecked() const { return JVCHB1->isChecked(); }
+void TForm1::setIntervalChecked(bool checked) { JVCHB1->setChecked(checked); }
+std::string TForm1::afterStartMinutes() const { return bytes(cxTextEdit1->text()); }
+void TForm1::setAfterStartMinutes(const std::string& value) { cxTextEdit1->setText(text(value)); }
+std::string TForm1::repeatMinutes() const { return bytes(cxTextEdit2->text()); }
+void TForm1::setRepeatMinutes(const std::string& value) { cxTextEdit2->setText(text(value)); }
+int TForm1::afterRunAction() const { return RG1->checkedId(); }
+int TForm1::intervalMode() const { return RG2->checkedId(); }
+
+namespace {
+
+void selectItem(QButtonGroup* group, int index) {
+  if (index >= 0 && group->button(index) != nullptr) {
+    group->button(index)->setChecked(true);
+    return;
+  }
+  // No item selected: an exclusive group has to let go first.
+  group->setExclusive(false);
+  for (QAbstractButton* b : group->buttons()) b->setChecked(false);
+  group->setExclusive(true);
+}
+
+}  // namespace
+
+void TForm1::setAfterRunAction(int index) { selectItem(RG1, index); }
+void TForm1::setIntervalMode(int index) { selectItem(RG2, index); }
+bool TForm1::syncDeletions() const { return JvCheckBox1->isChecked(); }
+void TForm1::setSyncDeletions(bool checked) { JvCheckBox1->setChecked(checked); }
+
+void TForm1::collapse() {
+  rollOutBody_->hide();
+  JvRollOut1->resize(340, 24);
+}
+
+std::string TForm1::scheduleDisplay(ScheduleDisplay which) const {
+  return bytes((which == ScheduleDisplay::FixedTime ? ECas : EVarCas)->text());
+}
+
+void TForm1::setScheduleDisplay(ScheduleDisplay which, const std::string& value) {
+  (which == ScheduleDisplay::FixedTime ? ECas : EVarCas)->setText(text(value));
+}
+
+void TForm1::setMinutesDisplay(const std::string& value) { Emin->setText(text(value)); }
+
+void TForm1::showModeControls(ScheduleMode mode) {
+  const bool fixed = mode == ScheduleMode::FixedTime;
+  const bool afterStart = mode == ScheduleMode::AfterStart;
+  const bool repeat = mode == ScheduleMode::Repeat;
+  ECas->setVisible(fixed);
+  Emin->setVisible(!fixed);
+  Lmin->setVisible(afterStart);
+  LKaz->setVisible(repeat);
+  Lm->setVisible(repeat);
+  EVarCas->setVisible(!fixed);
+  LVarCas->setVisible(!fixed);
+}
+
+void TForm1::showClock(const std::string& date, const std::string& time) {
+  Label4->setText(text(date));
+  Label5->setText(text(time));
+}
+
+}  // namespace tavro

@@ -1,0 +1,201 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+#include "app/dialogs.h"
+#include "app/tray_icon.h"
+#include "engine/backup_run.h"
+#include "pairs/pair_table.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/power.h"
+#include "platform/profile_file.h"
+#include "platform/program_paths.h"
+#include "platform/regional_formats.h"
+#include "schedule/scheduler.h"
+#include "schedule/settings.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+class QTimeEdit;
+class QTimer;
+
+namespace tavro {
+
+class PairGridModel;
+
+// What the window is built on; tests pass fakes and temporary paths.
+struct Services {
+  FileSystem& fs;
+  Clock& clock;
+  Power& power;
+  Dialogs& dialogs;
+  ProgramPaths paths;
+  RegionalFormats formats;
+  std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
+  // Opens a file in the desktop's viewer for its type; not awaited.
+  std::function<void(const QString&)> openFile{};
+};
+
+// The main window. A switchboard: every operation forwards to the core, and
+// the window shows what the core tells it through the run display and the
+// settings panel, which it implements on its controls. No error leaves a
+// handler: each is shown in the default error box.
+class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(const Services& services, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Start-up, after the controls exist.
+  void FormCreate();
+  // The one-second tick.
+  void Timer1Timer();
+
+  void BitBtn1Click();               // "Schovat"
+  void BitBtn2Click();               // "Zálohuj ihned"
+  void JvgExtSpeedButton1Click();    // "Zobrazit přehled"
+  void JvXPButton1Click();           // "Uložit"
+  void JVCHB1Click();
+  void Zobrazit1Click();             // tray menu "Zobrazit program", double-click
+  void Ukonitprogram1Click();        // tray menu "Ukončit program"
+
+  void Zalohuj();
+  void ZapisLog();
+  void NactiIni();
+  void ZapisIni();
+  void DateAndTime();
+
+  // Ends the program the orderly way, as "Ukončit program" does; during a
+  // run, once the run and its log entry are done.
+  void requestEnd();
+  // The end: the pair table closed (and written when it changed), the icon
+  // removed. A failed write is shown in the error box.
+  void FormDestroy();
+
+  TrayIcon& tray() { return *tray_; }
+  PairTable& table() { return table_; }
+  ScheduleState& scheduleState() { return state_; }
+  bool runInProgress() const { return run_.inProgress(); }
+  bool isEnding() const { return ending_; }
+  bool settingsPanelOpen() const;
+  void toggleSettingsPanel();
+
+  // Run display.
+  void fileCopyStarted(const std::string& sourcePath) override;
+  void fileGaugeRange(int maximum) override;
+  void fileGaugeProgress(int position) override;
+  void fileCopyFinished() override;
+  void fileDeletionStarted(const std::string& targetPath) override;
+  void fileDeletionFinished() override;
+  void addLine(const std::string& line) override;
+  void processMessages() override;
+  void runStarted() override;
+  void setStatus(const std::string& caption, const std::string& trayHint) override;
+  void showBalloon(const std::string& title, const std::string& text, BalloonIconKind kind,
+                   int seconds) override;
+  void showProgress(int pairCount) override;
+  void pairStarted(int k, int n, const std::string& source, const std::string& target) override;
+  void pairFinished(int k) override;
+  void setLastRun(const std::string& text) override;
+  void hideProgress() override;
+  void runFinished() override;
+
+  // Settings panel.
+  TimeOfDay fixedTimeEditor() const override;
+  void setFixedTimeEditor(const TimeOfDay& time) override;
+  void setFixedTimeEditorVisible(bool visible) override;
+  bool intervalChecked() const override;
+  void setIntervalChecked(bool checked) override;
+  std::string afterStartMinutes() const override;
+  void setAfterStartMinutes(const std::string& text) override;
+  std::string repeatMinutes() const override;
+  void setRepeatMinutes(const std::string& text) override;
+  int afterRunAction() const override;
+  void setAfterRunAction(int index) override;
+  int intervalMode() const override;
+  void setIntervalMode(int index) override;
+  bool syncDeletions() const override;
+  void setSyncDeletions(bool checked) override;
+  void collapse() override;
+  std::string scheduleDisplay(ScheduleDisplay which) const override;
+  void setScheduleDisplay(ScheduleDisplay which, const std::string& text) override;
+  void setMinutesDisplay(const std::string& text) override;
+  void showModeControls(ScheduleMode mode) override;
+  void showClock(const std::string& date, const std::string& time) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildControls();
+  void setStatusBackground(bool lime);
+  void endIfRequested();
+  // Runs `action`; an error it throws is shown in the default error box.
+  // Returns false when it failed.
+  bool guarded(const std::function<void()>& action);
+
+  Services services_;
+  ProfileFile profile_;
+  PairTable table_;
+  ScheduleState state_;
+  Settings settings_;
+  Scheduler scheduler_;
+  BackupRun run_;
+  int hideCountdown_ = 0;
+  bool endRequested_ = false;
+  bool ending_ = false;
+  int gaugePercent_ = -1;
+
+  TrayIcon* tray_ = nullptr;
+  QTimer* Timer1 = nullptr;
+  PairGridModel* model_ = nullptr;
+
+  QLineEdit* ECas = nullptr;
+  QLineEdit* EVarCas = nullptr;
+  QLineEdit* Emin = nullptr;
+  QLabel* LKaz = nullptr;
+  QLabel* Lm = nullptr;
+  QLabel* Lmin = nullptr;
+  QLabel* LVarCas = nullptr;
+  QLabel* Label3 = nullptr;
+  QLabel* Label4 = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* Label6 = nullptr;
+  QLabel* Label7 = nullptr;
+  QLabel* Label8 = nullptr;
+  QLabel* Label14 = nullptr;
+  QLabel* Label15 = nullptr;
+  QLabel* Label16 = nullptr;
+  QLabel* Label17 = nullptr;
+  QLabel* Label18 = nullptr;
+  QLabel* Label19 = nullptr;
+  QProgressBar* G1 = nullptr;
+  QProgressBar* G2 = nullptr;
+  QListWidget* LB2 = nullptr;
+  QTableView* grid_ = nullptr;
+
+  QWidget* JvRollOut1 = nullptr;
+  QWidget* rollOutBody_ = nullptr;
+  QLabel* cxLabel2 = nullptr;
+  QTimeEdit* cxTimeEdit1 = nullptr;
+  QCheckBox* JVCHB1 = nullptr;
+  QLineEdit* cxTextEdit1 = nullptr;
+  QLineEdit* cxTextEdit2 = nullptr;
+  QButtonGroup* RG1 = nullptr;
+  QButtonGroup* RG2 = nullptr;
+  QCheckBox* JvCheckBox1 = nullptr;
+};
+
+}  // namespace tavro

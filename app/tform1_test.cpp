@@ -1,0 +1,290 @@
+#include "app/tform1.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+#include <csignal>
+#include <memory>
+
+#include "app/signal_bridge.h"
+#include "testing/fake_clock.h"
+#include "testing/faulty_file_system.h"
+#include "testing/recording_power.h"
+#include "testing/temp_tree.h"
+
+namespace tavro {
+namespace {
+
+// Answers the window's message boxes without showing them.
+class FakeDialogs : public Dialogs {
+ public:
+  void showError(QWidget*, const QString& message) override { errors << errorBoxText(message); }
+  bool confirmClose(QWidget*) override {
+    ++questions;
+    return answerYes;
+  }
+  QStringList errors;
+  int questions = 0;
+  bool answerYes = false;
+};
+
+}  // namespace
+
+class TForm1Test : public QObject {
+  Q_OBJECT
+
+ private:
+  // A window on a temporary folder; `csv` becomes its Tavro.csv.
+  void start(const std::string& csv = "") {
+    tree = std::make_unique<testing::TempTree>();
+    if (!csv.empty()) tree->file("Tavro.csv", csv);
+    events.clear();
+    dialogs = FakeDialogs{};
+    opened.clear();
+    clock.set(2026, 12, 9, 10, 0, 30);
+    ProgramPaths paths;
+    paths.settingsFile = tree->path("Tavro.ini");
+    paths.logFile = tree->path("Tavro.log");
+    paths.pairTable = tree->path("Tavro.csv");
+    Services services{*fs, clock, power, dialogs, paths, RegionalFormats{}};
+    services.trayAvailable = [this] { return trayAvailable; };
+    services.openFile = [this](const QString& path) { opened << path; };
+    form = std::make_unique<TForm1>(services);
+    form->FormCreate();
+    form->show();
+  }
+
+  template <class T>
+  T* find(const char* name) {
+    T* found = form->findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) qFatal("no control named %s", name);
+    return found;
+  }
+  QString labelText(const char* name) { return find<QLabel>(name)->text(); }
+  void click(const char* name) { find<QPushButton>(name)->click(); }
+
+  std::unique_ptr<testing::TempTree> tree;
+  PosixFileSystem real;
+  std::unique_ptr<testing::FaultyFileSystem> faulty = std::make_unique<testing::FaultyFileSystem>(real);
+  FileSystem* fs = faulty.get();
+  testing::FakeClock clock;
+  std::vector<std::string> events;
+  testing::RecordingPower power{events};
+  FakeDialogs dialogs;
+  QStringList opened;
+  bool trayAvailable = false;
+  std::unique_ptr<TForm1> form;
+
+ private slots:
+  void init() {
+    faulty->clear();
+    trayAvailable = false;
+  }
+  void cleanup() { form.reset(); }
+
+  void startUpShowsTheWaitingTextsAndHidesTheProgress() {
+    start();
+    QCOMPARE(form->windowTitle(), QStringLiteral("Tavro"));
+    QCOMPARE(form->size(), QSize(844, 518));
+    QCOMPARE(labelText("Label6"), QStringLiteral("Čeká se na spuštění ..."));
+    QCOMPARE(form->tray().hint(), QStringLiteral("Záloha zatím neprovedena ..."));
+    QCOMPARE(labelText("Label3"), QStringLiteral("neprovedeno"));
+    for (const char* hidden : {"Label14", "Label17", "Label19"}) {
+      QVERIFY2(!find<QLabel>(hidden)->isVisible(), hidden);
+    }
+    QVERIFY(!find<QProgressBar>("G1")->isVisible());
+    QVERIFY(!find<QProgressBar>("G2")->isVisible());
+    QCOMPARE(find<QLineEdit>("ECas")->text(), QStringLiteral("00:00"));
+    QVERIFY(QFileInfo::exists(QString::fromStdString(tree->path("Tavro.ini"))));
+    QVERIFY(dialogs.errors.isEmpty());
+    QVERIFY(!form->settingsPanelOpen());
+  }
+
+  void runNowUpdatesTheWindowAndWritesTheLog() {
+    start();
+    tree->file("data/A/a.txt", "a");
+    form->table().append();
+    form->table().setFieldText("Src", tree->path("data/A"));
+    form->table().setFieldText("Trg", tree->path("backup"));
+    form->table().post();
+    click("BitBtn2");
+
+    auto* lines = find<QListWidget>("LB2");
+    QCOMPARE(lines->count(), 1);
+    QCOMPARE(lines->item(0)->text(),
+             QString::fromStdString("09.12.202610:00- Záloha OK: " + tree->path("data/A")));
+    QCOMPARE(labelText("Label6"), QStringLiteral("Záloha provedena ..."));
+    QCOMPARE(form->tray().hint(), QStringLiteral("Záloha OK ."));
+    QCOMPARE(form->tray().lastBalloon().title, QStringLiteral("Tavro"));
+    QCOMPARE(form->tray().lastBalloon().text, QStringLiteral("Spuštěno automatické zálohování..."));
+    QCOMPARE(form->tray().lastBalloon().seconds, 10);
+    QCOMPARE(labelText("Label3"), QStringLiteral("09.12.2026 10:00"));
+    QCOMPARE(find<QLabel>("Label6")->palette().color(QPalette::Window), QColor(0, 255, 0));
+    QVERIFY(!find<QProgressBar>("G1")->isVisible());
+    QVERIFY(labelText("Label7").isEmpty());
+    QCOMPARE(find<QTableView>("DBGrid1")->model()->index(0, 2).data().toString(),
+             QStringLiteral("OK"));
+    const std::string log = tree->read("Tavro.log");
+    QVERIFY(log.find("-------------------------------------\r\n09.12.202610:00- Záloha OK: ") !=
+            std::string::npos);
+    QCOMPARE(tree->read("backup/A/a.txt"), std::string("a"));
+    QVERIFY2(events.empty(), "no after-run action by default");
+  }
+
+  void runNowOnAnEmptyTableLogsTwoLines() {
+    start();
+    click("BitBtn2");
+    QCOMPARE(find<QListWidget>("LB2")->count(), 0);
+    const std::string log = tree->read("Tavro.log");
+    QCOMPARE(std::count(log.begin(), log.end(), '\n'), 2);
+  }
+
+  void theCloseQuestionDecides() {
+    start();
+    dialogs.answerYes = false;
+    QVERIFY(!form->close());
+    QCOMPARE(dialogs.questions, 1);
+    QVERIFY(form->isVisible());
+    QVERIFY(!form->isEnding());
+    dialogs.answerYes = true;
+    form->close();
+    QVERIFY(form->isEnding());
+  }
+
+  void ukoncitProgramEndsWithoutAQuestion() {
+    start();
+    form->hide();
+    form->tray().Ukonitprogram1()->trigger();
+    QVERIFY(form->isEnding());
+    QCOMPARE(dialogs.questions, 0);
+  }
+
+  void anEndRequestedDuringARunWaitsForTheRunAndItsLog() {
+    start();
+    tree->file("data/A/a.txt", "a");
+    form->table().append();
+    form->table().setFieldText("Src", tree->path("data/A"));
+    form->table().setFieldText("Trg", tree->path("backup"));
+    form->table().post();
+    bool endedInsideRun = true;
+    QTimer::singleShot(0, form.get(), [&] {
+      form->requestEnd();
+      endedInsideRun = form->isEnding();
+    });
+    click("BitBtn2");
+    QVERIFY(!endedInsideRun);
+    QVERIFY(form->isEnding());
+    QVERIFY(tree->exists("Tavro.log"));
+  }
+
+  void theTrayHidesAndRestoresOnlyWhenThereIsATray() {
+    start();
+    click("BitBtn1");  // "Schovat" without a tray: the window must stay reachable
+    QVERIFY(form->isVisible());
+    form->Timer1Timer();  // the first tick hides only into a tray
+    QVERIFY(form->isVisible());
+
+    trayAvailable = true;
+    click("BitBtn1");
+    QVERIFY(!form->isVisible());
+    emit form->tray().icon().activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(form->isVisible());
+    form->tray().Zobrazit1()->trigger();
+    QVERIFY(form->isVisible());
+  }
+
+  void theFirstTickHidesTheWindowIntoATray() {
+    trayAvailable = true;
+    start();
+    form->Timer1Timer();
+    QVERIFY(!form->isVisible());
+    QCOMPARE(labelText("Label5"), QStringLiteral("10:00:30"));
+    form->tray().RestoreFromTray();
+    form->Timer1Timer();
+    QVERIFY2(form->isVisible(), "only the first tick hides");
+  }
+
+  void theHoverTextKeepsItsFirst127Characters() {
+    start();
+    form->tray().SetTrayHint(QString(200, QChar('x')));
+    QCOMPARE(form->tray().hint().size(), 127);
+  }
+
+  void theErrorBoxAddsAFullStopUnlessOneIsThere() {
+    QCOMPARE(errorBoxText(QStringLiteral("Unable to write to /x")),
+             QStringLiteral("Unable to write to /x."));
+    QCOMPARE(errorBoxText(QStringLiteral("Done.")), QStringLiteral("Done."));
+    QCOMPARE(errorBoxText(QStringLiteral("Nelze !!!")), QStringLiteral("Nelze !!!"));
+    QCOMPARE(errorBoxText(QStringLiteral("(a)")), QStringLiteral("(a)"));
+    QCOMPARE(errorBoxText(QStringLiteral("time 7:")), QStringLiteral("time 7:."));
+  }
+
+  void aBadPairTableIsShownAndTheRestOfStartUpIsSkipped() {
+    start("\"SRC\",TRG,STAV\r\n");
+    QCOMPARE(dialogs.errors,
+             QStringList{QStringLiteral("Tavro.csv: ProcessCsvHeaderRow: Field \"SRC\" found in "
+                                        "file, but not in field definitions.")});
+    QVERIFY(!form->table().isOpen());
+    click("BitBtn2");  // the run meets the closed table: an error, no log entry
+    QCOMPARE(dialogs.errors.size(), 2);
+    QVERIFY(!tree->exists("Tavro.log"));
+  }
+
+  void aFailedWriteOfThePairTableAtTheEndIsShown() {
+    start();
+    form->table().append();
+    form->table().setFieldText("Src", "/data");
+    form->table().post();
+    faulty->failUnder(testing::FaultOp::Create, tree->root(), EROFS);
+    form->FormDestroy();
+    QCOMPARE(dialogs.errors.size(), 1);
+    QVERIFY(dialogs.errors.front().startsWith(QStringLiteral("Cannot create file \"")));
+  }
+
+  void theSettingsPanelOpensClosesAndSaves() {
+    start();
+    click("JvRollOut1Header");
+    QVERIFY(form->settingsPanelOpen());
+    click("JvRollOut1Header");
+    QVERIFY(!form->settingsPanelOpen());
+    click("JvRollOut1Header");
+    find<QLineEdit>("cxTextEdit2")->setText(QStringLiteral("45"));
+    find<QCheckBox>("JVCHB1")->click();
+    find<QButtonGroup>("RG2")->button(1)->click();
+    click("JvXPButton1");
+    QVERIFY(!form->settingsPanelOpen());
+    QVERIFY(tree->read("Tavro.ini").find("TNTmin=45") != std::string::npos);
+    QCOMPARE(find<QLineEdit>("EVarCas")->text(), QStringLiteral("10:45"));
+    QVERIFY(find<QLineEdit>("EVarCas")->isVisible());
+    QVERIFY(!find<QLineEdit>("ECas")->isVisible());
+  }
+
+  void theLogOpensOnlyWhenItExists() {
+    start();
+    click("JvgExtSpeedButton1");
+    QVERIFY(opened.isEmpty());
+    click("BitBtn2");
+    click("JvgExtSpeedButton1");
+    QCOMPARE(opened, QStringList{QString::fromStdString(tree->path("Tavro.log"))});
+  }
+
+  void aTermSignalAsksForTheOrderlyEnd() {
+    SignalBridge bridge;
+    QSignalSpy spy(&bridge, &SignalBridge::endRequested);
+    std::raise(SIGTERM);
+    QTRY_COMPARE(spy.count(), 1);
+  }
+};
+
+}  // namespace tavro
+
+QTEST_MAIN(tavro::TForm1Test)
+#include "tform1_test.moc"

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QSystemTrayIcon>
+#include <functional>
+
+#include "engine/run_display.h"
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace tavro {
+
+// The program's presence in the notification area: icon, hover text,
+// balloons and the menu "Zobrazit program" / "Ukončit program". Hiding the
+// window into a tray that is not there would leave the program unreachable,
+// so without a tray the window stays where the user can see it.
+class TrayIcon : public QObject {
+  Q_OBJECT
+
+ public:
+  // `trayAvailable` answers whether the desktop has a notification area.
+  TrayIcon(QWidget* mainWindow, const QIcon& icon,
+           std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable);
+  ~TrayIcon() override;
+
+  void ShowTrayIcon();
+  void HideToTray();
+  void RestoreFromTray();
+  // Keeps the first 127 characters.
+  void SetTrayHint(const QString& hint);
+  bool ShowBalloon(const QString& title, const QString& text, BalloonIconKind kind, int seconds);
+  // Removes the icon; the program is ending.
+  void remove();
+
+  QString hint() const { return hint_; }
+  struct Balloon {
+    QString title;
+    QString text;
+    BalloonIconKind kind = BalloonIconKind::None;
+    int seconds = 0;
+  };
+  // The balloon shown last (it replaced any still showing).
+  const Balloon& lastBalloon() const { return balloon_; }
+  QSystemTrayIcon& icon() { return icon_; }
+  QMenu* menu() const { return menu_; }
+  QAction* Zobrazit1() const { return show_; }
+  QAction* Ukonitprogram1() const { return quit_; }
+
+  // Re-adds the icon when a tray has appeared since it was shown.
+  void checkTray();
+
+ signals:
+  void endRequested();
+
+ private:
+  void activated(QSystemTrayIcon::ActivationReason reason);
+
+  QWidget* window_;
+  QSystemTrayIcon icon_;
+  QMenu* menu_;
+  QAction* show_;
+  QAction* quit_;
+  QString hint_;
+  Balloon balloon_;
+  std::function<bool()> trayAvailable_;
+  bool visible_ = true;
+  bool hadTray_ = false;
+};
+
+}  // namespace tavro
