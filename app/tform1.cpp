@@ -131,8 +131,8 @@ void TForm1::buildControls() {
   QFont arial(QStringLiteral("Arial"), 12);
   title->setFont(arial);
   title->setAlignment(Qt::AlignCenter);
-  label(this, "Label2", QStringLiteral("Poslední úspěšné zpracování"), 250, 62, 170);
-  Label3 = label(this, "Label3", QStringLiteral("neprovedeno"), 425, 62, 165);
+  label(this, "Label2", QStringLiteral("Poslední úspěšné zpracování"), 250, 62, 186);
+  Label3 = label(this, "Label3", QStringLiteral("neprovedeno"), 440, 62, 150);
   Label3->setFont(bold);
 
   // Progress.

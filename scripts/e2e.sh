@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# End-to-end: the real program under Xvfb with a tray host.
+#
+#   bash scripts/e2e.sh TAVRO_BINARY ARTIFACT_DIR
+#
+# A temporary folder holds a copy of the program (so Tavro.ini and Tavro.log go
+# beside it), a Tavro.csv of two pairs and settings that start a run on the
+# first tick. The script waits for the run, checks the mirrored folders and the
+# log, ends the program with SIGTERM and checks the pair states it wrote. A
+# second start without a tray host checks that the window stays on screen.
+# Screenshots of the tray with its balloon and of the window are kept in
+# ARTIFACT_DIR.
+set -euo pipefail
+
+binary=$(realpath "${1:?usage: e2e.sh TAVRO_BINARY ARTIFACT_DIR}")
+artifacts=$(realpath -m "${2:?usage: e2e.sh TAVRO_BINARY ARTIFACT_DIR}")
+mkdir -p "$artifacts"
+work=$(mktemp -d /tmp/tavro-e2e-XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+[ -n "${TAVRO_E2E_KEEP:-}" ] && trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
+
+fail() {
+  echo "e2e: $*" >&2
+  [ -f "$work/app.log" ] && tail -n 20 "$work/app.log" >&2
+  exit 1
+}
+
+# Waits up to $1 seconds for the command that follows to succeed.
+wait_for() {
+  local seconds=$1
+  shift
+  for _ in $(seq $((seconds * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# A display of our own.
+for n in $(seq 90 140); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+wait_for 10 test -e "/tmp/.X11-unix/X${display#:}" || fail "Xvfb did not start"
+
+trayer --edge bottom --align right --widthtype pixel --width 160 --heighttype pixel \
+  --height 28 --tint 0x404040 --transparent false >/dev/null 2>&1 &
+trayer_pid=$!
+pids+=($trayer_pid)
+sleep 1
+
+cp "$binary" "$work/tavro"
+mkdir -p "$work/data/Dokumenty/projekty" "$work/data/Fotky" "$work/zaloha/Dokumenty"
+echo "plán" > "$work/data/Dokumenty/projekty/plan.txt"
+echo "dopis" > "$work/data/Dokumenty/dopis.txt"
+head -c 300000 /dev/urandom > "$work/data/Fotky/leto.jpg"
+echo "stará" > "$work/zaloha/Dokumenty/smazany.txt"
+printf 'SRC,TRG,STAV\r\n%s,%s,\r\n%s,%s,\r\n' \
+  "$work/data/Dokumenty" "$work/zaloha" "$work/data/Fotky" "$work/zaloha" > "$work/Tavro.csv"
+# Repeat mode with an interval of 0: the run starts on the first tick.
+printf '[Main]\nTAS=1\nTNT=1\nTNTmin=0\nAAZ=2\n' > "$work/Tavro.ini"
+
+export ASAN_OPTIONS=detect_leaks=0
+export QT_QPA_PLATFORM=xcb
+cd "$work"
+./tavro >"$work/app.log" 2>&1 &
+app=$!
+pids+=($app)
+
+ok_lines() {
+  local n
+  n=$(grep -c -- '- Záloha OK: ' "$work/Tavro.log" 2>/dev/null || true)
+  echo "${n:-0}"
+}
+at_least_ok_lines() { [ "$(ok_lines)" -ge "$1" ]; }
+wait_for 60 at_least_ok_lines 2 || fail "no log entry with two pairs"
+sleep 1
+import -window root "$artifacts/tray-with-balloon.png" || fail "no screenshot"
+
+[ "$(cat "$work/zaloha/Dokumenty/projekty/plan.txt")" = "plán" ] || fail "plan.txt not mirrored"
+cmp -s "$work/data/Fotky/leto.jpg" "$work/zaloha/Fotky/leto.jpg" || fail "leto.jpg not mirrored"
+[ ! -e "$work/zaloha/Dokumenty/smazany.txt" ] || fail "a deletion was not mirrored"
+head -n 1 "$work/Tavro.log" | grep -q ':' || fail "log header missing"
+sed -n 2p "$work/Tavro.log" | grep -q -- '^-\{37\}'$'\r''$' || fail "log separator missing"
+
+kill -TERM "$app"
+wait_for 20 bash -c "! kill -0 $app 2>/dev/null" || fail "SIGTERM did not end the program"
+[ "$(grep -c ',OK'$'\r''$' "$work/Tavro.csv")" -eq 2 ] || fail "pair states not written at the end"
+
+# Without a tray host the window must stay where the user can reach it.
+kill "$trayer_pid"
+wait "$trayer_pid" 2>/dev/null || true
+sleep 1
+./tavro >>"$work/app.log" 2>&1 &
+app=$!
+pids+=($app)
+wait_for 60 at_least_ok_lines 4 || fail "no second run"
+sleep 2
+xdotool search --onlyvisible --name '^Tavro$' >/dev/null || fail "the window is not shown"
+import -window root "$artifacts/window.png" || fail "no screenshot"
+kill -TERM "$app"
+wait_for 20 bash -c "! kill -0 $app 2>/dev/null" || fail "SIGTERM did not end the program"
+echo "e2e: passed (screenshots in $artifacts)"
