@@ -29,4 +29,15 @@ bool MessageBoxDialogs::confirmClose(QWidget* parent) {
   return box.clickedButton() != no;
 }
 
+bool MessageBoxDialogs::confirmDelete(QWidget* parent) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
+                  QMessageBox::Ok | QMessageBox::Cancel, parent);
+  return box.exec() == QMessageBox::Ok;
+}
+
+void MessageBoxDialogs::showWarning(QWidget* parent, const QString& message) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Tavro"), message, QMessageBox::Ok, parent);
+  box.exec();
+}
+
 }  // namespace tavro

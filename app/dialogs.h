@@ -15,12 +15,18 @@ class Dialogs {
   virtual void showError(QWidget* parent, const QString& message) = 0;
   // "Confirm", question icon, Yes (default) and No (Esc); true for Yes.
   virtual bool confirmClose(QWidget* parent) = 0;
+  // "Confirm", question icon, "Delete record?", OK and Cancel; true for OK.
+  virtual bool confirmDelete(QWidget* parent) = 0;
+  // "Tavro", warning icon, OK.
+  virtual void showWarning(QWidget* parent, const QString& message) = 0;
 };
 
 class MessageBoxDialogs final : public Dialogs {
  public:
   void showError(QWidget* parent, const QString& message) override;
   bool confirmClose(QWidget* parent) override;
+  bool confirmDelete(QWidget* parent) override;
+  void showWarning(QWidget* parent, const QString& message) override;
 };
 
 // The text the error box shows: the message with a full stop added unless it

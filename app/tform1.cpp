@@ -25,6 +25,7 @@
 #include <exception>
 
 #include "app/pair_grid_model.h"
+#include "app/pair_grid_view.h"
 #include "log/run_log.h"
 
 namespace tavro {
@@ -67,7 +68,10 @@ TForm1::TForm1(const Services& services, QWidget* parent)
       scheduler_(services_.clock, *this, state_, settings_,
                  {[this] { Zalohuj(); }, [this] { ZapisLog(); },
                   [this] { return run_.inProgress(); }}),
-      run_(services_.fs, table_, *this, services_.clock, state_, *this, services_.power) {
+      run_(services_.fs, table_, *this, services_.clock, state_, *this, services_.power),
+      bd1_(this),
+      commands_(table_, bd1_, services_.fs,
+                [this](const QString& message) { services_.dialogs.showWarning(this, message); }) {
   if (!services_.openFile) services_.openFile = &openWithDesktop;
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Tavro"));
@@ -92,7 +96,11 @@ TForm1::TForm1(const Services& services, QWidget* parent)
   connect(tray_, &TrayIcon::endRequested, this, &TForm1::Ukonitprogram1Click);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The grid reads the table until it goes; it must go first.
+  delete grid_;
+  delete model_;
+}
 
 void TForm1::buildControls() {
   QFont bold = font();
@@ -207,16 +215,21 @@ void TForm1::buildControls() {
     auto* button = named(new QPushButton(QString::fromLatin1(c.caption), this), c.name);
     button->setGeometry(c.x, 206, c.w, 24);
   }
+  connect(findChild<QPushButton*>(QStringLiteral("BitBtn3")), &QPushButton::clicked, this,
+          &TForm1::BitBtn3Click);
+  connect(findChild<QPushButton*>(QStringLiteral("PBEditSrc")), &QPushButton::clicked, this,
+          &TForm1::PBEditSrcClick);
+  connect(findChild<QPushButton*>(QStringLiteral("PBEditTrg")), &QPushButton::clicked, this,
+          &TForm1::PBEditTrgClick);
+  connect(findChild<QPushButton*>(QStringLiteral("BitBtn4")), &QPushButton::clicked, this,
+          &TForm1::BitBtn4Click);
   model_ = new PairGridModel(table_, this);
-  grid_ = named(new QTableView(this), "DBGrid1");
-  grid_->setModel(model_);
+  model_->setErrorHandler([this](const std::exception& error) {
+    services_.dialogs.showError(this, text(error.what()));
+  });
+  grid_ = named(new PairGridView(*model_, this), "DBGrid1");
   grid_->setGeometry(8, 234, 464, 276);
-  grid_->setColumnWidth(0, 183);
-  grid_->setColumnWidth(1, 183);
-  grid_->setColumnWidth(2, 73);
-  grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  grid_->setSelectionMode(QAbstractItemView::SingleSelection);
-  grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid_->setConfirmDelete([this] { return services_.dialogs.confirmDelete(this); });
 
   // Run messages.
   label(this, "Label10", QStringLiteral("Průběh zálohy"), 482, 206, 200)->setFont(bold);
@@ -313,6 +326,7 @@ void TForm1::FormCreate() {
     NactiIni();
     table_.open();
     model_->refresh();
+    grid_->followTable();
     G1->hide();
     G2->hide();
     Label7->clear();
@@ -342,11 +356,57 @@ void TForm1::BitBtn2Click() {
   if (run_.inProgress()) return;
   guarded([this] {
     G1->show();
-    if (!run_.Zalohuj()) return;
+    if (!runBackup()) return;
     G1->hide();
     ZapisLog();
   });
   endIfRequested();
+}
+
+bool TForm1::runBackup() {
+  // The run walks the table by its cursor; editing pairs meanwhile would
+  // move it under the run.
+  setPairEditingEnabled(false);
+  struct Reenable {
+    TForm1* form;
+    ~Reenable() { form->setPairEditingEnabled(true); }
+  } reenable{this};
+  const bool ran = run_.Zalohuj();
+  model_->refresh();
+  grid_->followTable();
+  return ran;
+}
+
+void TForm1::setPairEditingEnabled(bool enabled) {
+  for (const char* name : {"BitBtn3", "PBEditSrc", "PBEditTrg", "BitBtn4"}) {
+    findChild<QPushButton*>(QString::fromLatin1(name))->setEnabled(enabled);
+  }
+  grid_->setEditingEnabled(enabled);
+}
+
+void TForm1::afterPairCommand() {
+  model_->refresh();
+  grid_->followTable();
+}
+
+void TForm1::BitBtn3Click() {
+  guarded([this] { commands_.BitBtn3Click(); });
+  afterPairCommand();
+}
+
+void TForm1::PBEditSrcClick() {
+  guarded([this] { commands_.PBEditSrcClick(); });
+  afterPairCommand();
+}
+
+void TForm1::PBEditTrgClick() {
+  guarded([this] { commands_.PBEditTrgClick(); });
+  afterPairCommand();
+}
+
+void TForm1::BitBtn4Click() {
+  guarded([this] { commands_.BitBtn4Click(); });
+  afterPairCommand();
 }
 
 void TForm1::JvgExtSpeedButton1Click() {
@@ -365,10 +425,7 @@ void TForm1::Zobrazit1Click() { tray_->RestoreFromTray(); }
 
 void TForm1::Ukonitprogram1Click() { requestEnd(); }
 
-void TForm1::Zalohuj() {
-  run_.Zalohuj();
-  model_->refresh();
-}
+void TForm1::Zalohuj() { runBackup(); }
 
 void TForm1::ZapisLog() {
   tavro::ZapisLog(services_.fs, services_.paths.logFile, run_.messages(), services_.clock.now(),
@@ -498,6 +555,7 @@ void TForm1::pairStarted(int k, int n, const std::string& source, const std::str
 void TForm1::pairFinished(int k) {
   G1->setValue(k);
   model_->refresh();
+  grid_->followTable();
 }
 
 void TForm1::setLastRun(const std::string& when) { Label3->setText(text(when)); }

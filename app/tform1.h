@@ -5,6 +5,8 @@
 #include <functional>
 
 #include "app/dialogs.h"
+#include "app/folder_dialog.h"
+#include "app/pair_commands.h"
 #include "app/tray_icon.h"
 #include "engine/backup_run.h"
 #include "pairs/pair_table.h"
@@ -33,6 +35,7 @@ class QTimer;
 namespace tavro {
 
 class PairGridModel;
+class PairGridView;
 
 // What the window is built on; tests pass fakes and temporary paths.
 struct Services {
@@ -68,6 +71,10 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   void JvgExtSpeedButton1Click();    // "Zobrazit přehled"
   void JvXPButton1Click();           // "Uložit"
   void JVCHB1Click();
+  void BitBtn3Click();               // "Add source and target"
+  void PBEditSrcClick();             // "Edit source"
+  void PBEditTrgClick();             // "Edit target"
+  void BitBtn4Click();               // "Remove record"
   void Zobrazit1Click();             // tray menu "Zobrazit program", double-click
   void Ukonitprogram1Click();        // tray menu "Ukončit program"
 
@@ -85,6 +92,8 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   void FormDestroy();
 
   TrayIcon& tray() { return *tray_; }
+  FolderDialog& bd1() { return bd1_; }
+  PairGridView& grid() { return *grid_; }
   PairTable& table() { return table_; }
   ScheduleState& scheduleState() { return state_; }
   bool runInProgress() const { return run_.inProgress(); }
@@ -142,6 +151,10 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   void buildControls();
   void setStatusBackground(bool lime);
   void endIfRequested();
+  // A backup run with pair editing off while it lasts; false when refused.
+  bool runBackup();
+  void setPairEditingEnabled(bool enabled);
+  void afterPairCommand();
   // Runs `action`; an error it throws is shown in the default error box.
   // Returns false when it failed.
   bool guarded(const std::function<void()>& action);
@@ -157,6 +170,8 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   bool endRequested_ = false;
   bool ending_ = false;
   int gaugePercent_ = -1;
+  FolderDialog bd1_;
+  PairCommands commands_;
 
   TrayIcon* tray_ = nullptr;
   QTimer* Timer1 = nullptr;
@@ -184,7 +199,7 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   QProgressBar* G1 = nullptr;
   QProgressBar* G2 = nullptr;
   QListWidget* LB2 = nullptr;
-  QTableView* grid_ = nullptr;
+  PairGridView* grid_ = nullptr;
 
   QWidget* JvRollOut1 = nullptr;
   QWidget* rollOutBody_ = nullptr;

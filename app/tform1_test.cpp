@@ -15,73 +15,29 @@
 #include <memory>
 
 #include "app/signal_bridge.h"
-#include "testing/fake_clock.h"
-#include "testing/faulty_file_system.h"
-#include "testing/recording_power.h"
-#include "testing/temp_tree.h"
+#include "testing/form_harness.h"
 
 namespace tavro {
-namespace {
-
-// Answers the window's message boxes without showing them.
-class FakeDialogs : public Dialogs {
- public:
-  void showError(QWidget*, const QString& message) override { errors << errorBoxText(message); }
-  bool confirmClose(QWidget*) override {
-    ++questions;
-    return answerYes;
-  }
-  QStringList errors;
-  int questions = 0;
-  bool answerYes = false;
-};
-
-}  // namespace
-
 class TForm1Test : public QObject {
   Q_OBJECT
 
  private:
-  // A window on a temporary folder; `csv` becomes its Tavro.csv.
-  void start(const std::string& csv = "") {
-    tree = std::make_unique<testing::TempTree>();
-    if (!csv.empty()) tree->file("Tavro.csv", csv);
-    events.clear();
-    dialogs = FakeDialogs{};
-    opened.clear();
-    clock.set(2026, 12, 9, 10, 0, 30);
-    ProgramPaths paths;
-    paths.settingsFile = tree->path("Tavro.ini");
-    paths.logFile = tree->path("Tavro.log");
-    paths.pairTable = tree->path("Tavro.csv");
-    Services services{*fs, clock, power, dialogs, paths, RegionalFormats{}};
-    services.trayAvailable = [this] { return trayAvailable; };
-    services.openFile = [this](const QString& path) { opened << path; };
-    form = std::make_unique<TForm1>(services);
-    form->FormCreate();
-    form->show();
-  }
+  testing::FormHarness h;
+  std::unique_ptr<TForm1>& form = h.form;
+  std::unique_ptr<testing::TempTree>& tree = h.tree;
+  testing::FakeDialogs& dialogs = h.dialogs;
+  testing::FaultyFileSystem* faulty = &h.faulty;
+  std::vector<std::string>& events = h.events;
+  QStringList& opened = h.opened;
+  bool& trayAvailable = h.trayAvailable;
 
+  void start(const std::string& csv = "") { h.start(csv); }
   template <class T>
   T* find(const char* name) {
-    T* found = form->findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) qFatal("no control named %s", name);
-    return found;
+    return h.find<T>(name);
   }
-  QString labelText(const char* name) { return find<QLabel>(name)->text(); }
-  void click(const char* name) { find<QPushButton>(name)->click(); }
-
-  std::unique_ptr<testing::TempTree> tree;
-  PosixFileSystem real;
-  std::unique_ptr<testing::FaultyFileSystem> faulty = std::make_unique<testing::FaultyFileSystem>(real);
-  FileSystem* fs = faulty.get();
-  testing::FakeClock clock;
-  std::vector<std::string> events;
-  testing::RecordingPower power{events};
-  FakeDialogs dialogs;
-  QStringList opened;
-  bool trayAvailable = false;
-  std::unique_ptr<TForm1> form;
+  QString labelText(const char* name) { return h.labelText(name); }
+  void click(const char* name) { h.click(name); }
 
  private slots:
   void init() {

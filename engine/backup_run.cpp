@@ -70,6 +70,20 @@ std::string pairFolderOf(const std::string& source, const std::string& target) {
   return target + "/" + NamePart(source);
 }
 
+bool pairFoldersCollide(FileSystem& fs, const BackupPair& a, const BackupPair& b) {
+  if (a.Src.empty() || a.Trg.empty() || b.Src.empty() || b.Trg.empty()) return false;
+  const std::string first = fs.resolve(pairFolderOf(a.Src, a.Trg));
+  const std::string second = fs.resolve(pairFolderOf(b.Src, b.Trg));
+  return isSameOrInside(first, second) || isSameOrInside(second, first);
+}
+
+bool pairOverlapsItsSource(FileSystem& fs, const BackupPair& pair) {
+  if (pair.Src.empty() || pair.Trg.empty()) return false;
+  const std::string folder = fs.resolve(pairFolderOf(pair.Src, pair.Trg));
+  const std::string source = fs.resolve(pair.Src);
+  return isSameOrInside(folder, source) || isSameOrInside(source, folder);
+}
+
 BackupRun::BackupRun(FileSystem& fs, PairTable& table, BackupRunDisplay& display, Clock& clock,
                      ScheduleState& state, const SettingsPanel& settings, Power& power)
     : fs_(fs),
@@ -170,8 +184,7 @@ bool BackupRun::runPair(std::size_t index, const Pair& pair, const std::vector<P
     addLine("Neúplný pár: " + pair.source + " -> " + pair.target + " !!!");
     return false;
   }
-  const std::string source = fs_.resolve(pair.source);
-  if (isSameOrInside(pair.resolved, source) || isSameOrInside(source, pair.resolved)) {
+  if (pairOverlapsItsSource(fs_, {pair.source, pair.target, {}})) {
     addLine("Cíl a zdroj se překrývají: " + pair.source + " !!!");
     return false;
   }

@@ -21,6 +21,13 @@ std::string NamePart(const std::string& source);
 // folder name, joined as text.
 std::string pairFolderOf(const std::string& source, const std::string& target);
 
+// Whether the pair folders of two pairs are one folder or one lies inside
+// the other (real paths), so that a deletion pass of one reaches the other's
+// backup.
+bool pairFoldersCollide(FileSystem& fs, const BackupPair& a, const BackupPair& b);
+// Whether a pair's folder and its own source overlap (one holds the other).
+bool pairOverlapsItsSource(FileSystem& fs, const BackupPair& pair);
+
 // The backup run over every pair of the table, in table order: each pair's
 // source is copied into its pair folder and, when deletions are mirrored,
 // what the source lacks is removed from there. Each pair's state ("OK",

@@ -74,6 +74,8 @@ class PairTable {
 
   bool isEditing() const;
   bool isInserting() const;
+  // Whether a field of the open edit or insert was assigned.
+  bool rowModified() const { return mode_ != Mode::Browse && assigned_; }
   bool changed() const;
 
   // Writes the whole table when the changed mark is set.

@@ -1,0 +1,82 @@
+#include "app/pair_commands.h"
+
+#include "engine/backup_run.h"
+
+namespace tavro {
+
+namespace {
+
+QString text(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
+std::string bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+}  // namespace
+
+PairCommands::PairCommands(PairTable& table, FolderDialog& dialog, FileSystem& fs,
+                           std::function<void(const QString&)> warn)
+    : table_(table), dialog_(dialog), fs_(fs), warn_(std::move(warn)) {}
+
+bool PairCommands::chooseSource() {
+  dialog_.setCaption(QStringLiteral("Vyberte adresář k záloze"));
+  dialog_.setLabel(QStringLiteral("1. Vyberte adresář, který zálohovat."));
+  return dialog_.execute();
+}
+
+bool PairCommands::chooseTarget() {
+  dialog_.setCaption(QStringLiteral("Vyberte adresář kam zálohovat."));
+  dialog_.setLabel(QStringLiteral("2. Vyberte adresář kam zálohovat."));
+  return dialog_.execute();
+}
+
+void PairCommands::BitBtn3Click() {
+  if (!chooseSource()) return;
+  const std::string source = bytes(dialog_.path());
+  if (!chooseTarget()) return;
+  const std::string target = bytes(dialog_.path());
+  table_.insert();
+  table_.setFieldText("Src", source);
+  table_.setFieldText("Trg", target);
+  table_.setFieldText("Stav", "Neprovedeno");
+  table_.post();
+  warnAboutConflicts();
+  table_.flush();
+}
+
+void PairCommands::change(const char* column, bool chosen) {
+  if (!chosen) return;
+  table_.edit();
+  table_.setFieldText(column, bytes(dialog_.path()));
+  table_.post();
+  table_.flush();
+}
+
+void PairCommands::PBEditSrcClick() { change("Src", chooseSource()); }
+void PairCommands::PBEditTrgClick() { change("Trg", chooseTarget()); }
+
+void PairCommands::BitBtn4Click() {
+  table_.edit();
+  table_.remove();
+  table_.flush();
+}
+
+// A new pair is added as asked, but the user learns before the first run
+// that its folder meets another pair's or its own source.
+void PairCommands::warnAboutConflicts() {
+  const int added = table_.currentIndex();
+  const BackupPair pair = table_.pairAt(added);
+  if (pairOverlapsItsSource(fs_, pair)) {
+    warn_(QStringLiteral("Cíl páru %1 -> %2 leží ve zdroji nebo zdroj v cíli. "
+                         "Takový pár se při záloze neprovede.")
+              .arg(text(pair.Src), text(pair.Trg)));
+  }
+  for (int i = 0; i < table_.recordCount(); ++i) {
+    if (i == added) continue;
+    const BackupPair other = table_.pairAt(i);
+    if (!pairFoldersCollide(fs_, pair, other)) continue;
+    warn_(QStringLiteral("Cílová složka páru %1 -> %2 se překrývá s párem %3 -> %4. "
+                         "Při záloze se u nich vynechá výmaz.")
+              .arg(text(pair.Src), text(pair.Trg), text(other.Src), text(other.Trg)));
+    return;
+  }
+}
+
+}  // namespace tavro

@@ -1,0 +1,222 @@
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <deque>
+#include <optional>
+
+#include "app/pair_grid_view.h"
+#include "testing/form_harness.h"
+
+namespace tavro {
+
+class PairEditingTest : public QObject {
+  Q_OBJECT
+
+ private:
+  struct Shown {
+    QString caption;
+    QString label;
+    QString startFolder;
+  };
+
+  // Starts the window; the folder dialog answers from `answers` (nullopt for
+  // Cancel) and records how it was shown.
+  void start(const std::string& csv = "") {
+    h.start(csv);
+    shown.clear();
+    answers.clear();
+    h.form->bd1().setAnswerHook(
+        [this](const QString& caption, const QString& label, const QString& startFolder) {
+          shown.push_back({caption, label, startFolder});
+          if (answers.empty()) qFatal("the folder dialog was not expected");
+          const auto answer = answers.front();
+          answers.pop_front();
+          return answer;
+        });
+  }
+  QAbstractItemModel* model() { return h.form->grid().model(); }
+  QString cell(int row, int column) { return model()->index(row, column).data().toString(); }
+  std::string csv() { return h.tree->read("Tavro.csv"); }
+  void add(const QString& source, const QString& target) {
+    answers = {source, target};
+    h.click("BitBtn3");
+  }
+  // Types into the grid's cell as a user would, and commits with Enter.
+  void type(int row, int column, const QString& text) {
+    PairGridView& grid = h.form->grid();
+    grid.setFocus();
+    grid.setCurrentIndex(model()->index(row, column));
+    grid.edit(model()->index(row, column));
+    QLineEdit* editor = nullptr;
+    for (auto* candidate : grid.viewport()->findChildren<QLineEdit*>()) {
+      if (candidate->isVisible()) editor = candidate;
+    }
+    QVERIFY2(editor != nullptr, "no cell editor open");
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();  // the delegate commits through a queued call
+  }
+
+  testing::FormHarness h;
+  std::vector<Shown> shown;
+  std::deque<std::optional<QString>> answers;
+
+ private slots:
+  void cleanup() { h.form.reset(); }
+
+  void addingAsksForSourceThenTargetAndWritesTheFile() {
+    start();
+    add("/data/Dokumenty", "/zaloha");
+    QCOMPARE(shown.size(), 2u);
+    QCOMPARE(shown[0].caption, QStringLiteral("Vyberte adresář k záloze"));
+    QCOMPARE(shown[0].label, QStringLiteral("1. Vyberte adresář, který zálohovat."));
+    QCOMPARE(shown[0].startFolder, QString());
+    QCOMPARE(shown[1].caption, QStringLiteral("Vyberte adresář kam zálohovat."));
+    QCOMPARE(shown[1].label, QStringLiteral("2. Vyberte adresář kam zálohovat."));
+    QCOMPARE(shown[1].startFolder, QStringLiteral("/data/Dokumenty"));
+    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/data/Dokumenty,/zaloha,Neprovedeno\r\n"));
+    QCOMPARE(cell(0, 2), QStringLiteral("Neprovedeno"));
+    QCOMPARE(h.form->grid().currentIndex().row(), 0);
+  }
+
+  void theWorkedExampleIsBuiltThroughTheCommandsAndTheGrid() {
+    start();
+    add("C:\\Dokumenty", "E:\\Zaloha");
+    add("C:\\Foto, 2006", "E:\\Zaloha");
+    QCOMPARE(cell(0, 0), QStringLiteral("C:\\Foto, 2006"));
+    type(1, 2, QStringLiteral("chyba \"x\""));
+    h.form->grid().setCurrentIndex(model()->index(0, 0));  // leaving the row stores it
+    QVERIFY(h.form->table().changed());
+    h.form->FormDestroy();  // the write at the end
+    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n"
+                                "\"C:\\Foto, 2006\",E:\\Zaloha,Neprovedeno\r\n"
+                                "C:\\Dokumenty,E:\\Zaloha,\"chyba \"\"x\"\"\"\r\n"));
+    QVERIFY(h.dialogs.errors.isEmpty());
+  }
+
+  void changingOnAnEmptyTableAddsAHalfPair() {
+    start();
+    answers = {QStringLiteral("/only/source")};
+    h.click("PBEditSrc");
+    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/only/source,,\r\n"));
+    answers = {QStringLiteral("/new/target")};
+    h.click("PBEditTrg");
+    QCOMPARE(shown.back().startFolder, QStringLiteral("/only/source"));  // "the dialog opens where it was last confirmed"
+    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/only/source,/new/target,\r\n"));
+  }
+
+  void removingAsksNothingAndAnEmptyTableStaysAsItIs() {
+    start("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n");
+    h.click("BitBtn4");
+    QCOMPARE(h.dialogs.deleteQuestions, 0);
+    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/c,/d,OK\r\n"));
+    h.click("BitBtn4");
+    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n"));
+    h.tree->setTime("Tavro.csv", 1000000000);
+    h.click("BitBtn4");
+    QCOMPARE(h.tree->time("Tavro.csv").tv_sec, 1000000000L);  // "nothing to write"
+    QVERIFY(h.dialogs.errors.isEmpty());
+  }
+
+  void ctrlDeleteRemovesARowAfterTheQuestion() {
+    start("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n");
+    PairGridView& grid = h.form->grid();
+    grid.setCurrentIndex(model()->index(1, 0));
+    h.dialogs.answerYes = false;
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(h.dialogs.deleteQuestions, 1);
+    QCOMPARE(model()->rowCount(), 2);
+    h.dialogs.answerYes = true;
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(model()->rowCount(), 1);
+    QCOMPARE(cell(0, 0), QStringLiteral("/a"));
+    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n"));  // "the grid never writes the file itself"
+  }
+
+  void insertDownAndEscapeOpenAndDropRows() {
+    start("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n");
+    PairGridView& grid = h.form->grid();
+    grid.setCurrentIndex(model()->index(1, 0));
+    QTest::keyClick(&grid, Qt::Key_Insert);
+    QCOMPARE(model()->rowCount(), 3);
+    QCOMPARE(grid.currentIndex().row(), 1);
+    QCOMPARE(cell(1, 0), QString());
+    grid.setCurrentIndex(model()->index(0, 0));  // left untouched: dropped
+    QCOMPARE(model()->rowCount(), 2);
+    QCOMPARE(cell(1, 0), QStringLiteral("/c"));
+
+    grid.setCurrentIndex(model()->index(1, 0));
+    QTest::keyClick(&grid, Qt::Key_Down);  // on the last row: a new row after it
+    QCOMPARE(model()->rowCount(), 3);
+    type(2, 0, QStringLiteral("/e"));
+    grid.setCurrentIndex(model()->index(0, 0));
+    QCOMPARE(h.form->table().recordCount(), 3);
+    QCOMPARE(cell(2, 0), QStringLiteral("/e"));
+
+    type(0, 1, QStringLiteral("/changed"));
+    QCOMPARE(cell(0, 1), QStringLiteral("/changed"));
+    QTest::keyClick(&grid, Qt::Key_Escape);  // no typing pending: the row's changes go
+    QCOMPARE(cell(0, 1), QStringLiteral("/b"));
+  }
+
+  void cancelInTheFolderDialogChangesNothing() {
+    start("SRC,TRG,STAV\r\n/a,/b,OK\r\n");
+    const std::string before = csv();
+    answers = {std::nullopt};
+    h.click("BitBtn3");
+    QCOMPARE(shown.size(), 1u);  // "no target dialog after a cancelled source"
+    answers = {QStringLiteral("/src"), std::nullopt};
+    h.click("BitBtn3");
+    answers = {std::nullopt};
+    h.click("PBEditSrc");
+    answers = {std::nullopt};
+    h.click("PBEditTrg");
+    QCOMPARE(h.form->table().recordCount(), 1);
+    QCOMPARE(cell(0, 0), QStringLiteral("/a"));
+    QCOMPARE(csv(), before);
+    QVERIFY(!h.form->table().changed());
+  }
+
+  void pairEditingIsOffWhileARunIsInProgress() {
+    start();
+    h.tree->file("data/A/a.txt", "a");
+    add(QString::fromStdString(h.tree->path("data/A")),
+        QString::fromStdString(h.tree->path("backup")));
+    bool buttonEnabled = true;
+    bool cellEditable = true;
+    QTimer::singleShot(0, h.form.get(), [&] {
+      buttonEnabled = h.find<QPushButton>("BitBtn3")->isEnabled();
+      cellEditable = model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable;
+    });
+    h.click("BitBtn2");
+    QVERIFY(!buttonEnabled);
+    QVERIFY(!cellEditable);
+    QVERIFY(h.find<QPushButton>("BitBtn3")->isEnabled());
+    QVERIFY(model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable);
+  }
+
+  void aCollidingPairIsAddedWithAWarningNamingTheOther() {
+    start();
+    const QString target = QString::fromStdString(h.tree->path("zaloha"));
+    add("/x/docs", target);
+    QVERIFY(h.dialogs.warnings.isEmpty());
+    add("/y/docs", target);
+    QCOMPARE(h.dialogs.warnings.size(), 1);
+    QVERIFY(h.dialogs.warnings[0].contains(QStringLiteral("/x/docs -> ") + target));
+    QCOMPARE(h.form->table().recordCount(), 2);
+
+    const QString source = QString::fromStdString(h.tree->path("src"));
+    add(source, source + "/backup");  // the target inside its own source
+    QCOMPARE(h.dialogs.warnings.size(), 2);
+    QCOMPARE(h.form->table().recordCount(), 3);
+  }
+};
+
+}  // namespace tavro
+
+QTEST_MAIN(tavro::PairEditingTest)
+#include "pair_editing_test.moc"

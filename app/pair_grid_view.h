@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QTableView>
+#include <functional>
+
+namespace tavro {
+
+class PairGridModel;
+
+// The pair grid: edits in place, Insert opens a new row before the current
+// one, Down on the last row appends one, Esc drops the row's changes, and
+// Ctrl+Delete removes the current row after a question.
+class PairGridView : public QTableView {
+  Q_OBJECT
+
+ public:
+  PairGridView(PairGridModel& model, QWidget* parent);
+
+  // Asked before Ctrl+Delete removes a row; true to remove.
+  void setConfirmDelete(std::function<bool()> confirm) { confirmDelete_ = std::move(confirm); }
+  // Editing on or off; the grid still shows the table when off.
+  void setEditingEnabled(bool enabled);
+  // Selects the table's current row.
+  void followTable();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+ private:
+  PairGridModel& model_;
+  std::function<bool()> confirmDelete_;
+  bool editing_ = true;
+  bool following_ = false;
+};
+
+}  // namespace tavro

@@ -1,0 +1,88 @@
+#pragma once
+
+// A main window on a temporary folder for the window's tests: fake message
+// boxes, a fake clock, recorded power requests, and a fault-injecting file
+// system over the real one.
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/tform1.h"
+#include "testing/fake_clock.h"
+#include "testing/faulty_file_system.h"
+#include "testing/recording_power.h"
+#include "testing/temp_tree.h"
+
+namespace tavro::testing {
+
+// Answers the window's message boxes without showing them.
+class FakeDialogs : public Dialogs {
+ public:
+  void showError(QWidget*, const QString& message) override { errors << errorBoxText(message); }
+  bool confirmClose(QWidget*) override {
+    ++questions;
+    return answerYes;
+  }
+  bool confirmDelete(QWidget*) override {
+    ++deleteQuestions;
+    return answerYes;
+  }
+  void showWarning(QWidget*, const QString& message) override { warnings << message; }
+
+  QStringList errors;
+  QStringList warnings;
+  int questions = 0;
+  int deleteQuestions = 0;
+  bool answerYes = false;
+};
+
+class FormHarness {
+ public:
+  // A new window whose Tavro.csv holds `csv` (none when empty).
+  void start(const std::string& csv = "") {
+    form.reset();
+    tree = std::make_unique<TempTree>();
+    if (!csv.empty()) tree->file("Tavro.csv", csv);
+    events.clear();
+    dialogs = FakeDialogs{};
+    opened.clear();
+    faulty.clear();
+    clock.set(2026, 12, 9, 10, 0, 30);
+    ProgramPaths paths;
+    paths.settingsFile = tree->path("Tavro.ini");
+    paths.logFile = tree->path("Tavro.log");
+    paths.pairTable = tree->path("Tavro.csv");
+    Services services{faulty, clock, power, dialogs, paths, RegionalFormats{}};
+    services.trayAvailable = [this] { return trayAvailable; };
+    services.openFile = [this](const QString& path) { opened << path; };
+    form = std::make_unique<TForm1>(services);
+    form->FormCreate();
+    form->show();
+  }
+
+  template <class T>
+  T* find(const char* name) {
+    T* found = form->findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) qFatal("no control named %s", name);
+    return found;
+  }
+  QString labelText(const char* name) { return find<QLabel>(name)->text(); }
+  void click(const char* name) { find<QPushButton>(name)->click(); }
+
+  std::unique_ptr<TempTree> tree;
+  PosixFileSystem real;
+  FaultyFileSystem faulty{real};
+  FakeClock clock;
+  std::vector<std::string> events;
+  RecordingPower power{events};
+  FakeDialogs dialogs;
+  QStringList opened;
+  bool trayAvailable = false;
+  std::unique_ptr<TForm1> form;
+};
+
+}  // namespace tavro::testing
