@@ -384,30 +384,16 @@ void TForm1::setPairEditingEnabled(bool enabled) {
   grid_->setEditingEnabled(enabled);
 }
 
-void TForm1::afterPairCommand() {
+void TForm1::pairCommand(void (PairCommands::*command)()) {
+  guarded([&] { (commands_.*command)(); });
   model_->refresh();
   grid_->followTable();
 }
 
-void TForm1::BitBtn3Click() {
-  guarded([this] { commands_.BitBtn3Click(); });
-  afterPairCommand();
-}
-
-void TForm1::PBEditSrcClick() {
-  guarded([this] { commands_.PBEditSrcClick(); });
-  afterPairCommand();
-}
-
-void TForm1::PBEditTrgClick() {
-  guarded([this] { commands_.PBEditTrgClick(); });
-  afterPairCommand();
-}
-
-void TForm1::BitBtn4Click() {
-  guarded([this] { commands_.BitBtn4Click(); });
-  afterPairCommand();
-}
+void TForm1::BitBtn3Click() { pairCommand(&PairCommands::BitBtn3Click); }
+void TForm1::PBEditSrcClick() { pairCommand(&PairCommands::PBEditSrcClick); }
+void TForm1::PBEditTrgClick() { pairCommand(&PairCommands::PBEditTrgClick); }
+void TForm1::BitBtn4Click() { pairCommand(&PairCommands::BitBtn4Click); }
 
 void TForm1::JvgExtSpeedButton1Click() {
   const QString path = text(services_.paths.logFile);

@@ -154,7 +154,8 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   // A backup run with pair editing off while it lasts; false when refused.
   bool runBackup();
   void setPairEditingEnabled(bool enabled);
-  void afterPairCommand();
+  // Runs a pair list command; the grid then shows the table as it is.
+  void pairCommand(void (PairCommands::*command)());
   // Runs `action`; an error it throws is shown in the default error box.
   // Returns false when it failed.
   bool guarded(const std::function<void()>& action);

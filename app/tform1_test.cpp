@@ -38,6 +38,14 @@ class TForm1Test : public QObject {
   }
   QString labelText(const char* name) { return h.labelText(name); }
   void click(const char* name) { h.click(name); }
+  // The pair data/A -> backup, with one file in its source.
+  void addPairWithOneFile() {
+    tree->file("data/A/a.txt", "a");
+    form->table().append();
+    form->table().setFieldText("Src", tree->path("data/A"));
+    form->table().setFieldText("Trg", tree->path("backup"));
+    form->table().post();
+  }
 
  private slots:
   void init() {
@@ -66,11 +74,7 @@ class TForm1Test : public QObject {
 
   void runNowUpdatesTheWindowAndWritesTheLog() {
     start();
-    tree->file("data/A/a.txt", "a");
-    form->table().append();
-    form->table().setFieldText("Src", tree->path("data/A"));
-    form->table().setFieldText("Trg", tree->path("backup"));
-    form->table().post();
+    addPairWithOneFile();
     click("BitBtn2");
 
     auto* lines = find<QListWidget>("LB2");
@@ -125,11 +129,7 @@ class TForm1Test : public QObject {
 
   void anEndRequestedDuringARunWaitsForTheRunAndItsLog() {
     start();
-    tree->file("data/A/a.txt", "a");
-    form->table().append();
-    form->table().setFieldText("Src", tree->path("data/A"));
-    form->table().setFieldText("Trg", tree->path("backup"));
-    form->table().post();
+    addPairWithOneFile();
     bool endedInsideRun = true;
     QTimer::singleShot(0, form.get(), [&] {
       form->requestEnd();

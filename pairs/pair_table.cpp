@@ -7,6 +7,7 @@
 #include <climits>
 #include <optional>
 
+#include "platform/text.h"
 #include "platform/utf8.h"
 #include "platform/whole_file.h"
 
@@ -28,27 +29,11 @@ constexpr const char* kTooManyItems = "Range check error: a line holds more than
 constexpr const char* kClosed = "jcsv1: Cannot perform this operation on a closed dataset";
 constexpr const char* kEmpty = "jcsv1: Cannot perform this operation on an empty dataset";
 
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 int columnIndex(std::string_view name) {
   for (int i = 0; i < 3; ++i) {
-    if (sameName(name, kColumns[i].name)) return i;
+    if (equalsIgnoringCase(name, kColumns[i].name)) return i;
   }
   return -1;
-}
-
-std::string_view trimBlanks(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
 }
 
 TableError tooLong(std::string_view line) {

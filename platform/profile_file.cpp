@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text.h"
 #include "platform/utf8.h"
 #include "platform/whole_file.h"
 
@@ -13,22 +14,6 @@ namespace tavro {
 namespace {
 
 constexpr std::size_t kMaxValueChars = 2047;
-
-std::string_view trim(std::string_view text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 struct Line {
   std::string_view text;  // without its line break
@@ -53,18 +38,18 @@ std::vector<Line> linesOf(std::string_view contents) {
 
 // The section a line opens, if it is a "[name]" line.
 std::optional<std::string_view> sectionOf(std::string_view line) {
-  line = trim(line);
+  line = trimBlanks(line);
   if (line.size() < 2 || line.front() != '[') return std::nullopt;
   const auto close = line.find(']');
   if (close == std::string_view::npos) return std::nullopt;
-  return trim(line.substr(1, close - 1));
+  return trimBlanks(line.substr(1, close - 1));
 }
 
 // The key of a "key=value" line.
 std::optional<std::string_view> keyOf(std::string_view line) {
   const auto equals = line.find('=');
   if (equals == std::string_view::npos) return std::nullopt;
-  return trim(line.substr(0, equals));
+  return trimBlanks(line.substr(0, equals));
 }
 
 }  // namespace
@@ -76,13 +61,13 @@ std::string ProfileFile::read(const std::string& section, const std::string& key
   bool inSection = false;
   for (const Line& line : linesOf(contents.value)) {
     if (const auto name = sectionOf(line.text)) {
-      inSection = sameName(*name, section);
+      inSection = equalsIgnoringCase(*name, section);
       continue;
     }
     if (!inSection) continue;
     const auto name = keyOf(line.text);
-    if (!name || !sameName(*name, key)) continue;
-    const std::string_view value = trim(line.text.substr(line.text.find('=') + 1));
+    if (!name || !equalsIgnoringCase(*name, key)) continue;
+    const std::string_view value = trimBlanks(line.text.substr(line.text.find('=') + 1));
     return std::string(utf8Prefix(value, kMaxValueChars));
   }
   return fallback;
@@ -107,18 +92,18 @@ Status ProfileFile::write(const std::string& section, const std::string& key,
   bool inSection = false;
   for (const Line& line : lines) {
     if (const auto name = sectionOf(line.text)) {
-      inSection = sameName(*name, section);
+      inSection = equalsIgnoringCase(*name, section);
       if (inSection) sectionEnd = line.end;
       continue;
     }
     if (!inSection) continue;
-    if (const auto name = keyOf(line.text); name && sameName(*name, key)) {
+    if (const auto name = keyOf(line.text); name && equalsIgnoringCase(*name, key)) {
       // The line's own break, if any, stays after the new text.
       const std::string updated =
           old.substr(0, line.begin) + entry + old.substr(line.begin + line.text.size());
       return replaceWholeFile(fs_, path_, updated);
     }
-    if (!trim(line.text).empty()) sectionEnd = line.end;
+    if (!trimBlanks(line.text).empty()) sectionEnd = line.end;
   }
 
   std::string updated;

@@ -2,28 +2,15 @@
 
 #include <cstdio>
 
+#include "platform/text.h"
+
 namespace tavro {
 
 namespace {
 
-std::string_view trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-bool startsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (prefix.empty() || text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(text[i]) != lower(prefix[i])) return false;
-  }
-  return true;
-}
-
 bool endsWithNoCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() &&
-         startsWithNoCase(text.substr(text.size() - suffix.size()), suffix);
+         startsWithIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 int digitValue(char c) {
@@ -77,17 +64,17 @@ std::optional<std::int32_t> parseSettingsInteger(std::string_view text) {
 }
 
 std::optional<TimeOfDay> parseTimeText(std::string_view text, const RegionalFormats& formats) {
-  text = trim(text);
+  text = trimBlanks(text);
   // The designator may stand before or after the time.
   int designator = 0;  // 0 none, 1 AM, 2 PM
   const std::string_view names[4] = {formats.am, formats.pm, "AM", "PM"};
   for (int i = 0; i < 4 && designator == 0; ++i) {
     if (names[i].empty()) continue;
-    if (startsWithNoCase(text, names[i])) {
-      text = trim(text.substr(names[i].size()));
+    if (startsWithIgnoringCase(text, names[i])) {
+      text = trimBlanks(text.substr(names[i].size()));
       designator = i % 2 + 1;
     } else if (endsWithNoCase(text, names[i])) {
-      text = trim(text.substr(0, text.size() - names[i].size()));
+      text = trimBlanks(text.substr(0, text.size() - names[i].size()));
       designator = i % 2 + 1;
     }
   }

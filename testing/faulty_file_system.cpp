@@ -159,27 +159,11 @@ class FaultyFolder final : public Folder {
   }
 
   Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) override {
-    const std::string full = pathOf(name);
-    if (int e = owner_.check(FaultOp::Create, full)) {
-      return Result<std::unique_ptr<OutputFile>>::failure(e);
-    }
-    auto created = inner_->createFile(name);
-    if (!created.ok()) return created;
-    return Result<std::unique_ptr<OutputFile>>::of(std::make_unique<FaultyOutputFile>(
-        std::move(created.value), owner_.find(FaultOp::Write, full),
-        owner_.find(FaultOp::SetTime, full), owner_.find(FaultOp::Sync, full)));
+    return output(name, [&] { return inner_->createFile(name); });
   }
 
   Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) override {
-    const std::string full = pathOf(name);
-    if (int e = owner_.check(FaultOp::Create, full)) {
-      return Result<std::unique_ptr<OutputFile>>::failure(e);
-    }
-    auto opened = inner_->appendFile(name);
-    if (!opened.ok()) return opened;
-    return Result<std::unique_ptr<OutputFile>>::of(std::make_unique<FaultyOutputFile>(
-        std::move(opened.value), owner_.find(FaultOp::Write, full),
-        owner_.find(FaultOp::SetTime, full), owner_.find(FaultOp::Sync, full)));
+    return output(name, [&] { return inner_->appendFile(name); });
   }
 
   Status rename(const std::string& from, const std::string& to) override {
@@ -206,6 +190,21 @@ class FaultyFolder final : public Folder {
   }
 
  private:
+  // Opens a file for writing through `open`, unless a Create fault strikes,
+  // and wraps it so its writes, time and sync can fail too.
+  template <class Open>
+  Result<std::unique_ptr<OutputFile>> output(const std::string& name, Open open) {
+    const std::string full = pathOf(name);
+    if (int e = owner_.check(FaultOp::Create, full)) {
+      return Result<std::unique_ptr<OutputFile>>::failure(e);
+    }
+    auto opened = open();
+    if (!opened.ok()) return opened;
+    return Result<std::unique_ptr<OutputFile>>::of(std::make_unique<FaultyOutputFile>(
+        std::move(opened.value), owner_.find(FaultOp::Write, full),
+        owner_.find(FaultOp::SetTime, full), owner_.find(FaultOp::Sync, full)));
+  }
+
   std::unique_ptr<Folder> inner_;
   FaultyFileSystem& owner_;
 };
