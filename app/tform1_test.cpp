@@ -174,15 +174,6 @@ class TForm1Test : public QObject {
     QCOMPARE(form->tray().hint().size(), 127);
   }
 
-  void theErrorBoxAddsAFullStopUnlessOneIsThere() {
-    QCOMPARE(errorBoxText(QStringLiteral("Unable to write to /x")),
-             QStringLiteral("Unable to write to /x."));
-    QCOMPARE(errorBoxText(QStringLiteral("Done.")), QStringLiteral("Done."));
-    QCOMPARE(errorBoxText(QStringLiteral("Nelze !!!")), QStringLiteral("Nelze !!!"));
-    QCOMPARE(errorBoxText(QStringLiteral("(a)")), QStringLiteral("(a)"));
-    QCOMPARE(errorBoxText(QStringLiteral("time 7:")), QStringLiteral("time 7:."));
-  }
-
   void aBadPairTableIsShownAndTheRestOfStartUpIsSkipped() {
     start("\"SRC\",TRG,STAV\r\n");
     QCOMPARE(dialogs.errors,

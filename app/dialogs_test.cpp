@@ -1,0 +1,82 @@
+#include "app/dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+namespace tavro {
+
+// The real message boxes, answered by key presses once they are up.
+class DialogsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // Runs `inspect` on the box as soon as it is shown, then presses `key`.
+  void whenShown(std::function<void(QMessageBox&)> inspect, Qt::Key key) {
+    QTimer::singleShot(0, this, [inspect, key] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box != nullptr);
+      inspect(*box);
+      QTest::keyClick(box, key);
+    });
+  }
+
+ private slots:
+  void theCloseQuestionDefaultsToYesAndEscapeSaysNo() {
+    MessageBoxDialogs dialogs;
+    whenShown(
+        [](QMessageBox& box) {
+          QCOMPARE(box.windowTitle(), QStringLiteral("Confirm"));
+          QCOMPARE(box.icon(), QMessageBox::Question);
+          QCOMPARE(box.text(),
+                   QStringLiteral("Nebude možné automaticky zálohovat. Opravdu zavřít aplikaci?"));
+          QCOMPARE(box.defaultButton()->text(), QStringLiteral("&Yes"));
+        },
+        Qt::Key_Escape);
+    QVERIFY(!dialogs.confirmClose(nullptr));
+    whenShown([](QMessageBox&) {}, Qt::Key_Return);
+    QVERIFY(dialogs.confirmClose(nullptr));
+  }
+
+  void theDeleteQuestionAsksWithOkAndCancel() {
+    MessageBoxDialogs dialogs;
+    whenShown(
+        [](QMessageBox& box) {
+          QCOMPARE(box.windowTitle(), QStringLiteral("Confirm"));
+          QCOMPARE(box.text(), QStringLiteral("Delete record?"));
+          QVERIFY(box.button(QMessageBox::Ok) != nullptr);
+          QVERIFY(box.button(QMessageBox::Cancel) != nullptr);
+        },
+        Qt::Key_Escape);
+    QVERIFY(!dialogs.confirmDelete(nullptr));
+  }
+
+  void theErrorBoxAddsAFullStopUnlessOneIsThere() {
+    QCOMPARE(errorBoxText(QStringLiteral("Unable to write to /x")),
+             QStringLiteral("Unable to write to /x."));
+    QCOMPARE(errorBoxText(QStringLiteral("Done.")), QStringLiteral("Done."));
+    QCOMPARE(errorBoxText(QStringLiteral("Nelze !!!")), QStringLiteral("Nelze !!!"));
+    QCOMPARE(errorBoxText(QStringLiteral("(a)")), QStringLiteral("(a)"));
+    QCOMPARE(errorBoxText(QStringLiteral("time 7:")), QStringLiteral("time 7:."));
+  }
+
+  void theErrorBoxIsCaptionedTavroWithTheFullStopRule() {
+    MessageBoxDialogs dialogs;
+    whenShown(
+        [](QMessageBox& box) {
+          QCOMPARE(box.windowTitle(), QStringLiteral("Tavro"));
+          QCOMPARE(box.icon(), QMessageBox::Critical);
+          QCOMPARE(box.text(), QStringLiteral("Unable to write to /x/Tavro.ini."));
+        },
+        Qt::Key_Return);
+    dialogs.showError(nullptr, QStringLiteral("Unable to write to /x/Tavro.ini"));
+  }
+};
+
+}  // namespace tavro
+
+QTEST_MAIN(tavro::DialogsTest)
+#include "dialogs_test.moc"
