@@ -295,7 +295,7 @@ void TForm1::buildControls() {
   JvCheckBox1 = named(
       new QCheckBox(QStringLiteral("také synchronizuj (výmaz již smazaných)"), rollOutBody_),
       "JvCheckBox1");
-  JvCheckBox1->setGeometry(10, 198, 260, 20);
+  JvCheckBox1->setGeometry(10, 198, 320, 20);
   JvCheckBox1->setChecked(true);
   auto* save = named(new QPushButton(QStringLiteral("Uložit"), rollOutBody_), "JvXPButton1");
   save->setGeometry(250, 160, 80, 28);

@@ -401,7 +401,7 @@ std::string PosixFileSystem::resolve(const std::string& path) {
   for (std::size_t n = parts.size() + 1; n-- > 0;) {
     std::string prefix;
     for (std::size_t i = 0; i < n; ++i) prefix += "/" + parts[i];
-    if (prefix.empty()) prefix = "/";
+    if (prefix.empty()) prefix.push_back('/');
     char real[PATH_MAX];
     if (::realpath(prefix.c_str(), real) == nullptr) continue;
     std::string result = real;
