@@ -199,6 +199,29 @@ class PairEditingTest : public QObject {
     QVERIFY(model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable);
   }
 
+  void aFailingTableOperationIsShownAndAFailedWriteKeepsTheChange() {
+    start("\"SRC\",TRG,STAV\r\n");  // refused at start-up: the table stays closed
+    h.dialogs.errors.clear();
+    add("/a", "/b");
+    QCOMPARE(shown.size(), 2u);  // the dialogs come first
+    QCOMPARE(h.dialogs.errors,
+             QStringList{QStringLiteral("jcsv1: Cannot perform this operation on a closed dataset.")});
+
+    start("SRC,TRG,STAV\r\n/a,/b,OK\r\n");
+    h.faulty.failUnder(testing::FaultOp::Create, h.tree->root(), ENOSPC);
+    add("/c", "/d");
+    QCOMPARE(h.dialogs.errors.size(), 1);
+    QVERIFY(h.dialogs.errors[0].startsWith(QStringLiteral("Cannot create file \"")));
+    QCOMPARE(h.form->table().recordCount(), 2);
+    QVERIFY(h.form->table().changed());
+    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/a,/b,OK\r\n"));
+    h.faulty.clear();
+    answers = {QStringLiteral("/e")};
+    h.click("PBEditSrc");  // the next command's write takes the earlier change along
+    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/e,/d,Neprovedeno\r\n/a,/b,OK\r\n"));
+    QVERIFY(!h.form->table().changed());
+  }
+
   void aCollidingPairIsAddedWithAWarningNamingTheOther() {
     start();
     const QString target = QString::fromStdString(h.tree->path("zaloha"));
