@@ -1,0 +1,71 @@
+#include "app/folder_dialog.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+#include <QtTest>
+
+#include "testing/temp_tree.h"
+
+namespace tavro {
+
+// The real folder dialog, driven once it is up.
+class FolderDialogTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // Selects `folder` in the tree and presses `button` once the dialog shows.
+  void whenShown(const QString& folder, QDialogButtonBox::StandardButton button) {
+    QTimer::singleShot(0, this, [this, folder, button] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog != nullptr);
+      seenTitle = dialog->windowTitle();
+      seenLabel = dialog->findChild<QLabel*>()->text();
+      auto* tree = dialog->findChild<QTreeView*>();
+      auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+      seenFilter = model->filter();
+      seenStart = dialog->findChild<QLineEdit*>()->text();
+      if (!folder.isEmpty()) tree->setCurrentIndex(model->index(folder));
+      dialog->findChild<QDialogButtonBox*>()->button(button)->click();
+    });
+  }
+
+  QString seenTitle;
+  QString seenLabel;
+  QString seenStart;
+  QDir::Filters seenFilter;
+
+ private slots:
+  void okConfirmsTheSelectedFolderAndCancelKeepsTheLastOne() {
+    testing::TempTree tree;
+    const QString first = QString::fromStdString(tree.folder("first"));
+    const QString second = QString::fromStdString(tree.folder("second"));
+    FolderDialog dialog(nullptr);
+    dialog.setCaption(QStringLiteral("Vyberte adresář k záloze"));
+    dialog.setLabel(QStringLiteral("1. Vyberte adresář, který zálohovat."));
+
+    whenShown(first, QDialogButtonBox::Ok);
+    QVERIFY(dialog.execute());
+    QCOMPARE(dialog.path(), first);
+    QCOMPARE(seenTitle, QStringLiteral("Vyberte adresář k záloze"));
+    QCOMPARE(seenLabel, QStringLiteral("1. Vyberte adresář, který zálohovat."));
+    QVERIFY(!(seenFilter & QDir::Files));  // folders only
+
+    whenShown(second, QDialogButtonBox::Cancel);
+    QVERIFY(!dialog.execute());
+    QCOMPARE(seenStart, first);  // it opened at the folder last confirmed
+    QCOMPARE(dialog.path(), first);
+  }
+};
+
+}  // namespace tavro
+
+QTEST_MAIN(tavro::FolderDialogTest)
+#include "folder_dialog_test.moc"
