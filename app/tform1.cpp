@@ -327,16 +327,19 @@ void TForm1::FormCreate() {
     table_.open();
     model_->refresh();
     grid_->followTable();
-    G1->hide();
-    G2->hide();
-    Label7->clear();
-    Label14->hide();
-    Label19->hide();
-    Label8->clear();
-    Label15->clear();
-    Label16->clear();
-    Label17->hide();
+    hideProgress();
+    clearPairLabels();
   });
+}
+
+void TForm1::clearPairLabels() {
+  Label7->clear();
+  Label14->hide();
+  Label19->hide();
+  Label8->clear();
+  Label15->clear();
+  Label16->clear();
+  Label17->hide();
 }
 
 void TForm1::Timer1Timer() {
@@ -553,13 +556,7 @@ void TForm1::hideProgress() {
 
 void TForm1::runFinished() {
   setStatusBackground(true);
-  Label7->clear();
-  Label14->hide();
-  Label19->hide();
-  Label8->clear();
-  Label15->clear();
-  Label16->clear();
-  Label17->hide();
+  clearPairLabels();
   model_->refresh();
 }
 

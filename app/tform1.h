@@ -150,6 +150,8 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
  private:
   void buildControls();
   void setStatusBackground(bool lime);
+  // The current pair's labels emptied, their captions and "/" hidden.
+  void clearPairLabels();
   void endIfRequested();
   // A backup run with pair editing off while it lasts; false when refused.
   bool runBackup();
