@@ -87,7 +87,10 @@ TForm1::TForm1(const Services& services, QWidget* parent)
 
   Timer1 = named(new QTimer(this), "Timer1");
   Timer1->setInterval(1000);
-  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  // Queued: Qt never fires a timer again while its own handler runs, and a
+  // scheduled run lasts inside that handler. As a posted call the tick goes
+  // on through the run's message pump, so the clock keeps showing the time.
+  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer, Qt::QueuedConnection);
   Timer1->start();
 
   const QIcon icon(QStringLiteral(":/tavro.png"));
