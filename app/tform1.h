@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -150,6 +151,8 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
  private:
   void buildControls();
   void setStatusBackground(bool lime);
+  // Brings Label18 and G2 up to what the run last set.
+  void showCurrentFile();
   // The current pair's labels emptied, their captions and "/" hidden.
   void clearPairLabels();
   void endIfRequested();
@@ -172,7 +175,13 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   int hideCountdown_ = 0;
   bool endRequested_ = false;
   bool ending_ = false;
-  int gaugePercent_ = -1;
+  int gaugeMaximum_ = 0;
+  QString shownFile_;            // Label18 as the run last set it
+  bool fileGaugeShown_ = false;  // G2 as the run last set it
+  static constexpr qint64 kPumpInterval = 15;   // milliseconds
+  static constexpr qint64 kPaintInterval = 40;  // milliseconds
+  QElapsedTimer sincePump_;
+  QElapsedTimer sinceGaugePaint_;
   FolderDialog bd1_;
   PairCommands commands_;
 

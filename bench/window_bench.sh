@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# How much the window costs a run: a first mirror of the documents tree by the
+# real program under Xvfb (a scheduled run on its first tick) against
+# tavro-mirror, each after a settled file system and a warm source.
+#
+#   bash bench/window_bench.sh BUILD_DIR [ROUNDS]
+set -euo pipefail
+
+build=$(cd "${1:?usage: window_bench.sh BUILD_DIR [ROUNDS]}" && pwd)
+rounds=${2:-3}
+work=${TAVRO_BENCH_DIR:-/var/tmp/tavro-bench}
+source_tree=$work/src/documents
+[ -d "$source_tree" ] || { mkdir -p "$work/src"; "$build/bench/tavro-gentree" documents "$source_tree"; }
+run=$work/window-run
+
+settle() {
+  rm -rf "$run"
+  sync
+  if [ -w /proc/sys/vm/drop_caches ]; then echo 3 > /proc/sys/vm/drop_caches; fi
+  find "$source_tree" -type f -print0 | xargs -0 cat > /dev/null
+  sleep "${TAVRO_SETTLE_SECONDS:-20}"  # the file system is slow to create files right after a mass delete
+}
+now() { date +%s.%N; }
+seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
+
+for n in $(seq 90 140); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+done
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+sleep 1
+
+for round in $(seq "$rounds"); do
+  settle
+  start=$(now)
+  "$build/bench/tavro-mirror" "$source_tree" "$run/documents" >/dev/null
+  echo "round $round: tavro-mirror $(seconds "$start" "$(now)") s"
+
+  settle
+  mkdir -p "$run"
+  cp "$build/app/tavro" "$run/"
+  printf 'SRC,TRG,STAV\r\n%s,%s,\r\n' "$source_tree" "$run/zaloha" > "$run/Tavro.csv"
+  printf '[Main]\nTAS=1\nTNT=1\nTNTmin=0\n' > "$run/Tavro.ini"
+  start=$(now)
+  (cd "$run" && DISPLAY=$display ./tavro >/dev/null 2>&1) &
+  app=$!
+  until grep -q 'Záloha' "$run/Tavro.log" 2>/dev/null; do sleep 0.05; done
+  echo "round $round: window $(seconds "$start" "$(now)") s (from program start; the run begins on the first tick, about 1 s in)"
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+done
