@@ -581,6 +581,9 @@ void TForm1::hideProgress() {
   fileGaugeShown_ = false;
   shownFile_.clear();
   showCurrentFile();
+  // The run's last pump follows at once and must not be skipped: a tick
+  // handled there is the first to see the run's flags set.
+  sincePump_.invalidate();
 }
 
 void TForm1::runFinished() {
