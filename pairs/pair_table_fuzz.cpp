@@ -15,7 +15,9 @@ namespace {
 
 const std::string& folder() {
   static const std::string path = [] {
-    std::string pattern = "/tmp/tavro-fuzz-XXXXXX";
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tavro-fuzz-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     return pattern;
   }();

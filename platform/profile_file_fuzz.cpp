@@ -12,7 +12,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string folder = [] {
-    std::string pattern = "/tmp/tavro-fuzz-ini-XXXXXX";
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tavro-fuzz-ini-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     return pattern;
   }();

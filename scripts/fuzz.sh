@@ -26,6 +26,10 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=cl
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
 
 mkdir -p "$build/artifacts"
+# The targets write their inputs to files; keep those out of the way.
+export TMPDIR
+TMPDIR=$(mktemp -d)
+trap 'rm -rf "$TMPDIR"' EXIT
 for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
   mkdir -p "$corpus"
