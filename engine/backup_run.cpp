@@ -1,6 +1,7 @@
 #include "engine/backup_run.h"
 
 #include <cstdio>
+#include <functional>
 
 #include "engine/deletion_pass.h"
 #include "engine/tree_copy.h"
@@ -9,12 +10,12 @@ namespace tavro {
 
 namespace {
 
-// Passes everything on to the window and keeps the run's own lines: the
-// message list for the log, and the count that tells a pair with failures.
+// Passes everything on to the window but the lines, which go to the run's
+// message list first: the log needs them, and they tell a pair with failures.
 class LineKeeper final : public RunDisplay {
  public:
-  LineKeeper(RunDisplay& display, std::vector<std::string>& lines)
-      : display_(display), lines_(lines) {}
+  LineKeeper(RunDisplay& display, std::function<void(const std::string&)> addLine)
+      : display_(display), addLine_(std::move(addLine)) {}
 
   void fileCopyStarted(const std::string& path) override { display_.fileCopyStarted(path); }
   void fileGaugeRange(int maximum) override { display_.fileGaugeRange(maximum); }
@@ -24,15 +25,12 @@ class LineKeeper final : public RunDisplay {
     display_.fileDeletionStarted(path);
   }
   void fileDeletionFinished() override { display_.fileDeletionFinished(); }
-  void addLine(const std::string& line) override {
-    lines_.push_back(line);
-    display_.addLine(line);
-  }
+  void addLine(const std::string& line) override { addLine_(line); }
   void processMessages() override { display_.processMessages(); }
 
  private:
   RunDisplay& display_;
-  std::vector<std::string>& lines_;
+  std::function<void(const std::string&)> addLine_;
 };
 
 // Whether the source folder can be listed at all: an unplugged drive or an
@@ -119,6 +117,13 @@ void BackupRun::recordState(const char* state) {
   table_.post();
 }
 
+BackupRun::Pair BackupRun::makePair(std::string source, std::string target) const {
+  Pair pair{std::move(source), std::move(target), {}, {}};
+  pair.folder = pairFolderOf(pair.source, pair.target);
+  if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
+  return pair;
+}
+
 void BackupRun::run() {
   messages_.clear();
   display_.runStarted();
@@ -138,18 +143,13 @@ void BackupRun::run() {
   // deletion pass would reach into another pair's backup can be told.
   std::vector<Pair> pairs;
   for (int k = 0; k < n; ++k) {
-    Pair pair{table_.fieldTextAt(k, "Src"), table_.fieldTextAt(k, "Trg"), {}, {}};
-    pair.folder = pairFolderOf(pair.source, pair.target);
-    if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
-    pairs.push_back(std::move(pair));
+    pairs.push_back(makePair(table_.fieldTextAt(k, "Src"), table_.fieldTextAt(k, "Trg")));
   }
 
   bool anyFailed = false;
   table_.first();
   for (int k = 1; k <= n; ++k) {
-    Pair pair{table_.fieldText("Src"), table_.fieldText("Trg"), {}, {}};
-    pair.folder = pairFolderOf(pair.source, pair.target);
-    if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
+    const Pair pair = makePair(table_.fieldText("Src"), table_.fieldText("Trg"));
     display_.pairStarted(k, n, pair.source, pair.target);
     const bool ok = runPair(static_cast<std::size_t>(k - 1), pair, pairs);
     anyFailed = anyFailed || !ok;
@@ -196,7 +196,7 @@ bool BackupRun::runPair(std::size_t index, const Pair& pair, const std::vector<P
   if (!folderExists(fs_, pair.folder)) (void)fs_.makeFolder(pair.folder);
 
   const std::size_t linesBefore = messages_.size();
-  LineKeeper keeper(display_, messages_);
+  LineKeeper keeper(display_, [this](const std::string& line) { addLine(line); });
   Kopiruj(fs_, keeper, pair.source, pair.folder);
 
   bool shared = false;

@@ -59,6 +59,8 @@ class BackupRun {
     std::string resolved;  // the real path of the pair folder
   };
 
+  // A pair as read from the table, with its pair folder built and resolved.
+  Pair makePair(std::string source, std::string target) const;
   void run();
   // Runs one pair; false when it had any failure.
   bool runPair(std::size_t index, const Pair& pair, const std::vector<Pair>& all);

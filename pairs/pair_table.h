@@ -15,6 +15,7 @@ struct BackupPair {
   std::string Src;   // source folder, at most 300 characters
   std::string Trg;   // target folder, at most 300 characters
   std::string Stav;  // state text, at most 20 characters
+  bool operator==(const BackupPair&) const = default;
 };
 
 // Every failure of the table reaches its caller as this error, whose text is

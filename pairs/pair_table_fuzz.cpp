@@ -1,8 +1,6 @@
 // Feeds arbitrary bytes to the pair table as Tavro.csv. Whatever loads must
 // survive every read, and must read back the same after the table writes it.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -10,19 +8,9 @@
 #include <vector>
 
 #include "pairs/pair_table.h"
+#include "testing/fuzz_scratch.h"
 
 namespace {
-
-const std::string& folder() {
-  static const std::string path = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tavro-fuzz-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  return path;
-}
 
 std::vector<tavro::BackupPair> pairsOf(const tavro::PairTable& table) {
   std::vector<tavro::BackupPair> pairs;
@@ -30,18 +18,10 @@ std::vector<tavro::BackupPair> pairsOf(const tavro::PairTable& table) {
   return pairs;
 }
 
-bool same(const std::vector<tavro::BackupPair>& a, const std::vector<tavro::BackupPair>& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i].Src != b[i].Src || a[i].Trg != b[i].Trg || a[i].Stav != b[i].Stav) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string path = folder() + "/Tavro.csv";
+  const std::string path = tavro::testing::fuzzScratchFolder() + "/Tavro.csv";
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
@@ -67,6 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto after = pairsOf(again);
   if (after.empty() || after.back().Src != "/added") std::abort();
   after.pop_back();
-  if (!same(before, after)) std::abort();
+  if (before != after) std::abort();
   return 0;
 }

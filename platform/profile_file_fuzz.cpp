@@ -1,24 +1,16 @@
 // Arbitrary settings files: reading must never fail, and a write must change
 // only the key it names.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "platform/profile_file.h"
+#include "testing/fuzz_scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::string folder = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tavro-fuzz-ini-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
-  const std::string path = folder + "/Tavro.ini";
+  const std::string path = tavro::testing::fuzzScratchFolder() + "/Tavro.ini";
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
