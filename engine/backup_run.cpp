@@ -59,10 +59,7 @@ class InProgress {
 
 }  // namespace
 
-std::string NamePart(const std::string& source) {
-  const auto slash = source.find_last_of('/');
-  return slash == std::string::npos ? source : source.substr(slash + 1);
-}
+std::string NamePart(const std::string& source) { return splitPath(source).name; }
 
 std::string pairFolderOf(const std::string& source, const std::string& target) {
   return target + "/" + NamePart(source);

@@ -15,9 +15,7 @@ std::string runLogEntry(const std::vector<std::string>& lines, const LocalDateTi
 
 void ZapisLog(FileSystem& fs, const std::string& path, const std::vector<std::string>& lines,
               const LocalDateTime& now, const RegionalFormats& formats) {
-  const auto slash = path.find_last_of('/');
-  const std::string folderPath = slash == std::string::npos ? "." : path.substr(0, std::max<std::size_t>(slash, 1));
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const auto [folderPath, name] = splitPath(path);
   auto fail = [&](int error) {
     throw LogError("Cannot write the log file \"" + path + "\". " + systemReason(error));
   };

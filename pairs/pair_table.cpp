@@ -41,11 +41,6 @@ TableError tooLong(std::string_view line) {
                     "...");
 }
 
-std::string baseName(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // What an assigned value becomes in the line. Control characters other than
 // the tab are left out: a line break would split the row, and a NUL would end
 // the file, when it is read again.
@@ -129,11 +124,11 @@ void PairTable::load(const std::string& whole) {
         std::string_view item = trimBlanks(std::string_view(line).substr(start, comma - start));
         item = item.substr(0, item.find(':'));
         if (item.empty()) {
-          throw TableError(baseName(fileName_) + ": Error processing first line of CSV file");
+          throw TableError(splitPath(fileName_).name + ": Error processing first line of CSV file");
         }
         const int column = columnIndex(item);
         if (column < 0) {
-          throw TableError(baseName(fileName_) + ": ProcessCsvHeaderRow: Field " +
+          throw TableError(splitPath(fileName_).name + ": ProcessCsvHeaderRow: Field " +
                            std::string(item) + " found in file, but not in field definitions");
         }
         positions[column] = header.size();

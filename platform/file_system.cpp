@@ -43,6 +43,12 @@ Result<std::size_t> OutputFile::copyFrom(InputFile& source, std::size_t limit) {
   return got;
 }
 
+PathParts splitPath(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
 void makeFolderChain(FileSystem& fs, const std::string& path) {
   std::string folder = path;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();

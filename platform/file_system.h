@@ -137,6 +137,15 @@ class FileSystem {
   virtual std::string resolve(const std::string& path) = 0;
 };
 
+// A path cut at its last "/": the folder ("." when there is none, "/" for a
+// name in the root) and the name after it (the whole path when there is no
+// "/").
+struct PathParts {
+  std::string folder;
+  std::string name;
+};
+PathParts splitPath(const std::string& path);
+
 // Whether `inner` is `outer` or lies below it; both whole resolved paths.
 bool isSameOrInside(const std::string& inner, const std::string& outer);
 

@@ -114,6 +114,17 @@ TEST_F(PosixFileSystemTest, FolderChainCreatesEveryMissingLevel) {
   EXPECT_FALSE(folderExists(fs, tree.path("f")));
 }
 
+TEST(PathTest, SplitsAtTheLastSlashOnly) {
+  auto parts = [](const std::string& path) {
+    const PathParts p = splitPath(path);
+    return p.folder + "|" + p.name;
+  };
+  EXPECT_EQ(parts("/home/jan/Tavro.csv"), "/home/jan|Tavro.csv");
+  EXPECT_EQ(parts("/Tavro.log"), "/|Tavro.log");
+  EXPECT_EQ(parts("Tavro.ini"), ".|Tavro.ini");
+  EXPECT_EQ(parts("/data/docs/"), "/data/docs|");
+}
+
 TEST_F(PosixFileSystemTest, FailuresCarryTheSystemsReason) {
   EXPECT_EQ(fs.openFolder(tree.path("none")).error, ENOENT);
   EXPECT_EQ(fs.openFolder("").error, ENOENT);

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "platform/file_system.h"
+
 namespace tavro {
 
 ProgramPaths ProgramPaths::locate() {
@@ -12,9 +14,7 @@ ProgramPaths ProgramPaths::locate() {
   char buffer[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
   if (n > 0) {
-    const std::string exe(buffer, static_cast<std::size_t>(n));
-    const auto slash = exe.find_last_of('/');
-    folder = slash == 0 ? "/" : exe.substr(0, slash);
+    folder = splitPath(std::string(buffer, static_cast<std::size_t>(n))).folder;
   }
   const bool writable = ::access(folder.c_str(), W_OK) == 0;
   return locate(folder, writable, std::getenv("XDG_CONFIG_HOME"), std::getenv("XDG_STATE_HOME"),

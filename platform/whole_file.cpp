@@ -4,23 +4,8 @@
 
 namespace tavro {
 
-namespace {
-
-struct SplitPath {
-  std::string folder;
-  std::string name;
-};
-
-SplitPath split(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return {".", path};
-  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
-}
-
-}  // namespace
-
 Result<std::string> readWholeFile(FileSystem& fs, const std::string& path) {
-  const auto [folderPath, name] = split(path);
+  const auto [folderPath, name] = splitPath(path);
   auto folder = fs.openFolder(folderPath);
   if (!folder.ok()) return Result<std::string>::failure(folder.error);
   auto file = folder.value->openFile(name);
@@ -37,7 +22,7 @@ Result<std::string> readWholeFile(FileSystem& fs, const std::string& path) {
 }
 
 Status replaceWholeFile(FileSystem& fs, const std::string& path, std::string_view contents) {
-  const auto [folderPath, name] = split(path);
+  const auto [folderPath, name] = splitPath(path);
   if (name.empty()) return Status::failure(EISDIR);
   makeFolderChain(fs, folderPath);
   auto folder = fs.openFolder(folderPath);
