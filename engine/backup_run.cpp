@@ -146,7 +146,7 @@ void BackupRun::run() {
   bool anyFailed = false;
   table_.first();
   for (int k = 1; k <= n; ++k) {
-    const Pair pair = makePair(table_.fieldText("Src"), table_.fieldText("Trg"));
+    const Pair& pair = pairs[static_cast<std::size_t>(k - 1)];
     display_.pairStarted(k, n, pair.source, pair.target);
     const bool ok = runPair(static_cast<std::size_t>(k - 1), pair, pairs);
     anyFailed = anyFailed || !ok;
