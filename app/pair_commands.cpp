@@ -1,15 +1,9 @@
 #include "app/pair_commands.h"
 
+#include "app/local_text.h"
 #include "engine/backup_run.h"
 
 namespace tavro {
-
-namespace {
-
-QString text(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
-std::string bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
-
-}  // namespace
 
 PairCommands::PairCommands(PairTable& table, FolderDialog& dialog, FileSystem& fs,
                            std::function<void(const QString&)> warn)
@@ -29,9 +23,9 @@ bool PairCommands::chooseTarget() {
 
 void PairCommands::BitBtn3Click() {
   if (!chooseSource()) return;
-  const std::string source = bytes(dialog_.path());
+  const std::string source = localBytes(dialog_.path());
   if (!chooseTarget()) return;
-  const std::string target = bytes(dialog_.path());
+  const std::string target = localBytes(dialog_.path());
   table_.insert();
   table_.setFieldText("Src", source);
   table_.setFieldText("Trg", target);
@@ -44,7 +38,7 @@ void PairCommands::BitBtn3Click() {
 void PairCommands::change(const char* column, bool chosen) {
   if (!chosen) return;
   table_.edit();
-  table_.setFieldText(column, bytes(dialog_.path()));
+  table_.setFieldText(column, localBytes(dialog_.path()));
   table_.post();
   table_.flush();
 }
@@ -66,7 +60,7 @@ void PairCommands::warnAboutConflicts() {
   if (pairOverlapsItsSource(fs_, pair)) {
     warn_(QStringLiteral("Cíl páru %1 -> %2 leží ve zdroji nebo zdroj v cíli. "
                          "Takový pár se při záloze neprovede.")
-              .arg(text(pair.Src), text(pair.Trg)));
+              .arg(localText(pair.Src), localText(pair.Trg)));
   }
   for (int i = 0; i < table_.recordCount(); ++i) {
     if (i == added) continue;
@@ -74,7 +68,8 @@ void PairCommands::warnAboutConflicts() {
     if (!pairFoldersCollide(fs_, pair, other)) continue;
     warn_(QStringLiteral("Cílová složka páru %1 -> %2 se překrývá s párem %3 -> %4. "
                          "Při záloze se u nich vynechá výmaz.")
-              .arg(text(pair.Src), text(pair.Trg), text(other.Src), text(other.Trg)));
+              .arg(localText(pair.Src), localText(pair.Trg), localText(other.Src),
+                   localText(other.Trg)));
     return;
   }
 }

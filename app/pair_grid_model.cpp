@@ -1,5 +1,7 @@
 #include "app/pair_grid_model.h"
 
+#include "app/local_text.h"
+
 namespace tavro {
 
 const char* PairGridModel::columnName(int column) {
@@ -28,9 +30,9 @@ QVariant PairGridModel::data(const QModelIndex& index, int role) const {
   const int row = tableRow(index.row());
   // The row being edited or inserted shows its working copy.
   if (row < 0 || (table_.isEditing() && row == table_.currentIndex())) {
-    return QString::fromLocal8Bit(table_.fieldText(column));
+    return localText(table_.fieldText(column));
   }
-  return QString::fromLocal8Bit(table_.fieldTextAt(row, column));
+  return localText(table_.fieldTextAt(row, column));
 }
 
 QVariant PairGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -61,7 +63,7 @@ bool PairGridModel::setData(const QModelIndex& index, const QVariant& value, int
   guarded([&] {
     if (currentViewRow() != index.row()) moveToRow(index.row());
     if (!table_.isEditing() && !table_.isInserting()) table_.edit();
-    table_.setFieldText(columnName(index.column()), value.toString().toLocal8Bit().toStdString());
+    table_.setFieldText(columnName(index.column()), localBytes(value.toString()));
   });
   emit dataChanged(this->index(index.row(), 0), this->index(index.row(), 2));
   return true;

@@ -24,6 +24,7 @@
 #include <QUrl>
 #include <exception>
 
+#include "app/local_text.h"
 #include "app/pair_grid_model.h"
 #include "app/pair_grid_view.h"
 #include "log/run_log.h"
@@ -32,8 +33,6 @@ namespace tavro {
 
 namespace {
 
-QString text(const std::string& bytes) { return QString::fromLocal8Bit(bytes); }
-std::string bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
 
 const QColor kSilver(192, 192, 192);
 const QColor kLime(0, 255, 0);
@@ -211,25 +210,22 @@ void TForm1::buildControls() {
     const char* caption;
     int x;
     int w;
+    void (TForm1::*handler)();
   };
-  for (const Command& c : {Command{"BitBtn3", "Add source and target", 8, 140},
-                           Command{"PBEditSrc", "Edit source", 152, 100},
-                           Command{"PBEditTrg", "Edit target", 256, 100},
-                           Command{"BitBtn4", "Remove record", 360, 112}}) {
+  const Command commands[] = {
+      {"BitBtn3", "Add source and target", 8, 140, &TForm1::BitBtn3Click},
+      {"PBEditSrc", "Edit source", 152, 100, &TForm1::PBEditSrcClick},
+      {"PBEditTrg", "Edit target", 256, 100, &TForm1::PBEditTrgClick},
+      {"BitBtn4", "Remove record", 360, 112, &TForm1::BitBtn4Click}};
+  for (const Command& c : commands) {
     auto* button = named(new QPushButton(QString::fromLatin1(c.caption), this), c.name);
     button->setGeometry(c.x, 206, c.w, 24);
+    connect(button, &QPushButton::clicked, this, c.handler);
+    pairButtons_.push_back(button);
   }
-  connect(findChild<QPushButton*>(QStringLiteral("BitBtn3")), &QPushButton::clicked, this,
-          &TForm1::BitBtn3Click);
-  connect(findChild<QPushButton*>(QStringLiteral("PBEditSrc")), &QPushButton::clicked, this,
-          &TForm1::PBEditSrcClick);
-  connect(findChild<QPushButton*>(QStringLiteral("PBEditTrg")), &QPushButton::clicked, this,
-          &TForm1::PBEditTrgClick);
-  connect(findChild<QPushButton*>(QStringLiteral("BitBtn4")), &QPushButton::clicked, this,
-          &TForm1::BitBtn4Click);
   model_ = new PairGridModel(table_, this);
   model_->setErrorHandler([this](const std::exception& error) {
-    services_.dialogs.showError(this, text(error.what()));
+    services_.dialogs.showError(this, localText(error.what()));
   });
   grid_ = named(new PairGridView(*model_, this), "DBGrid1");
   grid_->setGeometry(8, 234, 464, 276);
@@ -256,7 +252,8 @@ void TForm1::buildControls() {
       named(new QPushButton(QStringLiteral("::: Nastavení :::"), JvRollOut1), "JvRollOut1Header");
   header->setGeometry(0, 0, 340, 22);
   header->setFlat(true);
-  connect(header, &QPushButton::clicked, this, &TForm1::toggleSettingsPanel);
+  connect(header, &QPushButton::clicked, this,
+          [this] { setSettingsPanelOpen(!settingsPanelOpen()); });
   rollOutBody_ = new QFrame(JvRollOut1);
   static_cast<QFrame*>(rollOutBody_)->setFrameStyle(QFrame::Panel | QFrame::Raised);
   rollOutBody_->setGeometry(0, 22, 340, 226);
@@ -312,7 +309,7 @@ bool TForm1::guarded(const std::function<void()>& action) {
     action();
     return true;
   } catch (const std::exception& error) {
-    services_.dialogs.showError(this, text(error.what()));
+    services_.dialogs.showError(this, localText(error.what()));
   } catch (...) {
     services_.dialogs.showError(this, QStringLiteral("Unknown error"));
   }
@@ -329,8 +326,7 @@ void TForm1::FormCreate() {
     state_.backupRan = false;
     NactiIni();
     table_.open();
-    model_->refresh();
-    grid_->followTable();
+    showTable();
     hideProgress();
     clearPairLabels();
   });
@@ -379,20 +375,21 @@ bool TForm1::runBackup() {
     ~Reenable() { form->setPairEditingEnabled(true); }
   } reenable{this};
   const bool ran = run_.Zalohuj();
-  model_->refresh();
-  grid_->followTable();
+  showTable();
   return ran;
 }
 
 void TForm1::setPairEditingEnabled(bool enabled) {
-  for (const char* name : {"BitBtn3", "PBEditSrc", "PBEditTrg", "BitBtn4"}) {
-    findChild<QPushButton*>(QString::fromLatin1(name))->setEnabled(enabled);
-  }
+  for (QPushButton* button : pairButtons_) button->setEnabled(enabled);
   grid_->setEditingEnabled(enabled);
 }
 
 void TForm1::pairCommand(void (PairCommands::*command)()) {
   guarded([&] { (commands_.*command)(); });
+  showTable();
+}
+
+void TForm1::showTable() {
   model_->refresh();
   grid_->followTable();
 }
@@ -403,7 +400,7 @@ void TForm1::PBEditTrgClick() { pairCommand(&PairCommands::PBEditTrgClick); }
 void TForm1::BitBtn4Click() { pairCommand(&PairCommands::BitBtn4Click); }
 
 void TForm1::JvgExtSpeedButton1Click() {
-  const QString path = text(services_.paths.logFile);
+  const QString path = localText(services_.paths.logFile);
   if (!QFileInfo::exists(path)) return;
   services_.openFile(path);
 }
@@ -460,8 +457,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 bool TForm1::settingsPanelOpen() const { return rollOutBody_->isVisible(); }
 
-void TForm1::toggleSettingsPanel() {
-  const bool open = !rollOutBody_->isVisible();
+void TForm1::setSettingsPanelOpen(bool open) {
   rollOutBody_->setVisible(open);
   JvRollOut1->resize(340, open ? 250 : 24);
   JvRollOut1->raise();
@@ -480,7 +476,7 @@ void TForm1::setStatusBackground(bool lime) {
 // shown when the window next gets to paint, so a run over many small files
 // is not slowed down by painting each one.
 void TForm1::fileCopyStarted(const std::string& sourcePath) {
-  shownFile_ = text(sourcePath);
+  shownFile_ = localText(sourcePath);
   fileGaugeShown_ = true;
 }
 
@@ -510,7 +506,7 @@ void TForm1::fileCopyFinished() {
   fileGaugeShown_ = false;
 }
 
-void TForm1::fileDeletionStarted(const std::string& targetPath) { shownFile_ = text(targetPath); }
+void TForm1::fileDeletionStarted(const std::string& targetPath) { shownFile_ = localText(targetPath); }
 
 void TForm1::fileDeletionFinished() { shownFile_.clear(); }
 
@@ -519,7 +515,7 @@ void TForm1::showCurrentFile() {
   if (G2->isVisibleTo(this) != fileGaugeShown_) G2->setVisible(fileGaugeShown_);
 }
 
-void TForm1::addLine(const std::string& line) { LB2->addItem(text(line)); }
+void TForm1::addLine(const std::string& line) { LB2->addItem(localText(line)); }
 
 void TForm1::processMessages() {
   // The engine offers to pump before every file; taking that offer every few
@@ -539,13 +535,13 @@ void TForm1::runStarted() {
 }
 
 void TForm1::setStatus(const std::string& caption, const std::string& trayHint) {
-  Label6->setText(text(caption));
-  tray_->SetTrayHint(text(trayHint));
+  Label6->setText(localText(caption));
+  tray_->SetTrayHint(localText(trayHint));
 }
 
 void TForm1::showBalloon(const std::string& title, const std::string& message,
                          BalloonIconKind kind, int seconds) {
-  tray_->ShowBalloon(text(title), text(message), kind, seconds);
+  tray_->ShowBalloon(localText(title), localText(message), kind, seconds);
 }
 
 void TForm1::showProgress(int pairCount) {
@@ -562,19 +558,18 @@ void TForm1::showProgress(int pairCount) {
 }
 
 void TForm1::pairStarted(int k, int n, const std::string& source, const std::string& target) {
-  Label7->setText(text(source));
-  Label8->setText(text(target));
+  Label7->setText(localText(source));
+  Label8->setText(localText(target));
   Label15->setText(QString::number(k));
   Label16->setText(QString::number(n));
 }
 
 void TForm1::pairFinished(int k) {
   G1->setValue(k);
-  model_->refresh();
-  grid_->followTable();
+  showTable();
 }
 
-void TForm1::setLastRun(const std::string& when) { Label3->setText(text(when)); }
+void TForm1::setLastRun(const std::string& when) { Label3->setText(localText(when)); }
 
 void TForm1::hideProgress() {
   G1->hide();
@@ -589,7 +584,6 @@ void TForm1::hideProgress() {
 void TForm1::runFinished() {
   setStatusBackground(true);
   clearPairLabels();
-  model_->refresh();
 }
 
 // Settings panel.
@@ -610,10 +604,10 @@ void TForm1::setFixedTimeEditorVisible(bool visible) {
 
 bool TForm1::intervalChecked() const { return JVCHB1->isChecked(); }
 void TForm1::setIntervalChecked(bool checked) { JVCHB1->setChecked(checked); }
-std::string TForm1::afterStartMinutes() const { return bytes(cxTextEdit1->text()); }
-void TForm1::setAfterStartMinutes(const std::string& value) { cxTextEdit1->setText(text(value)); }
-std::string TForm1::repeatMinutes() const { return bytes(cxTextEdit2->text()); }
-void TForm1::setRepeatMinutes(const std::string& value) { cxTextEdit2->setText(text(value)); }
+std::string TForm1::afterStartMinutes() const { return localBytes(cxTextEdit1->text()); }
+void TForm1::setAfterStartMinutes(const std::string& value) { cxTextEdit1->setText(localText(value)); }
+std::string TForm1::repeatMinutes() const { return localBytes(cxTextEdit2->text()); }
+void TForm1::setRepeatMinutes(const std::string& value) { cxTextEdit2->setText(localText(value)); }
 int TForm1::afterRunAction() const { return RG1->checkedId(); }
 int TForm1::intervalMode() const { return RG2->checkedId(); }
 
@@ -637,20 +631,17 @@ void TForm1::setIntervalMode(int index) { selectItem(RG2, index); }
 bool TForm1::syncDeletions() const { return JvCheckBox1->isChecked(); }
 void TForm1::setSyncDeletions(bool checked) { JvCheckBox1->setChecked(checked); }
 
-void TForm1::collapse() {
-  rollOutBody_->hide();
-  JvRollOut1->resize(340, 24);
-}
+void TForm1::collapse() { setSettingsPanelOpen(false); }
 
 std::string TForm1::scheduleDisplay(ScheduleDisplay which) const {
-  return bytes((which == ScheduleDisplay::FixedTime ? ECas : EVarCas)->text());
+  return localBytes((which == ScheduleDisplay::FixedTime ? ECas : EVarCas)->text());
 }
 
 void TForm1::setScheduleDisplay(ScheduleDisplay which, const std::string& value) {
-  (which == ScheduleDisplay::FixedTime ? ECas : EVarCas)->setText(text(value));
+  (which == ScheduleDisplay::FixedTime ? ECas : EVarCas)->setText(localText(value));
 }
 
-void TForm1::setMinutesDisplay(const std::string& value) { Emin->setText(text(value)); }
+void TForm1::setMinutesDisplay(const std::string& value) { Emin->setText(localText(value)); }
 
 void TForm1::showModeControls(ScheduleMode mode) {
   const bool fixed = mode == ScheduleMode::FixedTime;
@@ -666,8 +657,8 @@ void TForm1::showModeControls(ScheduleMode mode) {
 }
 
 void TForm1::showClock(const std::string& date, const std::string& time) {
-  Label4->setText(text(date));
-  Label5->setText(text(time));
+  Label4->setText(localText(date));
+  Label5->setText(localText(time));
 }
 
 }  // namespace tavro

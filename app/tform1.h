@@ -4,6 +4,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 #include "app/dialogs.h"
 #include "app/folder_dialog.h"
@@ -100,7 +101,7 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   bool runInProgress() const { return run_.inProgress(); }
   bool isEnding() const { return ending_; }
   bool settingsPanelOpen() const;
-  void toggleSettingsPanel();
+  void setSettingsPanelOpen(bool open);
 
   // Run display.
   void fileCopyStarted(const std::string& sourcePath) override;
@@ -159,6 +160,8 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   // A backup run with pair editing off while it lasts; false when refused.
   bool runBackup();
   void setPairEditingEnabled(bool enabled);
+  // The grid brought up to the table's rows and current row.
+  void showTable();
   // Runs a pair list command; the grid then shows the table as it is.
   void pairCommand(void (PairCommands::*command)());
   // Runs `action`; an error it throws is shown in the default error box.
@@ -212,6 +215,7 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   QProgressBar* G2 = nullptr;
   QListWidget* LB2 = nullptr;
   PairGridView* grid_ = nullptr;
+  std::vector<QPushButton*> pairButtons_;
 
   QWidget* JvRollOut1 = nullptr;
   QWidget* rollOutBody_ = nullptr;
