@@ -1,6 +1,5 @@
 #include "engine/backup_run.h"
 
-#include <cstdio>
 #include <functional>
 
 #include "engine/deletion_pass.h"
@@ -96,13 +95,6 @@ bool BackupRun::Zalohuj() {
   return true;
 }
 
-std::string BackupRun::timeStamp(const char* format) const {
-  const LocalDateTime now = clock_.now();
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, now.day, now.month, now.year, now.hour, now.minute);
-  return buffer;
-}
-
 void BackupRun::addLine(const std::string& line) {
   messages_.push_back(line);
   display_.addLine(line);
@@ -151,13 +143,15 @@ void BackupRun::run() {
     const bool ok = runPair(static_cast<std::size_t>(k - 1), pair, pairs);
     anyFailed = anyFailed || !ok;
     display_.pairFinished(k);
-    addLine(timeStamp("%02d.%02d.%04d%02d:%02d") + (ok ? "- Záloha OK: " : "- Záloha s chybami: ") +
-            pair.source);
+    const LocalDateTime now = clock_.now();
+    addLine(formatDayMonthYear(now) + formatHourMinute(now.hour, now.minute) +
+            (ok ? "- Záloha OK: " : "- Záloha s chybami: ") + pair.source);
     recordState(ok ? "OK" : "Chyba");
     table_.next();
   }
 
-  display_.setLastRun(timeStamp("%02d.%02d.%04d %02d:%02d"));
+  const LocalDateTime end = clock_.now();
+  display_.setLastRun(formatDayMonthYear(end) + " " + formatHourMinute(end.hour, end.minute));
   display_.hideProgress();
   state_.advancePending = true;
   state_.backupRan = true;

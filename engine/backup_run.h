@@ -66,7 +66,6 @@ class BackupRun {
   bool runPair(std::size_t index, const Pair& pair, const std::vector<Pair>& all);
   void recordState(const char* state);
   void addLine(const std::string& line);
-  std::string timeStamp(const char* format) const;
 
   FileSystem& fs_;
   PairTable& table_;

@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <cstdio>
 #include <ctime>
 
 namespace tavro {
@@ -50,6 +51,18 @@ LocalDateTime addMinutes(const LocalDateTime& t, std::int64_t minutes) {
   result.hour = static_cast<int>(inDay / 60);
   result.minute = static_cast<int>(inDay % 60);
   return result;
+}
+
+std::string formatDayMonthYear(const LocalDateTime& t) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%02d.%02d.%04d", t.day, t.month, t.year);
+  return buffer;
+}
+
+std::string formatHourMinute(int hour, int minute) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%02d:%02d", hour, minute);
+  return buffer;
 }
 
 LocalDateTime SystemClock::now() {

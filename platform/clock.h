@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tavro {
 
@@ -21,6 +22,11 @@ struct LocalDateTime {
 std::int64_t minutesSinceEpoch(const LocalDateTime& t);
 // `t` moved by `minutes`, seconds and milliseconds kept.
 LocalDateTime addMinutes(const LocalDateTime& t, std::int64_t minutes);
+
+// "dd.mm.yyyy", as the window and the run's lines show a date.
+std::string formatDayMonthYear(const LocalDateTime& t);
+// "hh:nn", as the schedule displays and the run's lines show a time.
+std::string formatHourMinute(int hour, int minute);
 
 // The clock seam: local time and the time since the computer started.
 class Clock {

@@ -28,6 +28,11 @@ TEST(ClockTest, AddingMinutesCarriesAcrossDaysMonthsYearsAndLeapDays) {
   EXPECT_EQ(minutesSinceEpoch({1969, 12, 31, 23, 59, 0, 0}), -1);
 }
 
+TEST(ClockTest, DatesAndTimesAreShownWithLeadingZeros) {
+  EXPECT_EQ(formatDayMonthYear({2026, 3, 7, 9, 5}), "07.03.2026");
+  EXPECT_EQ(formatHourMinute(7, 5), "07:05");
+}
+
 TEST(ClockTest, TheSystemClockGivesAPlausibleTimeAndUptime) {
   SystemClock clock;
   const LocalDateTime now = clock.now();

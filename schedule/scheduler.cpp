@@ -6,12 +6,6 @@ namespace tavro {
 
 namespace {
 
-std::string formatDate(const LocalDateTime& t) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%02d.%02d.%04d", t.day, t.month, t.year);
-  return buffer;
-}
-
 std::string formatClock(const LocalDateTime& t) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
@@ -28,7 +22,7 @@ Scheduler::Scheduler(Clock& clock, SettingsPanel& panel, ScheduleState& state,
 
 void Scheduler::DateAndTime() {
   const LocalDateTime now = clock_.now();
-  panel_.showClock(formatDate(now), formatClock(now));
+  panel_.showClock(formatDayMonthYear(now), formatClock(now));
   if (actions_.runInProgress && actions_.runInProgress()) return;
 
   const bool interval = panel_.intervalChecked();

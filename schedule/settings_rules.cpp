@@ -1,7 +1,5 @@
 #include "schedule/settings_rules.h"
 
-#include <cstdio>
-
 #include "platform/text.h"
 
 namespace tavro {
@@ -122,12 +120,6 @@ std::optional<TimeOfDay> parseTimeText(std::string_view text, const RegionalForm
 
 std::string formatTimeText(const TimeOfDay& time, const RegionalFormats& formats) {
   return formatLongTime(time.hour, time.minute, time.second, formats);
-}
-
-std::string formatHourMinute(int hour, int minute) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%02d:%02d", hour, minute);
-  return buffer;
 }
 
 }  // namespace tavro

@@ -31,7 +31,4 @@ std::optional<TimeOfDay> parseTimeText(std::string_view text, const RegionalForm
 // The time in the long time format of the regional settings.
 std::string formatTimeText(const TimeOfDay& time, const RegionalFormats& formats);
 
-// "hh:nn", as the schedule displays show a time.
-std::string formatHourMinute(int hour, int minute);
-
 }  // namespace tavro
