@@ -78,6 +78,7 @@ EntryInfo infoOf(const struct stat& st) {
   info.size = st.st_size;
   info.modified = st.st_mtim;
   info.mode = st.st_mode & 07777;
+  info.inode = st.st_ino;
   return info;
 }
 
@@ -150,6 +151,14 @@ class PosixInputFile final : public InputFile {
   explicit PosixInputFile(int fd) : fd_(fd) {}
   int fd() const { return fd_.get(); }
 
+  // Whether fewer blocks are allocated than the size needs: only then is it
+  // worth asking where the data lies.
+  bool mayHaveHoles() const {
+    struct stat st;
+    if (::fstat(fd_.get(), &st) != 0) return false;
+    return static_cast<std::int64_t>(st.st_blocks) * 512 < static_cast<std::int64_t>(st.st_size);
+  }
+
   Result<std::size_t> read(char* buffer, std::size_t size) override {
     for (;;) {
       const ssize_t n = ::read(fd_.get(), buffer, size);
@@ -180,21 +189,25 @@ class PosixOutputFile final : public OutputFile {
     }
   }
 
+  // Holes of a sparse source stay holes: they are skipped on both sides and
+  // counted as moved, so the gauge still reaches the file's size.
   Result<std::size_t> copyFrom(InputFile& source, std::size_t limit) override {
     auto* posix = dynamic_cast<PosixInputFile*>(&source);
-    if (posix == nullptr || !inKernel_) return OutputFile::copyFrom(source, limit);
-    for (;;) {
-      const ssize_t n = ::copy_file_range(posix->fd(), nullptr, fd_.get(), nullptr, limit, 0);
-      if (n >= 0) return Result<std::size_t>::of(static_cast<std::size_t>(n));
-      if (errno == EINTR) continue;
-      // File systems that cannot copy in the kernel say so on the first call,
-      // before any byte has moved; the plain loop takes over from there.
-      if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
-        inKernel_ = false;
-        return OutputFile::copyFrom(source, limit);
-      }
-      return Result<std::size_t>::failure(errno);
+    if (posix == nullptr) return OutputFile::copyFrom(source, limit);
+    if (!started_) {
+      started_ = true;
+      if (!posix->mayHaveHoles()) dataEnd_ = kNoEnd;
     }
+    if (position_ >= dataEnd_) {
+      const auto skipped = skipHole(posix->fd());
+      if (!skipped.ok() || skipped.value > 0) return skipped;
+    }
+    if (position_ >= dataEnd_) return Result<std::size_t>::of(0);
+    limit = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(limit), dataEnd_ - position_));
+    const auto moved = copyData(*posix, limit);
+    if (moved.ok()) position_ += static_cast<std::int64_t>(moved.value);
+    return moved;
   }
 
   Status setMode(mode_t mode) override {
@@ -217,8 +230,57 @@ class PosixOutputFile final : public OutputFile {
   }
 
  private:
+  static constexpr std::int64_t kNoEnd = INT64_MAX;
+
+  Result<std::size_t> copyData(PosixInputFile& source, std::size_t limit) {
+    while (inKernel_) {
+      const ssize_t n = ::copy_file_range(source.fd(), nullptr, fd_.get(), nullptr, limit, 0);
+      if (n >= 0) return Result<std::size_t>::of(static_cast<std::size_t>(n));
+      if (errno == EINTR) continue;
+      // File systems that cannot copy in the kernel say so on the first call,
+      // before any byte has moved; the plain loop takes over from there.
+      if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        return Result<std::size_t>::failure(errno);
+      }
+      inKernel_ = false;
+    }
+    return OutputFile::copyFrom(source, limit);
+  }
+
+  // Finds the next stretch of data from the current position. A hole before
+  // it is passed over on both sides and its length returned; 0 when the data
+  // starts here (or the file system cannot tell, which makes all of it data)
+  // and at the end of the file. A hole at the end is made by setting the size.
+  Result<std::size_t> skipHole(int in) {
+    auto failed = [] { return Result<std::size_t>::failure(errno); };
+    const off_t data = ::lseek(in, position_, SEEK_DATA);
+    off_t to = data;
+    if (data < 0 && errno == ENXIO) {
+      struct stat st;
+      if (::fstat(in, &st) != 0) return failed();
+      if (st.st_size <= position_) return Result<std::size_t>::of(0);
+      if (::ftruncate(fd_.get(), st.st_size) != 0) return failed();
+      to = st.st_size;
+      dataEnd_ = st.st_size;
+    } else if (data < 0) {
+      dataEnd_ = kNoEnd;
+      to = position_;
+    } else {
+      const off_t hole = ::lseek(in, data, SEEK_HOLE);
+      dataEnd_ = hole < 0 ? kNoEnd : hole;
+    }
+    // The probes moved the source's position; both files go on from `to`.
+    if (::lseek(in, to, SEEK_SET) < 0 || ::lseek(fd_.get(), to, SEEK_SET) < 0) return failed();
+    const auto skipped = static_cast<std::size_t>(to - position_);
+    position_ = to;
+    return Result<std::size_t>::of(skipped);
+  }
+
   Descriptor fd_;
   bool inKernel_ = true;
+  bool started_ = false;
+  std::int64_t position_ = 0;
+  std::int64_t dataEnd_ = 0;  // where the stretch of data being copied ends
 };
 
 class PosixFolder final : public Folder {
@@ -334,6 +396,10 @@ class PosixFolder final : public Folder {
                : Status::failure(errno);
   }
 
+  Status syncFileSystem() override {
+    return ::syncfs(fd_.get()) == 0 ? Status::success() : Status::failure(errno);
+  }
+
   static Result<std::unique_ptr<Folder>> openFolderAt(int dirfd, const std::string& name,
                                                       std::string path, int extraFlags) {
     const int fd = ::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | extraFlags);
@@ -382,6 +448,11 @@ Status PosixFileSystem::makeFolder(const std::string& path) {
 
 namespace tavro {
 
+namespace {
+// As many links as Linux follows in one path before it gives ELOOP.
+constexpr int kMaxLinksFollowed = 40;
+}  // namespace
+
 std::string PosixFileSystem::resolve(const std::string& path) {
   if (path.empty()) return {};
   std::string whole = path;
@@ -390,34 +461,57 @@ std::string PosixFileSystem::resolve(const std::string& path) {
     if (::getcwd(cwd, sizeof cwd) == nullptr) return path;
     whole = std::string(cwd) + "/" + path;
   }
-  std::vector<std::string> parts;
-  std::size_t pos = 0;
-  while (pos <= whole.size()) {
-    const std::size_t slash = std::min(whole.size(), whole.find('/', pos));
-    const std::string part = whole.substr(pos, slash - pos);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
+  // The names still to walk, the next one last.
+  std::vector<std::string> pending;
+  auto pushFront = [&pending](const std::string& text) {
+    std::vector<std::string> names;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+      const std::size_t slash = std::min(text.size(), text.find('/', pos));
+      if (slash > pos) names.push_back(text.substr(pos, slash - pos));
+      pos = slash + 1;
     }
-    pos = slash + 1;
-  }
-  // The longest prefix that exists is resolved by the system; the rest
-  // cannot hold links yet.
-  for (std::size_t n = parts.size() + 1; n-- > 0;) {
-    std::string prefix;
-    for (std::size_t i = 0; i < n; ++i) prefix += "/" + parts[i];
-    if (prefix.empty()) prefix.push_back('/');
-    char real[PATH_MAX];
-    if (::realpath(prefix.c_str(), real) == nullptr) continue;
-    std::string result = real;
-    for (std::size_t i = n; i < parts.size(); ++i) {
-      if (result.back() != '/') result += '/';
-      result += parts[i];
+    pending.insert(pending.end(), names.rbegin(), names.rend());
+  };
+  pushFront(whole);
+
+  // `done` is real as far as `realLength`; beyond that nothing exists, so
+  // nothing there is a link. Links are followed as the system does: a ".."
+  // after a link climbs from where the link leads.
+  std::string done;
+  std::size_t realLength = std::string::npos;
+  int linksFollowed = 0;
+  while (!pending.empty()) {
+    const std::string name = std::move(pending.back());
+    pending.pop_back();
+    if (name == ".") continue;
+    if (name == "..") {
+      const std::size_t slash = done.find_last_of('/');
+      done.resize(slash == std::string::npos ? 0 : slash);
+      if (done.size() <= realLength) realLength = std::string::npos;  // back where all is real
+      continue;
     }
-    return result;
+    std::string next = done + "/" + name;
+    if (realLength == std::string::npos) {
+      struct stat st;
+      if (::lstat(next.c_str(), &st) != 0) {
+        realLength = done.size();
+      } else if (S_ISLNK(st.st_mode)) {
+        std::string text(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(next.c_str(), text.data(), text.size());
+        // A link loop cannot be walked by the system either.
+        if (n > 0 && ++linksFollowed <= kMaxLinksFollowed) {
+          text.resize(static_cast<std::size_t>(n));
+          if (text.front() == '/') done.clear();
+          pushFront(text);
+          continue;
+        }
+        realLength = done.size();
+      }
+    }
+    done = std::move(next);
   }
-  return whole;
+  return done.empty() ? "/" : done;
 }
 
 bool isSameOrInside(const std::string& inner, const std::string& outer) {

@@ -31,6 +31,7 @@ struct EntryInfo {
   std::int64_t size = 0;
   timespec modified{};  // last-write time, universal time
   mode_t mode = 0;      // permission bits
+  ino_t inode = 0;      // tells two names of one entry apart from two entries
 };
 
 // Identifies a folder on its device, so a walk can notice that it met one of
@@ -118,6 +119,9 @@ class Folder {
   virtual Result<std::string> readLink(const std::string& name) = 0;
   virtual Status makeLink(const std::string& name, const std::string& text) = 0;
   virtual Status setLinkTime(const std::string& name, timespec modified) = 0;
+  // Puts everything written on this folder's file system so far on the disk,
+  // so that what a run reports as done survives a power cut.
+  virtual Status syncFileSystem() = 0;
 
  private:
   std::string path_;
@@ -132,8 +136,10 @@ class FileSystem {
   // Describes what a whole path names, following links as openFolder does.
   virtual Result<EntryInfo> stat(const std::string& path) = 0;
   virtual Status makeFolder(const std::string& path) = 0;
-  // The whole real path: links and "." and ".." resolved as far as the path
-  // exists, the rest appended as written. Empty for an empty path.
+  // The whole real path, as realpath(3) gives it for a path that exists:
+  // each link is followed before a ".." after it is applied. Where the path
+  // stops existing, the rest is appended with "." and ".." folded as text
+  // (nothing there can be a link yet). Empty for an empty path.
   virtual std::string resolve(const std::string& path) = 0;
 };
 

@@ -3,7 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <map>
 
 #include "testing/temp_tree.h"
@@ -123,6 +129,94 @@ TEST(PathTest, SplitsAtTheLastSlashOnly) {
   EXPECT_EQ(parts("/Tavro.log"), "/|Tavro.log");
   EXPECT_EQ(parts("Tavro.ini"), ".|Tavro.ini");
   EXPECT_EQ(parts("/data/docs/"), "/data/docs|");
+}
+
+TEST_F(PosixFileSystemTest, ResolvesPathsAsTheSystemDoes) {
+  tree.folder("b/c/d");
+  tree.link("a/link", tree.path("b/c"));          // absolute
+  tree.link("a/rel", "../b/c/d");                 // relative to its own folder
+  tree.link("a/chain", "rel");                    // a link to a link
+  tree.link("a/loop1", "loop2");
+  tree.link("a/loop2", "loop1");
+  const auto real = [](const std::string& path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : "";
+  };
+  for (const char* relative :
+       {"a/link/..", "a/link/../..", "a/rel/..", "a/rel/../../c", "a/chain/..", "a/./link//d/",
+        "a/link/d/../../c", "b/c/d/../../../a/link", "a/chain"}) {
+    SCOPED_TRACE(relative);
+    const std::string path = tree.path(relative);
+    ASSERT_FALSE(real(path).empty());
+    EXPECT_EQ(fs.resolve(path), real(path));
+  }
+  // "a/link/.." is where the link leads, up one: not "a".
+  EXPECT_EQ(fs.resolve(tree.path("a/link/..")), real(tree.path("b")));
+
+  // Where the path stops existing, the rest is folded as text.
+  EXPECT_EQ(fs.resolve(tree.path("a/link/new/x/../y")), real(tree.path("b/c")) + "/new/y");
+  EXPECT_EQ(fs.resolve(tree.path("a/new/../link/..")), real(tree.path("b")));
+  EXPECT_EQ(fs.resolve(tree.path("a/loop1/x")), real(tree.path("a")) + "/loop1/x");
+  EXPECT_EQ(fs.resolve("/"), "/");
+  EXPECT_EQ(fs.resolve("/.."), "/");
+  EXPECT_EQ(fs.resolve(""), "");
+
+  char cwd[PATH_MAX];
+  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(::chdir(tree.path("a").c_str()), 0);
+  const std::string relativeResult = fs.resolve("link/../d");
+  ASSERT_EQ(::chdir(cwd), 0);
+  EXPECT_EQ(relativeResult, real(tree.path("b")) + "/d");
+}
+
+TEST_F(PosixFileSystemTest, CopyKeepsTheHolesOfASparseFile) {
+  constexpr off_t kSize = 64 << 20;
+  const std::string path = tree.path("sparse");
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, kSize), 0);
+    for (off_t at : {off_t{0}, off_t{20 << 20}, kSize - 4096 - 3}) {
+      ASSERT_EQ(::pwrite(fd, "data", 4, at), 4);
+    }
+    ::close(fd);
+  }
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  if (st.st_blocks * 512 >= kSize) GTEST_SKIP() << "this file system does not keep holes";
+
+  // The same file with a hole at its end as well.
+  const std::string tail = tree.path("tail");
+  {
+    const int fd = ::open(tail.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "head", 4, 0), 4);
+    ASSERT_EQ(::ftruncate(fd, kSize), 0);
+    ::close(fd);
+  }
+
+  auto folder = open();
+  for (const char* name : {"sparse", "tail"}) {
+    SCOPED_TRACE(name);
+    auto input = folder->openFile(name);
+    auto output = folder->createFile(std::string(name) + ".copy");
+    ASSERT_TRUE(input.ok() && output.ok());
+    std::int64_t total = 0;
+    for (;;) {
+      auto moved = output.value->copyFrom(*input.value, 1 << 20);
+      ASSERT_TRUE(moved.ok()) << systemReason(moved.error);
+      if (moved.value == 0) break;
+      total += static_cast<std::int64_t>(moved.value);
+    }
+    ASSERT_TRUE(output.value->close().ok());
+    EXPECT_EQ(total, kSize) << "holes count towards the gauge";
+    const std::string copy = tree.path(std::string(name) + ".copy");
+    struct stat out;
+    ASSERT_EQ(::stat(copy.c_str(), &out), 0);
+    EXPECT_EQ(out.st_size, kSize);
+    EXPECT_LT(out.st_blocks * 512, 1 << 20) << "the copy is sparse too";
+    EXPECT_EQ(tree.read(std::string(name) + ".copy"), tree.read(name));
+  }
 }
 
 TEST_F(PosixFileSystemTest, FailuresCarryTheSystemsReason) {

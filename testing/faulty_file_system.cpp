@@ -1,5 +1,9 @@
 #include "testing/faulty_file_system.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace tavro::testing {
@@ -59,12 +63,15 @@ class FaultyInputFile final : public InputFile {
 // Leaves copyFrom() to the base class, so every byte passes through write().
 class FaultyOutputFile final : public OutputFile {
  public:
-  FaultyOutputFile(std::unique_ptr<OutputFile> inner, FaultyFileSystem::Fault* writeFault,
-                   FaultyFileSystem::Fault* timeFault, FaultyFileSystem::Fault* syncFault)
+  FaultyOutputFile(std::unique_ptr<OutputFile> inner, FaultyFileSystem& owner, std::string path,
+                   std::int64_t initialSize)
       : inner_(std::move(inner)),
-        writeFault_(writeFault),
-        timeFault_(timeFault),
-        syncFault_(syncFault) {}
+        owner_(owner),
+        path_(std::move(path)),
+        initialSize_(initialSize),
+        writeFault_(owner.find(FaultOp::Write, path_)),
+        timeFault_(owner.find(FaultOp::SetTime, path_)),
+        syncFault_(owner.find(FaultOp::Sync, path_)) {}
 
   Result<std::size_t> write(const char* data, std::size_t size) override {
     if (writeFault_ != nullptr) {
@@ -73,6 +80,7 @@ class FaultyOutputFile final : public OutputFile {
       }
       size = std::min<std::size_t>(size, static_cast<std::size_t>(writeFault_->after - done_));
     }
+    owner_.wrote(path_, initialSize_);
     auto put = inner_->write(data, size);
     if (put.ok()) done_ += static_cast<std::int64_t>(put.value);
     return put;
@@ -87,23 +95,39 @@ class FaultyOutputFile final : public OutputFile {
 
   Status sync() override {
     if (syncFault_ != nullptr) return Status::failure(triggerFault(*syncFault_));
-    return inner_->sync();
+    Status done = inner_->sync();
+    if (done.ok()) owner_.synced(path_, initialSize_ + done_);
+    return done;
   }
 
   Status close() override { return inner_->close(); }
 
  private:
   std::unique_ptr<OutputFile> inner_;
+  FaultyFileSystem& owner_;
+  std::string path_;
+  std::int64_t initialSize_;
   FaultyFileSystem::Fault* writeFault_;
   FaultyFileSystem::Fault* timeFault_;
   FaultyFileSystem::Fault* syncFault_;
   std::int64_t done_ = 0;
 };
 
+std::string foldedCase(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return folded;
+}
+
 class FaultyFolder final : public Folder {
  public:
   FaultyFolder(std::unique_ptr<Folder> inner, FaultyFileSystem& owner)
-      : Folder(inner->path()), inner_(std::move(inner)), owner_(owner) {}
+      : Folder(inner->path()),
+        inner_(std::move(inner)),
+        owner_(owner),
+        foldsCase_(owner.foldsCase(path())) {}
 
   FolderId id() const override { return inner_->id(); }
 
@@ -119,14 +143,14 @@ class FaultyFolder final : public Folder {
 
   Result<EntryInfo> stat(const std::string& name) override {
     if (int e = owner_.check(FaultOp::Stat, pathOf(name))) return Result<EntryInfo>::failure(e);
-    return inner_->stat(name);
+    return inner_->stat(stored(name));
   }
 
   Result<std::unique_ptr<Folder>> openFolder(const std::string& name) override {
     if (int e = owner_.check(FaultOp::OpenFolder, pathOf(name))) {
       return Result<std::unique_ptr<Folder>>::failure(e);
     }
-    auto opened = inner_->openFolder(name);
+    auto opened = inner_->openFolder(stored(name));
     if (!opened.ok()) return opened;
     return Result<std::unique_ptr<Folder>>::of(
         std::make_unique<FaultyFolder>(std::move(opened.value), owner_));
@@ -134,17 +158,21 @@ class FaultyFolder final : public Folder {
 
   Status makeFolder(const std::string& name) override {
     if (int e = owner_.check(FaultOp::MakeFolder, pathOf(name))) return Status::failure(e);
+    if (stored(name) != name) return Status::failure(EEXIST);
     return inner_->makeFolder(name);
   }
 
   Status removeFolder(const std::string& name) override {
     if (int e = owner_.check(FaultOp::Delete, pathOf(name))) return Status::failure(e);
-    return inner_->removeFolder(name);
+    return inner_->removeFolder(stored(name));
   }
 
   Status removeFile(const std::string& name) override {
     if (int e = owner_.check(FaultOp::Delete, pathOf(name))) return Status::failure(e);
-    return inner_->removeFile(name);
+    const std::string real = stored(name);
+    Status removed = inner_->removeFile(real);
+    if (removed.ok()) owner_.removed(pathOf(real));
+    return removed;
   }
 
   Result<std::unique_ptr<InputFile>> openFile(const std::string& name) override {
@@ -152,64 +180,143 @@ class FaultyFolder final : public Folder {
     if (int e = owner_.check(FaultOp::Open, full)) {
       return Result<std::unique_ptr<InputFile>>::failure(e);
     }
-    auto opened = inner_->openFile(name);
+    auto opened = inner_->openFile(stored(name));
     if (!opened.ok()) return opened;
     return Result<std::unique_ptr<InputFile>>::of(std::make_unique<FaultyInputFile>(
         std::move(opened.value), owner_.find(FaultOp::Read, full)));
   }
 
   Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) override {
-    return output(name, [&] { return inner_->createFile(name); });
+    if (stored(name) != name) return Result<std::unique_ptr<OutputFile>>::failure(EEXIST);
+    return output(name, 0, [&] { return inner_->createFile(name); });
   }
 
   Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) override {
-    return output(name, [&] { return inner_->appendFile(name); });
+    const std::string real = stored(name);
+    const auto before = inner_->stat(real);
+    return output(real, before.ok() ? before.value.size : 0,
+                  [&] { return inner_->appendFile(real); });
   }
 
   Status rename(const std::string& from, const std::string& to) override {
     if (int e = owner_.check(FaultOp::Rename, pathOf(to))) return Status::failure(e);
     if (int e = owner_.check(FaultOp::Rename, pathOf(from))) return Status::failure(e);
-    return inner_->rename(from, to);
+    const std::string realFrom = stored(from);
+    // A name that differs only in case from the entry it names is a change
+    // of case; any other name in use is replaced under its stored case.
+    const std::string storedTo = stored(to);
+    const std::string realTo = storedTo == realFrom ? to : storedTo;
+    Status renamed = inner_->rename(realFrom, realTo);
+    if (renamed.ok()) owner_.renamed(pathOf(realFrom), pathOf(realTo));
+    return renamed;
   }
 
   Result<std::string> readLink(const std::string& name) override {
     if (int e = owner_.check(FaultOp::Open, pathOf(name))) {
       return Result<std::string>::failure(e);
     }
-    return inner_->readLink(name);
+    return inner_->readLink(stored(name));
   }
 
   Status makeLink(const std::string& name, const std::string& text) override {
     if (int e = owner_.check(FaultOp::Create, pathOf(name))) return Status::failure(e);
+    if (stored(name) != name) return Status::failure(EEXIST);
     return inner_->makeLink(name, text);
   }
 
   Status setLinkTime(const std::string& name, timespec modified) override {
     if (int e = owner_.check(FaultOp::SetTime, pathOf(name))) return Status::failure(e);
-    return inner_->setLinkTime(name, modified);
+    return inner_->setLinkTime(stored(name), modified);
+  }
+
+  Status syncFileSystem() override {
+    if (int e = owner_.check(FaultOp::Sync, path())) return Status::failure(e);
+    Status done = inner_->syncFileSystem();
+    if (done.ok()) owner_.syncedAll();
+    return done;
   }
 
  private:
+  // The name an entry is stored under when `name` reaches it: itself, or on
+  // a case-folding folder the one entry whose name differs only in case.
+  std::string stored(const std::string& name) {
+    if (!foldsCase_ || name == "." || name == ".." || inner_->stat(name).ok()) return name;
+    // A second descriptor of this folder, so that a listing the caller is
+    // working through keeps its place.
+    auto self = inner_->openFolder(".");
+    if (!self.ok()) return name;
+    auto listing = self.value->list();
+    if (!listing.ok()) return name;
+    const std::string wanted = foldedCase(name);
+    ListedEntry entry;
+    int error = 0;
+    while (listing.value->next(entry, &error)) {
+      if (foldedCase(entry.name) == wanted) return entry.name;
+    }
+    return name;
+  }
+
   // Opens a file for writing through `open`, unless a Create fault strikes,
   // and wraps it so its writes, time and sync can fail too.
   template <class Open>
-  Result<std::unique_ptr<OutputFile>> output(const std::string& name, Open open) {
+  Result<std::unique_ptr<OutputFile>> output(const std::string& name, std::int64_t initialSize,
+                                             Open open) {
     const std::string full = pathOf(name);
     if (int e = owner_.check(FaultOp::Create, full)) {
       return Result<std::unique_ptr<OutputFile>>::failure(e);
     }
     auto opened = open();
     if (!opened.ok()) return opened;
-    return Result<std::unique_ptr<OutputFile>>::of(std::make_unique<FaultyOutputFile>(
-        std::move(opened.value), owner_.find(FaultOp::Write, full),
-        owner_.find(FaultOp::SetTime, full), owner_.find(FaultOp::Sync, full)));
+    return Result<std::unique_ptr<OutputFile>>::of(
+        std::make_unique<FaultyOutputFile>(std::move(opened.value), owner_, full, initialSize));
   }
 
   std::unique_ptr<Folder> inner_;
   FaultyFileSystem& owner_;
+  const bool foldsCase_;
 };
 
 }  // namespace
+
+void FaultyFileSystem::wrote(const std::string& path, std::int64_t initialSize) {
+  unsynced_.emplace(path, initialSize);
+}
+
+void FaultyFileSystem::synced(const std::string& path, std::int64_t size) {
+  if (auto it = unsynced_.find(path); it != unsynced_.end()) it->second = size;
+}
+
+void FaultyFileSystem::renamed(const std::string& from, const std::string& to) {
+  auto it = unsynced_.find(from);
+  if (it == unsynced_.end()) {
+    unsynced_.erase(to);  // what stood there was replaced
+    return;
+  }
+  const std::int64_t size = it->second;
+  unsynced_.erase(it);
+  unsynced_[to] = size;
+}
+
+void FaultyFileSystem::dropUnsyncedData() {
+  for (const auto& [path, size] : unsynced_) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (st.st_size <= size) continue;
+    if (::truncate(path.c_str(), size) != 0) continue;
+    const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    (void)::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+  }
+  unsynced_.clear();
+}
+
+void FaultyFileSystem::foldCase(const std::string& folder) { foldingFolders_.push_back(folder); }
+
+bool FaultyFileSystem::foldsCase(const std::string& path) const {
+  for (const auto& folder : foldingFolders_) {
+    if (path == folder || path.rfind(folder + "/", 0) == 0) return true;
+  }
+  return false;
+}
 
 void FaultyFileSystem::fail(FaultOp op, const std::string& path, int error, std::int64_t after) {
   faults_.push_back({op, [path](const std::string& p) { return p == path; }, error, after, false});

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
-#include <string>
 #include <deque>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -24,7 +26,7 @@ enum class FaultOp {
   ListMiddle,  // the listing breaks off after `after` entries
   Stat,
   SetTime,     // giving a copy its time
-  Sync,        // putting a written file on the disk
+  Sync,        // putting a written file, or a folder's whole file system, on the disk
 };
 
 // Thrown where a test asks the computer to "die": the walk stops at once,
@@ -53,6 +55,18 @@ class FaultyFileSystem final : public FileSystem {
   // How many times a fault of this kind was triggered.
   int triggered(FaultOp op) const;
 
+  // A power cut: every file written through this file system since it was
+  // last synced loses what was not synced. As on ext4 in its default mode,
+  // its size falls back to the last synced size (0 for a file never synced)
+  // while its name and last-write time stay. Deletions and renames are kept.
+  void dropUnsyncedData();
+
+  // Makes every folder at and below `folder` look names up without regard
+  // to ASCII letter case while keeping the case they were written in, as the
+  // vfat and exFAT file systems of USB drives do.
+  void foldCase(const std::string& folder);
+  bool foldsCase(const std::string& path) const;
+
   Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
   Result<EntryInfo> stat(const std::string& path) override;
   Status makeFolder(const std::string& path) override;
@@ -72,9 +86,18 @@ class FaultyFileSystem final : public FileSystem {
   // count matches; 0 otherwise.
   int check(FaultOp op, const std::string& path);
 
+  // Book-keeping of written data for dropUnsyncedData(), by whole path.
+  void wrote(const std::string& path, std::int64_t initialSize);
+  void synced(const std::string& path, std::int64_t size);
+  void syncedAll() { unsynced_.clear(); }
+  void renamed(const std::string& from, const std::string& to);
+  void removed(const std::string& path) { unsynced_.erase(path); }
+
  private:
   FileSystem& inner_;
   std::deque<Fault> faults_;  // stable addresses: open files keep pointers
+  std::map<std::string, std::int64_t> unsynced_;  // path -> size last synced
+  std::vector<std::string> foldingFolders_;
 };
 
 }  // namespace tavro::testing

@@ -1,0 +1,125 @@
+#include "testing/real_system.h"
+
+#include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tavro::testing {
+
+namespace {
+
+std::string reason(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+bool writeAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+std::string privateMounts() {
+  static const std::string failure = [] {
+    if (::unshare(CLONE_NEWNS) != 0) return reason("unshare(CLONE_NEWNS)");
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+      return reason("making / private");
+    }
+    return std::string();
+  }();
+  return failure;
+}
+
+}  // namespace
+
+std::string runAsNobody(const std::function<std::string()>& work, std::string* whyNot) {
+  if (::geteuid() != 0) {
+    *whyNot = "switching to user 65534 needs root";
+    return "";
+  }
+  int pipe[2];
+  if (::pipe(pipe) != 0) {
+    *whyNot = reason("pipe");
+    return "";
+  }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    *whyNot = reason("fork");
+    return "";
+  }
+  if (child == 0) {
+    ::close(pipe[0]);
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0) {
+      ::_exit(3);
+    }
+    const bool sent = writeAll(pipe[1], work());
+    ::_exit(sent ? 0 : 4);
+  }
+  ::close(pipe[1]);
+  std::string output;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(pipe[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    output.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(pipe[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    *whyNot = WIFEXITED(status) && WEXITSTATUS(status) == 3
+                  ? "the child could not switch to user 65534"
+                  : "the child as user 65534 did not finish";
+    return "";
+  }
+  whyNot->clear();
+  return output;
+}
+
+void openPathToOthers(const std::string& path) {
+  std::string folder = path;
+  while (!folder.empty() && folder != "/") {
+    struct stat st;
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      (void)::chmod(folder.c_str(), (st.st_mode & 07777) | S_IXOTH);
+    }
+    const auto slash = folder.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) break;
+    folder.resize(slash);
+  }
+}
+
+std::string mountTmpfs(const std::string& at, long bytes) {
+  if (std::string failure = privateMounts(); !failure.empty()) return failure;
+  const std::string options = "size=" + std::to_string(bytes);
+  if (::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+    return reason("mounting a tmpfs on " + at);
+  }
+  return "";
+}
+
+std::string bindMount(const std::string& from, const std::string& at) {
+  if (std::string failure = privateMounts(); !failure.empty()) return failure;
+  if (::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    return reason("binding " + from + " on " + at);
+  }
+  return "";
+}
+
+std::string unmount(const std::string& at) {
+  if (::umount2(at.c_str(), 0) != 0) return reason("unmounting " + at);
+  return "";
+}
+
+}  // namespace tavro::testing

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tavro::testing {
+
+// Tests run as root, where permission bits stop nothing. These helpers let a
+// test meet the system as a user does: as an unprivileged user, and on real
+// mounts. Each returns a reason when the machine cannot do it, so the test
+// can skip with that reason instead of passing without having tried.
+
+inline constexpr unsigned kNobody = 65534;
+
+// Runs `work` in a child process as user and group 65534 with no other
+// groups, and returns what it returned. The child's file-system calls meet
+// real permission checks. `whyNot` is set (and "" returned) when the process
+// cannot switch users or the child did not finish.
+std::string runAsNobody(const std::function<std::string()>& work, std::string* whyNot);
+
+// Gives `path` (and every folder above it up to /) the search permission for
+// others, so that user 65534 can reach what lies below it.
+void openPathToOthers(const std::string& path);
+
+// Mounts a tmpfs of `bytes` bytes on the existing folder `at`. The first call
+// moves this process into a mount namespace of its own, so nothing it mounts
+// is seen outside or outlives it. Returns "" or why it could not.
+std::string mountTmpfs(const std::string& at, long bytes);
+// Binds the folder `from` onto the folder `at`; "" or why not.
+std::string bindMount(const std::string& from, const std::string& at);
+// Unmounts what is mounted on `at`; "" or why not.
+std::string unmount(const std::string& at);
+
+}  // namespace tavro::testing
