@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/walk_limits.h"
 
 namespace tavro {
 
@@ -51,10 +55,51 @@ std::optional<NameSummary> summarize(Folder& folder, bool sourceSide) {
   return summary;
 }
 
+// The names of a source folder that the target folder does not hold as they
+// are written. After the copy pass these are few: files that could not be
+// copied, and names whose case changed where the target ignores case.
+class Orphans {
+ public:
+  const std::vector<std::string>& of(Folder& source, Folder& target) {
+    if (!built_) {
+      built_ = true;
+      build(source, target);
+    }
+    return names_;
+  }
+
+ private:
+  void build(Folder& source, Folder& target) {
+    // A second descriptor of the target: its listing is being worked through.
+    auto again = target.openFolder(".");
+    if (!again.ok()) return;
+    const auto held = namesOf(*again.value);
+    const auto wanted = namesOf(source);
+    if (!held || !wanted) return;
+    for (const auto& name : *wanted) {
+      if (!held->contains(name)) names_.push_back(name);
+    }
+  }
+
+  static std::optional<std::unordered_set<std::string>> namesOf(Folder& folder) {
+    auto listing = folder.list();
+    if (!listing.ok()) return std::nullopt;
+    std::unordered_set<std::string> names;
+    ListedEntry entry;
+    int error = 0;
+    while (listing.value->next(entry, &error)) names.insert(entry.name);
+    if (error != 0) return std::nullopt;
+    return names;
+  }
+
+  bool built_ = false;
+  std::vector<std::string> names_;
+};
+
 class DeletionPass {
  public:
-  DeletionPass(RunDisplay& display, FolderId sourceTop)
-      : display_(display), sourceTop_(sourceTop) {}
+  DeletionPass(RunDisplay& display, FolderId sourceTop, const std::vector<FolderId>& otherSources)
+      : display_(display), sourceTop_(sourceTop), otherSources_(otherSources) {}
 
   // `source` is null when the source has no folder of this name any more:
   // then everything below `target` goes.
@@ -68,6 +113,7 @@ class DeletionPass {
       const auto mirrored = summarize(target, false);
       sameNames = mirrored && have->complete && mirrored->complete && *have == *mirrored;
     }
+    Orphans orphans;
     auto listing = target.list();
     if (!listing.ok()) return;
     ListedEntry entry;
@@ -80,18 +126,29 @@ class DeletionPass {
         kind = info.value.kind;
       }
       if (kind == EntryKind::Folder) {
-        pruneSubfolder(source, target, entry.name);
-      } else if (!sameNames && !inSourceAsFile(source, entry.name)) {
+        pruneSubfolder(source, target, entry.name, orphans);
+      } else if (!sameNames && !inSourceAsFile(source, entry.name) &&
+                 !keptUnderSourceCase(source, target, entry.name, false, orphans)) {
         deleteFile(target, entry.name);
       }
     }
   }
 
  private:
-  void pruneSubfolder(Folder* source, Folder& target, const std::string& name) {
+  void pruneSubfolder(Folder* source, Folder& target, const std::string& name, Orphans& orphans) {
     display_.processMessages();
+    // Too deep to compare: the copy pass reported it, and its backup stays.
+    if (depth_ >= kMaxFolderDepth) return;
     auto sub = target.openFolder(name);
-    if (sub.ok() && sub.value->id() == sourceTop_) return;
+    if (sub.ok()) {
+      const FolderId id = sub.value->id();
+      if (id == sourceTop_) return;
+      if (isOtherSource(id)) {
+        display_.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " +
+                         target.pathOf(name) + " !!!");
+        return;
+      }
+    }
 
     std::unique_ptr<Folder> sourceSub;
     if (source != nullptr) {
@@ -100,10 +157,51 @@ class DeletionPass {
         sourceSub = std::move(opened.value);
       } else if (!isGone(opened.error)) {
         return;  // there, but out of reach: its backup stays as it is
+      } else if (auto renamed = sourceCaseOf(*source, target, name, true, orphans)) {
+        auto again = source->openFolder(*renamed);
+        if (!again.ok()) return;
+        sourceSub = std::move(again.value);
       }
     }
-    if (sub.ok()) prune(sourceSub.get(), *sub.value);
+    if (sub.ok()) {
+      ++depth_;
+      prune(sourceSub.get(), *sub.value);
+      --depth_;
+    }
     if (!sourceSub) (void)target.removeFolder(name);
+  }
+
+  // Whether the target entry `name`, missing from the source as written, is
+  // the copy of a source entry whose name differs in a way the target's file
+  // system ignores (letter case on vfat or exFAT). Deleting it would delete
+  // that copy: it is renamed to the source's name instead, or left as it is.
+  bool keptUnderSourceCase(Folder* source, Folder& target, const std::string& name, bool folder,
+                           Orphans& orphans) {
+    return source != nullptr && sourceCaseOf(*source, target, name, folder, orphans).has_value();
+  }
+
+  std::optional<std::string> sourceCaseOf(Folder& source, Folder& target, const std::string& name,
+                                          bool folder, Orphans& orphans) {
+    const auto& candidates = orphans.of(source, target);
+    if (candidates.empty()) return std::nullopt;
+    const auto entry = target.stat(name);
+    if (!entry.ok()) return std::nullopt;
+    for (const auto& candidate : candidates) {
+      const auto same = target.stat(candidate);
+      if (!same.ok() || same.value.inode != entry.value.inode) continue;
+      const auto original = source.stat(candidate);
+      if (!original.ok() || (original.value.kind == EntryKind::Folder) != folder) continue;
+      (void)target.rename(name, candidate);
+      return candidate;
+    }
+    return std::nullopt;
+  }
+
+  bool isOtherSource(const FolderId& id) const {
+    for (const auto& other : otherSources_) {
+      if (other == id) return true;
+    }
+    return false;
   }
 
   // A name that is a file or a link in the source keeps its copy; so does
@@ -125,7 +223,21 @@ class DeletionPass {
 
   RunDisplay& display_;
   FolderId sourceTop_;
+  const std::vector<FolderId>& otherSources_;
+  int depth_ = 0;
 };
+
+void prunePair(RunDisplay& display, Folder& source, Folder& target,
+               const std::vector<FolderId>& otherSources) {
+  for (const auto& other : otherSources) {
+    if (other == target.id()) {
+      display.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " + target.path() +
+                      " !!!");
+      return;
+    }
+  }
+  DeletionPass(display, source.id(), otherSources).prune(&source, target);
+}
 
 }  // namespace
 
@@ -138,7 +250,13 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
   // drive must not empty its backup.
   auto sourceTop = fs.openFolder(source);
   if (!sourceTop.ok()) return;
-  DeletionPass(display, sourceTop.value->id()).prune(sourceTop.value.get(), *targetTop.value);
+  prunePair(display, *sourceTop.value, *targetTop.value, {});
+}
+
+void Vymaz(RunDisplay& display, Folder& source, Folder& target,
+           const std::vector<FolderId>& otherSources) {
+  display.processMessages();
+  prunePair(display, source, target, otherSources);
 }
 
 }  // namespace tavro

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/run_display.h"
 #include "platform/file_system.h"
@@ -15,10 +16,19 @@ namespace tavro {
 //
 // Only an answer of "no such entry" from the source counts as a deletion:
 // nothing is deleted when the source folder itself is missing or unreadable,
-// nor in any target folder whose source folder exists but cannot be listed.
-// Links in the target are removed as links and never walked through, and the
-// source folder is never touched even when it lies inside the target.
+// nor in any target folder whose source folder exists but cannot be listed,
+// nor below the depth the copy pass walks. Links in the target are removed as
+// links and never walked through, and the source folder is never touched even
+// when it lies inside the target. Where the target's file system ignores
+// letter case, a copy whose name differs from its source's only that way is
+// renamed to the source's name instead of deleted.
 void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
            const std::string& target);
+
+// The same on folders already open. Folders of `otherSources` (other pairs'
+// sources) are never entered or removed: each one met, the target itself
+// included, is passed over with a line.
+void Vymaz(RunDisplay& display, Folder& source, Folder& target,
+           const std::vector<FolderId>& otherSources);
 
 }  // namespace tavro

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <vector>
+
 #include "testing/mirror_fixture.h"
 
 namespace tavro {
@@ -144,6 +147,50 @@ TEST_F(DeletionPassTest, ASourceInsideTheTargetIsNeverTouched) {
   Vymaz(fs, display, trg("photos"), trg());
   EXPECT_EQ(tree.read("trg/photos/holiday.jpg"), "j");
   EXPECT_FALSE(tree.exists("trg/stale.txt"));
+}
+
+TEST_F(DeletionPassTest, OtherPairsSourcesAreNeverEnteredOrRemoved) {
+  tree.file("trg/theirs/data.txt", "d");  // another pair's source, inside this pair's folder
+  tree.file("trg/stale.txt", "s");
+  auto source = fs.openFolder(src());
+  auto target = fs.openFolder(trg());
+  auto theirs = fs.openFolder(trg("theirs"));
+  ASSERT_TRUE(source.ok() && target.ok() && theirs.ok());
+  const std::vector<FolderId> others{theirs.value->id()};
+
+  Vymaz(display, *source.value, *target.value, others);
+  EXPECT_EQ(tree.read("trg/theirs/data.txt"), "d");
+  EXPECT_FALSE(tree.exists("trg/stale.txt"));
+  const std::string skipped =
+      "Výmaz vynechán, cíl obsahuje zdroj jiného páru: " + trg("theirs") + " !!!";
+  EXPECT_THAT(display.lines, ElementsAre(skipped));
+
+  // A pair folder that is itself another pair's source is left whole.
+  display.clear();
+  Vymaz(display, *source.value, *theirs.value, others);
+  EXPECT_EQ(tree.read("trg/theirs/data.txt"), "d");
+  EXPECT_THAT(display.lines, ElementsAre(skipped));
+}
+
+TEST_F(DeletionPassTest, ACaseOnlyRenameOnACaseFoldingTargetKeepsTheCopy) {
+  fs.foldCase(trg());
+  sourceFile("Foo.txt", "foo");
+  sourceFile("Docs/inside.txt", "i");
+  sourceFile("Gone.txt", "g");
+  mirror();
+  ASSERT_EQ(tree.listing("trg"), tree.listing("src"));
+
+  ASSERT_EQ(::rename(src("Foo.txt").c_str(), src("foo.txt").c_str()), 0);
+  ASSERT_EQ(::rename(src("Docs").c_str(), src("docs").c_str()), 0);
+  tree.remove("src/Gone.txt");
+  display.clear();
+  mirror();
+
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("docs/", "docs/inside.txt", "foo.txt"));
+  EXPECT_EQ(tree.read("trg/foo.txt"), "foo");
+  EXPECT_THAT(display.only("delete "), ElementsAre("delete " + trg("Gone.txt")))
+      << "only what the source really lost goes";
+  EXPECT_THAT(display.lines, IsEmpty());
 }
 
 TEST_F(DeletionPassTest, FolderRemovalFailuresAreSilent) {

@@ -6,6 +6,10 @@ TargetFolder::TargetFolder(FileSystem& fs, std::string path) : fs_(&fs), path_(s
   tryOpen();
 }
 
+TargetFolder::TargetFolder(std::unique_ptr<Folder> folder) : folder_(std::move(folder)) {
+  if (folder_) path_ = folder_->path();
+}
+
 TargetFolder::TargetFolder(TargetFolder& parent, std::string name)
     : parent_(&parent), name_(std::move(name)) {
   path_ = parent.path() + "/" + name_;
@@ -19,6 +23,7 @@ void TargetFolder::tryOpen() {
     if (opened.ok()) folder_ = std::move(opened.value);
     return;
   }
+  if (parent_ == nullptr) return;
   if (Folder* parent = parent_->folder_.get()) {
     auto opened = parent->openFolder(name_);
     if (opened.ok()) folder_ = std::move(opened.value);
@@ -34,6 +39,8 @@ Folder* TargetFolder::getOrCreate() {
   if (folder_) return folder_.get();
   if (fs_ != nullptr) {
     makeFolderChain(*fs_, path_);
+  } else if (parent_ == nullptr) {
+    return nullptr;
   } else if (Folder* parent = parent_->getOrCreate()) {
     (void)parent->makeFolder(name_);
   }
@@ -45,7 +52,7 @@ void TargetFolder::createOneLevel() {
   if (folder_) return;
   if (fs_ != nullptr) {
     (void)fs_->makeFolder(path_);
-  } else if (Folder* parent = parent_->folder_.get()) {
+  } else if (Folder* parent = parent_ ? parent_->folder_.get() : nullptr) {
     (void)parent->makeFolder(name_);
   }
   tryOpen();

@@ -15,6 +15,8 @@ class TargetFolder {
  public:
   // The folder the user named, reached by its whole path.
   TargetFolder(FileSystem& fs, std::string path);
+  // A folder already open; it is never created.
+  explicit TargetFolder(std::unique_ptr<Folder> folder);
   // The entry `name` of `parent`, reached relative to it.
   TargetFolder(TargetFolder& parent, std::string name);
   TargetFolder(const TargetFolder&) = delete;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "engine/file_stamp.h"
+#include "engine/walk_limits.h"
 
 namespace tavro {
 
@@ -65,7 +66,7 @@ CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& i
     return makeTimedLink(targetName).ok() ? CopyOutcome::Copied : CopyOutcome::Failed;
   }
   const auto temporary = claimTemporaryName(source, *out, targetName, makeTimedLink);
-  if (!temporary) return CopyOutcome::Failed;
+  if (!temporary) return CopyOutcome::ReplaceFailed;
   if (!out->rename(*temporary, targetName).ok()) {
     (void)out->removeFile(*temporary);
     return CopyOutcome::ReplaceFailed;
@@ -77,19 +78,19 @@ class TreeCopy {
  public:
   TreeCopy(FileSystem& fs, RunDisplay& display) : fs_(fs), display_(display) {}
 
-  void run(const std::string& source, const std::string& target) {
+  void run(Folder& source, TargetFolder& target) {
     display_.processMessages();
-    auto top = fs_.openFolder(source);
-    if (!top.ok()) return;
-    TargetFolder targetTop(fs_, target);
-    targetTop_ = &targetTop;
-    copyFolder(*top.value, targetTop);
+    targetTop_ = &target;
+    copyFolder(source, target);
   }
 
  private:
   void copyFolder(Folder& source, TargetFolder& target) {
     auto listing = source.list();
-    if (!listing.ok()) return;
+    if (!listing.ok()) {
+      cannotRead(source.path());
+      return;
+    }
     ListedEntry entry;
     int error = 0;
     // A listing that breaks off ends this folder like its end would.
@@ -106,9 +107,14 @@ class TreeCopy {
         copyEntry(source, entry.name, target);
       }
     }
+    if (error != 0) cannotRead(source.path());
   }
 
   void copySubfolder(Folder& source, const std::string& name, TargetFolder& target) {
+    if (depth_ >= kMaxFolderDepth) {
+      display_.addLine("Příliš hluboká složka: " + source.pathOf(name) + " !!!");
+      return;
+    }
     auto sub = source.openFolder(name);
     // A target inside its own source would otherwise be copied into itself
     // without end. (The listing's inode cannot stand in for this check: at a
@@ -118,8 +124,20 @@ class TreeCopy {
     TargetFolder child(target, name);
     if (child.get() == nullptr) child.createOneLevel();
     display_.processMessages();
-    if (!sub.ok()) return;
+    if (!sub.ok()) {
+      // A folder that went away since it was listed is no failure.
+      if (sub.error != ENOENT && sub.error != ENOTDIR) cannotRead(source.pathOf(name));
+      return;
+    }
+    ++depth_;
     copyFolder(*sub.value, child);
+    --depth_;
+  }
+
+  // The backup of such a folder stays as it is: the deletion pass leaves
+  // alone what it cannot compare.
+  void cannotRead(const std::string& path) {
+    display_.addLine("Nelze číst složku: " + path + " !!!");
   }
 
   void copyEntry(Folder& source, const std::string& name, TargetFolder& target) {
@@ -148,8 +166,11 @@ class TreeCopy {
     }
 
     if (existing.ok()) {
+      // The size catches a copy cut short within the two seconds of its
+      // source's last write: its own time then falls in the same step.
       const bool unchanged =
           info.ok() && existing.value.kind == info.value.kind &&
+          existing.value.size == info.value.size &&
           changeKey(existing.value.modified, offset_) == changeKey(info.value.modified, offset_);
       if (unchanged) return;
       copyWithDisplay(source, name, info, target, name, CopyMode::Replace, true);
@@ -185,6 +206,7 @@ class TreeCopy {
   RunDisplay& display_;
   const long offset_ = currentUtcOffset();
   TargetFolder* targetTop_ = nullptr;
+  int depth_ = 0;
 };
 
 }  // namespace
@@ -237,8 +259,10 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
   if (mode == CopyMode::New) {
     if (!create(targetName).ok()) return CopyOutcome::Failed;
   } else {
+    // Without a place to write the new copy aside, the old one cannot be
+    // replaced.
     auto temporary = claimTemporaryName(source, *out, targetName, create);
-    if (!temporary) return CopyOutcome::Failed;
+    if (!temporary) return CopyOutcome::ReplaceFailed;
     writtenName = *temporary;
   }
 
@@ -274,6 +298,16 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
 
 void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
              const std::string& target) {
+  auto top = fs.openFolder(source);
+  if (!top.ok()) {
+    display.processMessages();
+    return;
+  }
+  TargetFolder targetTop(fs, target);
+  Kopiruj(fs, display, *top.value, targetTop);
+}
+
+void Kopiruj(FileSystem& fs, RunDisplay& display, Folder& source, TargetFolder& target) {
   TreeCopy(fs, display).run(source, target);
 }
 

@@ -16,11 +16,19 @@ namespace tavro {
 // outdated copy, and that only by putting the new copy in its place.
 //
 // A single entry that cannot be copied becomes a line of the display and the
-// walk goes on; a source folder that cannot be listed is passed over.
-// Symbolic links are copied as links, special files are passed over, and the
-// target folder itself is never walked when it lies inside the source.
+// walk goes on; a source sub-folder that cannot be opened or listed becomes a
+// line and is passed over, as is one too deep to walk. Symbolic links are
+// copied as links, special files are passed over, and the target folder
+// itself is never walked when it lies inside the source.
+//
+// Given paths, a source that cannot be opened is passed over without a line
+// and the target is created with every missing folder above it as files need
+// it.
 void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
              const std::string& target);
+// The same on folders already open: the target is created (one level, below
+// its existing parent) only when a copy needs it.
+void Kopiruj(FileSystem& fs, RunDisplay& display, Folder& source, TargetFolder& target);
 
 enum class CopyOutcome {
   Copied,

@@ -3,7 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "engine/walk_limits.h"
 #include "testing/mirror_fixture.h"
+#include "testing/real_system.h"
 
 namespace tavro {
 namespace {
@@ -13,6 +18,50 @@ using ::testing::IsEmpty;
 using testing::FaultOp;
 
 using TreeCopyTest = MirrorTest;
+
+// A chain of `depth` folders named "d" below `top`, each holding a file "f",
+// made one level at a time: the whole paths grow beyond what the system takes.
+void makeDeepChain(const std::string& top, int depth) {
+  int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (int level = 0; level < depth && fd >= 0; ++level) {
+    (void)::mkdirat(fd, "d", 0755);
+    const int file = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (file >= 0) ::close(file);
+    const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(fd);
+    fd = next;
+  }
+  if (fd >= 0) ::close(fd);
+}
+
+// How many levels of such a chain are there.
+int deepChainLength(const std::string& top) {
+  int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int levels = 0;
+  for (;;) {
+    const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ::close(fd);
+    if (next < 0) return levels;
+    fd = next;
+    ++levels;
+  }
+}
+
+// Removes such a chain without recursion, shortening it from the top.
+void removeDeepChain(const std::string& top) {
+  const int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  for (;;) {
+    const int d = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (d < 0) break;
+    (void)::unlinkat(d, "f", 0);
+    const bool deeper = ::renameat(d, "d", fd, "next") == 0;
+    ::close(d);
+    (void)::unlinkat(fd, "d", AT_REMOVEDIR);
+    if (!deeper || ::renameat(fd, "next", fd, "d") != 0) break;
+  }
+  ::close(fd);
+}
 
 TEST_F(TreeCopyTest, FirstCopyCarriesContentsExactTimesAndPermissions) {
   sourceFile("a.txt", "alpha");
@@ -253,20 +302,24 @@ TEST_F(TreeCopyTest, AFolderCreationFailureFailsEachFileInside) {
                                                   " !!!"));
 }
 
-TEST_F(TreeCopyTest, UnlistableSourceFoldersArePassedOverSilently) {
+TEST_F(TreeCopyTest, UnreadableSourceFoldersArePassedOverWithALine) {
   sourceFile("a/1.txt", "1");
   sourceFile("b/2.txt", "2");
   sourceFile("c/3.txt", "3");
   sourceFile("c/4.txt", "4");
+  tree.file("trg/b/2.txt", "the backup of b");
   fs.fail(FaultOp::ListStart, src("a"));
   fs.fail(FaultOp::OpenFolder, src("b"), EACCES);
   fs.fail(FaultOp::ListMiddle, src("c"), EIO, 1);
 
-  copy();
+  mirror();
 
-  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_THAT(display.lines, ::testing::UnorderedElementsAre(
+                                 "Nelze číst složku: " + src("a") + " !!!",
+                                 "Nelze číst složku: " + src("b") + " !!!",
+                                 "Nelze číst složku: " + src("c") + " !!!"));
   EXPECT_FALSE(tree.exists("trg/a/1.txt"));
-  EXPECT_FALSE(tree.exists("trg/b/2.txt"));
+  EXPECT_EQ(tree.read("trg/b/2.txt"), "the backup of b") << "its backup stays";
   EXPECT_EQ(tree.listing("trg/c").size(), 1u) << "the listing ends where it broke off";
 
   fs.clear();
@@ -274,6 +327,111 @@ TEST_F(TreeCopyTest, UnlistableSourceFoldersArePassedOverSilently) {
   tree.remove("trg");
   copy();
   EXPECT_FALSE(tree.exists("trg"));
+}
+
+TEST_F(TreeCopyTest, AnUnreadableFolderAsAUserSeesItKeepsItsBackup) {
+  sourceFile("open/a.txt", "a");
+  sourceFile("locked/secret.txt", "s");
+  tree.file("trg/locked/secret.txt", "the backup");
+  tree.setMode("src/locked", 0);
+  testing::openPathToOthers(tree.path("src/open"));
+  ASSERT_EQ(::chown(trg().c_str(), testing::kNobody, testing::kNobody), 0);
+  ASSERT_EQ(::chown(trg("locked").c_str(), testing::kNobody, testing::kNobody), 0);
+
+  std::string whyNot;
+  const std::string lines = testing::runAsNobody(
+      [&] {
+        PosixFileSystem plain;
+        testing::RecordingDisplay seen;
+        Kopiruj(plain, seen, src(), trg());
+        Vymaz(plain, seen, src(), trg());
+        std::string all;
+        for (const auto& line : seen.lines) all += line + "\n";
+        return all;
+      },
+      &whyNot);
+  if (!whyNot.empty()) GTEST_SKIP() << whyNot;
+
+  EXPECT_EQ(lines, "Nelze číst složku: " + src("locked") + " !!!\n");
+  EXPECT_EQ(tree.read("trg/open/a.txt"), "a");
+  EXPECT_EQ(tree.read("trg/locked/secret.txt"), "the backup");
+}
+
+TEST_F(TreeCopyTest, ACopyCutShortWithinItsSourcesTwoSecondsIsRepaired) {
+  // The source was saved just before the run: a copy broken off at that
+  // moment carries a time in the same two-second step.
+  const std::string contents(50000, 'x');
+  sourceFile("new.bin", contents, kTime);
+  fs.crash(FaultOp::Write, trg("new.bin"), 20000);
+  EXPECT_THROW(copy(), testing::SimulatedCrash);
+  ASSERT_EQ(tree.read("trg/new.bin").size(), 20000u);
+  tree.setTime("trg/new.bin", kTime, 900000000);
+
+  fs.clear();
+  copy();
+  EXPECT_EQ(tree.read("trg/new.bin"), contents);
+
+  // The same for any copy whose size is not its source's.
+  tree.file("trg/new.bin", "short");
+  tree.setTime("trg/new.bin", kTime);
+  copy();
+  EXPECT_EQ(tree.read("trg/new.bin"), contents);
+}
+
+TEST_F(TreeCopyTest, AnOutdatedCopyWithoutRoomForItsReplacementGivesBothLines) {
+  sourceFile("a.txt", "new");
+  tree.file("trg/a.txt", "old");
+  fs.failUnder(FaultOp::Create, trg(), ENOSPC);
+  copy();
+  EXPECT_THAT(display.lines, ElementsAre("Nelze vymazat: " + trg("a.txt") + " !!!",
+                                         "Nelze zkopirovat: " + src("a.txt") + " !!!"));
+  EXPECT_EQ(tree.read("trg/a.txt"), "old");
+}
+
+TEST_F(TreeCopyTest, AReadOnlyTargetFolderAsAUserSeesItGivesBothLines) {
+  sourceFile("a.txt", "new");
+  tree.file("trg/a.txt", "old");
+  testing::openPathToOthers(src());
+  ASSERT_EQ(::chown(trg().c_str(), testing::kNobody, testing::kNobody), 0);
+  ASSERT_EQ(::chown(trg("a.txt").c_str(), testing::kNobody, testing::kNobody), 0);
+  tree.setMode("trg", 0555);
+
+  std::string whyNot;
+  const std::string lines = testing::runAsNobody(
+      [&] {
+        PosixFileSystem plain;
+        testing::RecordingDisplay seen;
+        Kopiruj(plain, seen, src(), trg());
+        std::string all;
+        for (const auto& line : seen.lines) all += line + "\n";
+        return all;
+      },
+      &whyNot);
+  if (!whyNot.empty()) GTEST_SKIP() << whyNot;
+
+  EXPECT_EQ(lines, "Nelze vymazat: " + trg("a.txt") + " !!!\nNelze zkopirovat: " + src("a.txt") +
+                       " !!!\n");
+  EXPECT_EQ(tree.read("trg/a.txt"), "old");
+}
+
+TEST_F(TreeCopyTest, ATreeTooDeepToWalkIsReportedAndItsBackupKept) {
+  makeDeepChain(src(), 20000);
+  tree.folder("trg");
+  makeDeepChain(trg(), kMaxFolderDepth + 5);  // an older backup, deeper than the walk goes
+  struct Cleanup {
+    std::string source, target;
+    ~Cleanup() {
+      removeDeepChain(source);
+      removeDeepChain(target);
+    }
+  } cleanup{src(), trg()};
+
+  mirror();
+
+  std::string tooDeep = src();
+  for (int level = 0; level <= kMaxFolderDepth; ++level) tooDeep += "/d";
+  EXPECT_THAT(display.lines, ElementsAre("Příliš hluboká složka: " + tooDeep + " !!!"));
+  EXPECT_EQ(deepChainLength(trg()), kMaxFolderDepth + 5);
 }
 
 TEST_F(TreeCopyTest, AFolderInTheTargetTakesTheFileIntoItUntilTheDeletionPass) {
