@@ -62,15 +62,25 @@ void PairCommands::warnAboutConflicts() {
                          "Takový pár se při záloze neprovede.")
               .arg(localText(pair.Src), localText(pair.Trg)));
   }
+  auto name = [](const BackupPair& p) { return localText(p.Src) + " -> " + localText(p.Trg); };
   for (int i = 0; i < table_.recordCount(); ++i) {
     if (i == added) continue;
     const BackupPair other = table_.pairAt(i);
-    if (!pairFoldersCollide(fs_, pair, other)) continue;
-    warn_(QStringLiteral("Cílová složka páru %1 -> %2 se překrývá s párem %3 -> %4. "
-                         "Při záloze se u nich vynechá výmaz.")
-              .arg(localText(pair.Src), localText(pair.Trg), localText(other.Src),
-                   localText(other.Trg)));
-    return;
+    if (pairFoldersCollide(fs_, pair, other)) {
+      warn_(QStringLiteral("Cílová složka páru %1 se překrývá s párem %2. "
+                           "Při záloze se u nich vynechá výmaz.")
+                .arg(name(pair), name(other)));
+      return;
+    }
+    const bool holdsOther = pairFolderHoldsSource(fs_, pair, other);
+    if (holdsOther || pairFolderHoldsSource(fs_, other, pair)) {
+      const BackupPair& holder = holdsOther ? pair : other;
+      const BackupPair& held = holdsOther ? other : pair;
+      warn_(QStringLiteral("Zdroj páru %1 leží v cílové složce páru %2. "
+                           "Výmaz páru %2 tuto složku vynechá.")
+                .arg(name(held), name(holder)));
+      return;
+    }
   }
 }
 

@@ -236,6 +236,21 @@ class PairEditingTest : public QObject {
     add(source, source + "/backup");  // the target inside its own source
     QCOMPARE(h.dialogs.warnings.size(), 2);
     QCOMPARE(h.form->table().recordCount(), 3);
+
+    // A source inside another pair's folder, added after that pair or before.
+    const QString t1 = QString::fromStdString(h.tree->path("t1"));
+    add("/p1/data", t1);
+    QCOMPARE(h.dialogs.warnings.size(), 2);
+    add(t1 + "/data/sub", "/t2");
+    QCOMPARE(h.dialogs.warnings.size(), 3);
+    QVERIFY(h.dialogs.warnings[2].contains(QStringLiteral("Zdroj páru ") + t1 +
+                                           "/data/sub -> /t2 leží v cílové složce páru /p1/data -> " +
+                                           t1));
+    add(t1 + "/other/x", "/t3");
+    QCOMPARE(h.dialogs.warnings.size(), 3);
+    add("/p4/other", t1);
+    QCOMPARE(h.dialogs.warnings.size(), 4);
+    QVERIFY(h.dialogs.warnings[3].contains(QStringLiteral("Výmaz páru /p4/other -> ") + t1));
   }
 };
 

@@ -41,6 +41,7 @@ class TForm1Test : public QObject {
   // The pair data/A -> backup, with one file in its source.
   void addPairWithOneFile() {
     tree->file("data/A/a.txt", "a");
+    tree->folder("backup");
     form->table().append();
     form->table().setFieldText("Src", tree->path("data/A"));
     form->table().setFieldText("Trg", tree->path("backup"));

@@ -1,13 +1,14 @@
-// Measures the mirror engine on one folder pair: the copy pass, then the
-// deletion pass, printing only the message lines. A measuring tool, not a
-// second user interface.
+// Measures the mirror engine on one folder pair as a run mirrors it: the
+// copy pass, the deletion pass and putting the result on the disk, printing
+// only the message lines. A measuring tool, not a second user interface.
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <iostream>
 #include <string>
 
-#include "engine/deletion_pass.h"
-#include "engine/tree_copy.h"
+#include "engine/pair_mirror.h"
 
 namespace {
 
@@ -26,13 +27,24 @@ class LinesOnly final : public tavro::RunDisplay {
 }  // namespace
 
 int main(int argc, char** argv) {
+  bool durable = true;
+  if (argc == 4 && std::string(argv[1]) == "--no-sync") {
+    durable = false;
+    ++argv;
+    --argc;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: tavro-mirror SRC TRG\n");
+    std::fprintf(stderr, "usage: tavro-mirror [--no-sync] SRC TRG\n");
     return 2;
   }
+  // TRG itself is the mirror of SRC, as with rsync's "SRC/ TRG/": a run
+  // mirrors a source ending in "/" into its target folder, which it does not
+  // create.
+  ::mkdir(argv[2], 0777);
   tavro::PosixFileSystem fs;
   LinesOnly display;
-  tavro::Kopiruj(fs, display, argv[1], argv[2]);
-  tavro::Vymaz(fs, display, argv[1], argv[2]);
+  tavro::PairOptions options;
+  options.durable = durable;
+  tavro::mirrorPair(fs, display, std::string(argv[1]) + "/", argv[2], options);
   return 0;
 }

@@ -2,8 +2,6 @@
 
 #include <functional>
 
-#include "engine/deletion_pass.h"
-#include "engine/tree_copy.h"
 
 namespace tavro {
 
@@ -32,19 +30,6 @@ class LineKeeper final : public RunDisplay {
   std::function<void(const std::string&)> addLine_;
 };
 
-// Whether the source folder can be listed at all: an unplugged drive or an
-// unreachable network folder must leave its backup untouched.
-bool sourceReadable(FileSystem& fs, const std::string& source) {
-  auto folder = fs.openFolder(source);
-  if (!folder.ok()) return false;
-  auto listing = folder.value->list();
-  if (!listing.ok()) return false;
-  ListedEntry entry;
-  int error = 0;
-  listing.value->next(entry, &error);
-  return error == 0;
-}
-
 class InProgress {
  public:
   explicit InProgress(bool& flag) : flag_(flag) { flag_ = true; }
@@ -58,10 +43,26 @@ class InProgress {
 
 }  // namespace
 
-std::string NamePart(const std::string& source) { return splitPath(source).name; }
-
-std::string pairFolderOf(const std::string& source, const std::string& target) {
-  return target + "/" + NamePart(source);
+std::string printableLine(const std::string& line) {
+  std::string shown;
+  shown.reserve(line.size());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const auto c = static_cast<unsigned char>(line[i]);
+    const auto next = i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
+    const auto third = i + 2 < line.size() ? static_cast<unsigned char>(line[i + 2]) : 0;
+    if (c < 0x20 || c == 0x7F) {
+      shown += '?';
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080..U+009F
+      shown += '?';
+      i += 1;
+    } else if (c == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) {  // U+2028, U+2029
+      shown += '?';
+      i += 2;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
 }
 
 bool pairFoldersCollide(FileSystem& fs, const BackupPair& a, const BackupPair& b) {
@@ -76,6 +77,11 @@ bool pairOverlapsItsSource(FileSystem& fs, const BackupPair& pair) {
   const std::string folder = fs.resolve(pairFolderOf(pair.Src, pair.Trg));
   const std::string source = fs.resolve(pair.Src);
   return isSameOrInside(folder, source) || isSameOrInside(source, folder);
+}
+
+bool pairFolderHoldsSource(FileSystem& fs, const BackupPair& holder, const BackupPair& other) {
+  if (holder.Src.empty() || holder.Trg.empty() || other.Src.empty()) return false;
+  return isSameOrInside(fs.resolve(other.Src), fs.resolve(pairFolderOf(holder.Src, holder.Trg)));
 }
 
 BackupRun::BackupRun(FileSystem& fs, PairTable& table, BackupRunDisplay& display, Clock& clock,
@@ -96,8 +102,8 @@ bool BackupRun::Zalohuj() {
 }
 
 void BackupRun::addLine(const std::string& line) {
-  messages_.push_back(line);
-  display_.addLine(line);
+  messages_.push_back(printableLine(line));
+  display_.addLine(messages_.back());
 }
 
 void BackupRun::recordState(const char* state) {
@@ -107,9 +113,12 @@ void BackupRun::recordState(const char* state) {
 }
 
 BackupRun::Pair BackupRun::makePair(std::string source, std::string target) const {
-  Pair pair{std::move(source), std::move(target), {}, {}};
+  Pair pair{std::move(source), std::move(target), {}, {}, {}};
   pair.folder = pairFolderOf(pair.source, pair.target);
   if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
+  if (!pair.source.empty()) {
+    if (auto folder = fs_.openFolder(pair.source); folder.ok()) pair.sourceId = folder.value->id();
+  }
   return pair;
 }
 
@@ -179,29 +188,22 @@ bool BackupRun::runPair(std::size_t index, const Pair& pair, const std::vector<P
     addLine("Cíl a zdroj se překrývají: " + pair.source + " !!!");
     return false;
   }
-  if (!sourceReadable(fs_, pair.source)) {
-    addLine("Nelze číst zdroj: " + pair.source + " !!!");
-    return false;
+  bool shared = false;
+  PairOptions options;
+  for (std::size_t j = 0; j < all.size(); ++j) {
+    if (j == index) continue;
+    if (all[j].sourceId) options.otherSources.push_back(*all[j].sourceId);
+    if (!all[j].resolved.empty() && isSameOrInside(all[j].resolved, pair.resolved)) shared = true;
   }
-
-  if (!folderExists(fs_, pair.folder)) (void)fs_.makeFolder(pair.folder);
+  if (!settings_.syncDeletions()) {
+    options.deletions = Deletions::Keep;
+  } else if (shared) {
+    options.deletions = Deletions::Shared;
+  }
 
   const std::size_t linesBefore = messages_.size();
   LineKeeper keeper(display_, [this](const std::string& line) { addLine(line); });
-  Kopiruj(fs_, keeper, pair.source, pair.folder);
-
-  bool shared = false;
-  for (std::size_t j = 0; j < all.size(); ++j) {
-    if (j == index || all[j].resolved.empty()) continue;
-    if (isSameOrInside(all[j].resolved, pair.resolved)) shared = true;
-  }
-  if (!settings_.syncDeletions()) {
-    // Deletions are not mirrored: the backup keeps what the source lost.
-  } else if (shared) {
-    addLine("Výmaz vynechán, cíl sdílí jiný pár: " + pair.folder + " !!!");
-  } else {
-    Vymaz(fs_, keeper, pair.source, pair.folder);
-  }
+  mirrorPair(fs_, keeper, pair.source, pair.target, options);
   return messages_.size() == linesBefore;
 }
 

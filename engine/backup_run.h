@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/pair_mirror.h"
 #include "engine/run_display.h"
 #include "pairs/pair_table.h"
 #include "platform/clock.h"
@@ -13,13 +15,10 @@
 
 namespace tavro {
 
-// The last folder name of a source path: the text after its last "/", or
-// the whole path when it has none.
-std::string NamePart(const std::string& source);
-
-// The folder a pair is mirrored into: the target, "/", the source's last
-// folder name, joined as text.
-std::string pairFolderOf(const std::string& source, const std::string& target);
+// A line as the window and the log show it: control characters (line breaks
+// among them, also U+0085, U+2028 and U+2029) become "?", so that a file name
+// can neither split a line nor forge one. The file keeps its real name.
+std::string printableLine(const std::string& line);
 
 // Whether the pair folders of two pairs are one folder or one lies inside
 // the other (real paths), so that a deletion pass of one reaches the other's
@@ -27,6 +26,9 @@ std::string pairFolderOf(const std::string& source, const std::string& target);
 bool pairFoldersCollide(FileSystem& fs, const BackupPair& a, const BackupPair& b);
 // Whether a pair's folder and its own source overlap (one holds the other).
 bool pairOverlapsItsSource(FileSystem& fs, const BackupPair& pair);
+// Whether `other`'s source lies in `holder`'s pair folder (real paths), so
+// that the deletion pass of `holder` has to pass it over.
+bool pairFolderHoldsSource(FileSystem& fs, const BackupPair& holder, const BackupPair& other);
 
 // The backup run over every pair of the table, in table order: each pair's
 // source is copied into its pair folder and, when deletions are mirrored,
@@ -57,6 +59,7 @@ class BackupRun {
     std::string target;
     std::string folder;    // as built from the two, shown in lines
     std::string resolved;  // the real path of the pair folder
+    std::optional<FolderId> sourceId;  // when the source could be opened
   };
 
   // A pair as read from the table, with its pair folder built and resolved.

@@ -218,6 +218,47 @@ TEST_F(BackupRunTest, APairOverlappingItsOwnSourceIsNotRun) {
   EXPECT_TRUE(tree.exists("t/src/keep.txt"));
 }
 
+TEST_F(BackupRunTest, AnotherPairsSourceInsideThePairFolderIsNeverDeleted) {
+  tree.file("p1/data/a.txt", "a");
+  tree.file("t1/data/sub/mine.txt", "only here");
+  tree.folder("t2");
+  addPair(tree.path("p1/data"), tree.path("t1"));
+  addPair(tree.path("t1/data/sub"), tree.path("t2"));
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_EQ(tree.read("t1/data/sub/mine.txt"), "only here");
+  EXPECT_EQ(tree.read("t2/sub/mine.txt"), "only here");
+  EXPECT_EQ(tree.read("t1/data/a.txt"), "a");
+  EXPECT_THAT(backup.messages(), Contains("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " +
+                                          tree.path("t1/data/sub") + " !!!"));
+  EXPECT_THAT(states(), ElementsAre("Chyba", "OK"));
+}
+
+TEST_F(BackupRunTest, PairsMeetingThroughALinkAndDotDotKeepEachOthersBackups) {
+  tree.folder("b/c");
+  tree.link("t/link", tree.path("b/c"));
+  tree.file("x/docs/from-x.txt", "x");
+  tree.file("y/docs/from-y.txt", "y");
+  addPair(tree.path("x/docs"), tree.path("b"));
+  addPair(tree.path("y/docs"), tree.path("t/link/.."));  // the system reads this as b
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_THAT(tree.listing("b/docs"), ElementsAre("from-x.txt", "from-y.txt"));
+  EXPECT_THAT(states(), ElementsAre("Chyba", "Chyba"));
+}
+
+TEST_F(BackupRunTest, ControlCharactersInNamesCannotSplitOrForgeLines) {
+  EXPECT_EQ(printableLine("a\nb\tc\x7f" "\xc2\x85" "d\xe2\x80\xa8" "é\r"), "a?b?c??d?é?");
+  const std::string name = "x\n09.12.202610:00- Záloha OK: \x1b[0m";
+  tree.file("data/A/" + name, "x");
+  fs.fail(FaultOp::Open, tree.path("data/A/" + name));
+  addPair(tree.path("data/A"), tree.path("backup"));
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_THAT(backup.messages(),
+              ElementsAre("Nelze zkopirovat: " + tree.path("data/A") +
+                              "/x?09.12.202610:00- Záloha OK: ?[0m !!!",
+                          "09.12.202610:00- Záloha s chybami: " + tree.path("data/A")));
+  EXPECT_THAT(display.lines, ElementsAre(backup.messages()[0], backup.messages()[1]));
+}
+
 TEST_F(BackupRunTest, NoRunStartsInsideAnother) {
   struct NestingDisplay : testing::RecordingDisplay {
     BackupRun* run = nullptr;

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/run_display.h"
+#include "platform/file_system.h"
+
+namespace tavro {
+
+// The last folder name of a source path: the text after its last "/", or
+// the whole path when it has none.
+std::string NamePart(const std::string& source);
+
+// The folder a pair is mirrored into: the target, "/", the source's last
+// folder name, joined as text.
+std::string pairFolderOf(const std::string& source, const std::string& target);
+
+enum class Deletions {
+  Mirror,  // what the source no longer has is removed from the pair folder
+  Keep,    // the backup keeps what the source lost
+  Shared,  // another pair's backup lies in the pair folder: kept, with a line
+};
+
+struct PairOptions {
+  Deletions deletions = Deletions::Mirror;
+  // Other pairs' source folders: the deletion pass never enters or removes
+  // them, even where the pair folder holds one.
+  std::vector<FolderId> otherSources;
+  // Off only to measure what putting the pair on the disk costs.
+  bool durable = true;
+};
+
+// Mirrors one pair: copies the source into the pair folder (the target, "/",
+// the source's last folder name) and, as the options say, removes what the
+// source no longer has. Every failure becomes a line of the display; a pair
+// without lines went well. What the pair needs is checked before anything is
+// written, and a pair that fails a check touches nothing:
+//   - the target must be an existing folder: the run never creates it, so an
+//     unplugged drive's backup does not land on the system disk;
+//   - the pair folder is created only one level below it, must be a direct
+//     child of it (a source ending in "/." or "/.." is no pair) and is never
+//     reached through a link; a source ending in "/" uses the target itself;
+//   - the source must be readable; an empty source over a non-empty pair
+//     folder (a drive not mounted) is copied but nothing is deleted.
+// The source, the target and the pair folder are each opened once, so a link
+// swapped in for any of them during the run changes nothing. At the end
+// everything written is put on the disk before the pair can count as done.
+void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
+                const std::string& target, const PairOptions& options);
+
+}  // namespace tavro

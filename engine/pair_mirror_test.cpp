@@ -1,0 +1,180 @@
+#include "engine/pair_mirror.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/tree_copy.h"
+#include "testing/faulty_file_system.h"
+#include "testing/real_system.h"
+#include "testing/recording_display.h"
+#include "testing/temp_tree.h"
+
+namespace tavro {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using testing::FaultOp;
+
+// Calls `action` once, when the first file copy starts: a user or another
+// program changing the target in the middle of a run.
+struct InterruptingDisplay : testing::RecordingDisplay {
+  std::function<void()> action;
+  void fileCopyStarted(const std::string& path) override {
+    if (action) std::exchange(action, nullptr)();
+    RecordingDisplay::fileCopyStarted(path);
+  }
+};
+
+class PairMirrorTest : public ::testing::Test {
+ protected:
+  void run(const std::string& source, const std::string& target, PairOptions options = {}) {
+    mirrorPair(fs, display, tree.path(source), tree.path(target), options);
+  }
+  std::string failure(const std::string& text, const std::string& relative) const {
+    return text + tree.path(relative) + " !!!";
+  }
+
+  testing::TempTree tree;
+  PosixFileSystem real;
+  testing::FaultyFileSystem fs{real};
+  InterruptingDisplay display;
+};
+
+TEST_F(PairMirrorTest, AnEmptySourceOverAFullBackupIsCopiedButNothingIsDeleted) {
+  tree.folder("data/docs");
+  tree.file("backup/docs/a.txt", "a");
+  run("data/docs", "backup");
+  EXPECT_THAT(display.lines,
+              ElementsAre(failure("Zdroj je prázdný, výmaz vynechán: ", "data/docs")));
+  EXPECT_EQ(tree.read("backup/docs/a.txt"), "a");
+
+  // Over an empty pair folder there is nothing to keep, and no line.
+  tree.remove("backup/docs/a.txt");
+  display.clear();
+  run("data/docs", "backup");
+  EXPECT_THAT(display.lines, IsEmpty());
+}
+
+TEST_F(PairMirrorTest, AnUnmountedSourceDriveLeavesItsBackup) {
+  const std::string drive = tree.folder("media/usb");
+  if (auto why = testing::mountTmpfs(drive, 1 << 20); !why.empty()) GTEST_SKIP() << why;
+  tree.file("media/usb/photos/p.jpg", "p");
+  tree.file("media/usb/notes.txt", "n");
+  tree.folder("backup");
+  run("media/usb", "backup");
+  ASSERT_THAT(display.lines, IsEmpty());
+  ASSERT_EQ(tree.read("backup/usb/photos/p.jpg"), "p");
+
+  ASSERT_EQ(testing::unmount(drive), "");
+  display.clear();
+  run("media/usb", "backup");
+  EXPECT_THAT(display.lines, ElementsAre(failure("Zdroj je prázdný, výmaz vynechán: ", "media/usb")));
+  EXPECT_THAT(tree.listing("backup/usb"), ElementsAre("notes.txt", "photos/", "photos/p.jpg"));
+}
+
+TEST_F(PairMirrorTest, ASourceEndingInDotOrDotDotIsNoPairAndTouchesNothing) {
+  tree.file("data/x/a.txt", "a");
+  tree.file("backup/keep.txt", "k");
+  tree.file("beside/keep.txt", "k");
+  for (const char* source : {"data/x/..", "data/x/.", "data/.."}) {
+    SCOPED_TRACE(source);
+    display.clear();
+    run(source, "backup");
+    EXPECT_THAT(display.lines, ElementsAre("Neplatný pár: " + tree.path(source) + " -> " +
+                                           tree.path("backup") + " !!!"));
+  }
+  EXPECT_THAT(tree.listing("backup"), ElementsAre("keep.txt"));
+  EXPECT_THAT(tree.listing("beside"), ElementsAre("keep.txt"));
+  EXPECT_TRUE(tree.exists("data/x/a.txt"));
+}
+
+TEST_F(PairMirrorTest, AMissingTargetIsNeverCreated) {
+  tree.file("data/docs/a.txt", "a");
+  run("data/docs", "usb/backup");
+  EXPECT_THAT(display.lines, ElementsAre(failure("Cíl neexistuje: ", "usb/backup")));
+  EXPECT_FALSE(tree.exists("usb"));
+
+  tree.file("usb", "a file where the drive was");
+  display.clear();
+  run("data/docs", "usb");
+  EXPECT_THAT(display.lines, ElementsAre(failure("Cíl neexistuje: ", "usb")));
+  EXPECT_EQ(tree.read("usb"), "a file where the drive was");
+}
+
+TEST_F(PairMirrorTest, APairFolderThatIsALinkFailsThePair) {
+  tree.file("data/docs/a.txt", "a");
+  tree.file("elsewhere/precious.txt", "p");
+  tree.link("backup/docs", tree.path("elsewhere"));
+  run("data/docs", "backup");
+  EXPECT_THAT(display.lines, ElementsAre("Neplatný pár: " + tree.path("data/docs") + " -> " +
+                                         tree.path("backup") + " !!!"));
+  EXPECT_THAT(tree.listing("elsewhere"), ElementsAre("precious.txt"));
+  EXPECT_TRUE(tree.isLink("backup/docs"));
+}
+
+TEST_F(PairMirrorTest, APairFolderSwappedForALinkDuringTheRunLeadsNowhere) {
+  for (int i = 0; i < 20; ++i) tree.file("data/docs/f" + std::to_string(i), "new");
+  tree.file("backup/docs/stale.txt", "s");
+  tree.file("elsewhere/precious.txt", "p");
+  display.action = [&] {
+    ASSERT_EQ(::rename(tree.path("backup/docs").c_str(), tree.path("backup/docs.moved").c_str()), 0);
+    tree.link("backup/docs", tree.path("elsewhere"));
+  };
+  run("data/docs", "backup");
+  EXPECT_THAT(tree.listing("elsewhere"), ElementsAre("precious.txt"));
+  EXPECT_EQ(tree.listing("backup/docs.moved"), tree.listing("data/docs"))
+      << "the run goes on in the folder it opened";
+}
+
+TEST_F(PairMirrorTest, APowerCutBeforeThePairIsOnTheDiskIsRepairedByTheNextRun) {
+  const std::string contents(20000, 'a');
+  tree.file("data/docs/a.bin", contents);
+  tree.file("data/docs/sub/b.txt", "b");
+  tree.folder("backup");
+  fs.crash(FaultOp::Sync, tree.path("backup/docs"));
+  EXPECT_THROW(run("data/docs", "backup"), testing::SimulatedCrash);
+  fs.dropUnsyncedData();
+  ASSERT_EQ(tree.read("backup/docs/a.bin"), "") << "the names and times stayed, the bytes did not";
+  ASSERT_EQ(tree.time("backup/docs/a.bin").tv_sec, tree.time("data/docs/a.bin").tv_sec);
+
+  fs.clear();
+  run("data/docs", "backup");
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_EQ(tree.read("backup/docs/a.bin"), contents);
+  EXPECT_EQ(tree.read("backup/docs/sub/b.txt"), "b");
+}
+
+TEST_F(PairMirrorTest, WhatAPairReportsDoneSurvivesAPowerCutAndAFailedSyncIsAFailure) {
+  tree.file("data/docs/a.txt", "alpha");
+  tree.folder("backup");
+  run("data/docs", "backup");
+  fs.dropUnsyncedData();
+  EXPECT_EQ(tree.read("backup/docs/a.txt"), "alpha");
+
+  tree.file("data/docs/b.txt", "beta");
+  fs.fail(FaultOp::Sync, tree.path("backup/docs"));
+  run("data/docs", "backup");
+  EXPECT_THAT(display.lines, ElementsAre(failure("Nelze uložit na disk: ", "backup/docs")));
+}
+
+TEST_F(PairMirrorTest, AFullDiskFailsWhatDoesNotFitAndLeavesNoHalfCopies) {
+  const std::string drive = tree.folder("usb");
+  if (auto why = testing::mountTmpfs(drive, 256 << 10); !why.empty()) GTEST_SKIP() << why;
+  tree.file("data/docs/big.bin", std::string(400 << 10, 'b'));
+  tree.file("data/docs/small.txt", "s");
+  tree.file("usb/docs/big.bin", "old copy");
+  tree.setTime("usb/docs/big.bin", 1000000000);
+
+  run("data/docs", "usb");
+
+  EXPECT_THAT(display.lines, ElementsAre(failure("Nelze zkopirovat: ", "data/docs/big.bin")));
+  EXPECT_EQ(tree.read("usb/docs/big.bin"), "old copy");
+  EXPECT_EQ(tree.read("usb/docs/small.txt"), "s");
+  EXPECT_THAT(tree.listing("usb/docs"), ElementsAre("big.bin", "small.txt"));
+}
+
+}  // namespace
+}  // namespace tavro
