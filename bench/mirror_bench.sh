@@ -38,7 +38,7 @@ if [ ! -d src/documents ]; then
   "$gentree" mutate src/changed 1
 fi
 
-median() { jq -r ".results[$2].median" "$out/$1.json"; }
+median() { jq -r --arg name "$2" '.results[] | select(.command == $name) | .median' "$out/$1.json"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 ms() { awk -v s="$1" 'BEGIN { printf "%.0f ms", s * 1000 }'; }
 
@@ -46,6 +46,7 @@ echo "== first mirror of the documents tree"
 hyperfine -N --runs "$runs" --export-json "$out/first.json" \
   --prepare "bash -c 'rm -rf $work/t-first; settle $work/src/documents'" \
   --command-name tavro "$mirror src/documents t-first" \
+  --command-name "tavro --no-sync" "$mirror --no-sync src/documents t-first" \
   --command-name "cp -a" "cp -a src/documents t-first" \
   --command-name rsync "rsync -a --delete src/documents/ t-first/"
 
@@ -53,9 +54,13 @@ echo "== re-run with nothing changed"
 rm -rf t-tavro t-rsync
 "$mirror" src/documents t-tavro
 rsync -a --delete src/documents/ t-rsync/
+# Let the file system finish what the mass deletions and copies before left
+# it, so the closing syncfs of each run is timed on a quiet disk.
 sync
+sleep "${TAVRO_BENCH_QUIET:-60}"
 hyperfine -N --warmup 2 --runs $((runs * 3)) --export-json "$out/nochange.json" \
   --command-name tavro "$mirror src/documents t-tavro" \
+  --command-name "tavro --no-sync" "$mirror --no-sync src/documents t-tavro" \
   --command-name rsync "rsync -a --delete src/documents/ t-rsync/"
 
 echo "== re-run after 1% changed and 1% deleted"
@@ -68,6 +73,7 @@ echo "== first mirror of the media tree (large files)"
 hyperfine -N --runs "$runs" --export-json "$out/media.json" \
   --prepare "bash -c 'rm -rf $work/t-media; settle $work/src/media'" \
   --command-name tavro "$mirror src/media t-media" \
+  --command-name "tavro --no-sync" "$mirror --no-sync src/media t-media" \
   --command-name copy_file_range "$gentree cfr src/media t-media" \
   --command-name "cp -a" "cp -a src/media t-media"
 
@@ -84,10 +90,12 @@ rm -rf t-mem-small t-mem-docs t-mem-media t-mem-rsync t-first t-media
 small_files=$(find src/small -type f | wc -l)
 doc_files=$(find src/documents -type f | wc -l)
 
-f_t=$(median first 0); f_c=$(median first 1); f_r=$(median first 2)
-n_t=$(median nochange 0); n_r=$(median nochange 1)
-c_t=$(median changed 0); c_r=$(median changed 1)
-m_t=$(median media 0); m_k=$(median media 1); m_c=$(median media 2)
+f_t=$(median first tavro); f_s=$(median first "tavro --no-sync")
+f_c=$(median first "cp -a"); f_r=$(median first rsync)
+n_t=$(median nochange tavro); n_s=$(median nochange "tavro --no-sync"); n_r=$(median nochange rsync)
+c_t=$(median changed tavro); c_r=$(median changed rsync)
+m_t=$(median media tavro); m_s=$(median media "tavro --no-sync")
+m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
 
 {
   echo
@@ -95,10 +103,13 @@ m_t=$(median media 0); m_k=$(median media 1); m_c=$(median media 2)
   echo "|---|---|---|---|"
   echo "| first mirror, $doc_files files | $(ms "$f_t") | cp -a $(ms "$f_c") | $(ratio "$f_t" "$f_c") of cp -a |"
   echo "| first mirror, $doc_files files | $(ms "$f_t") | rsync $(ms "$f_r") | $(ratio "$f_t" "$f_r") of rsync |"
+  echo "| first mirror, the closing syncfs | $(ms "$f_t") | without it $(ms "$f_s") | $(ratio "$f_t" "$f_s") of the run without |"
   echo "| re-run, nothing changed | $(ms "$n_t") | rsync $(ms "$n_r") | $(ratio "$n_t" "$n_r") of rsync |"
+  echo "| re-run, nothing changed, the closing syncfs | $(ms "$n_t") | without it $(ms "$n_s") | $(ratio "$n_t" "$n_s") of the run without |"
   echo "| re-run, 1% changed, 1% deleted | $(ms "$c_t") | rsync $(ms "$c_r") | $(ratio "$c_t" "$c_r") of rsync |"
   echo "| large files, first mirror | $(ms "$m_t") | copy_file_range $(ms "$m_k") | throughput $(ratio "$m_k" "$m_t") of copy_file_range |"
   echo "| large files, first mirror | $(ms "$m_t") | cp -a $(ms "$m_c") | $(ratio "$m_t" "$m_c") of cp -a |"
+  echo "| large files, first mirror, without the closing syncfs | $(ms "$m_s") | copy_file_range $(ms "$m_k") | throughput $(ratio "$m_k" "$m_s") of copy_file_range |"
   echo
   echo "Medians of hyperfine runs. Peak memory of tavro-mirror: $mem_small KiB ($small_files files),"
   echo "$mem_docs KiB ($doc_files files, first mirror), $mem_docs_again KiB (re-run),"

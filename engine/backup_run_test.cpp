@@ -7,6 +7,7 @@
 #include "testing/fake_settings_panel.h"
 #include "testing/faulty_file_system.h"
 #include "testing/recording_display.h"
+#include "testing/real_system.h"
 #include "testing/recording_power.h"
 #include "testing/temp_tree.h"
 
@@ -231,6 +232,22 @@ TEST_F(BackupRunTest, AnotherPairsSourceInsideThePairFolderIsNeverDeleted) {
   EXPECT_THAT(backup.messages(), Contains("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " +
                                           tree.path("t1/data/sub") + " !!!"));
   EXPECT_THAT(states(), ElementsAre("Chyba", "OK"));
+}
+
+TEST_F(BackupRunTest, AnotherPairsSourceBoundIntoThePairFolderIsKnownByItsIdentity) {
+  tree.file("p1/data/a.txt", "a");
+  tree.file("photos/p.jpg", "only here");
+  const std::string bound = tree.folder("t1/data/photos");
+  if (auto why = testing::bindMount(tree.path("photos"), bound); !why.empty()) GTEST_SKIP() << why;
+  tree.folder("t2");
+  addPair(tree.path("p1/data"), tree.path("t1"));
+  addPair(tree.path("photos"), tree.path("t2"));
+  ASSERT_TRUE(backup.Zalohuj());
+  EXPECT_EQ(tree.read("photos/p.jpg"), "only here");
+  EXPECT_EQ(tree.read("t2/photos/p.jpg"), "only here");
+  EXPECT_THAT(backup.messages(), Contains("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " +
+                                          tree.path("t1/data/photos") + " !!!"));
+  EXPECT_EQ(testing::unmount(bound), "");
 }
 
 TEST_F(BackupRunTest, PairsMeetingThroughALinkAndDotDotKeepEachOthersBackups) {

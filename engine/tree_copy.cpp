@@ -280,11 +280,12 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     total += static_cast<std::int64_t>(moved.value);
     gauge.fileGaugeProgress(gaugeUnits(total, size));
   }
+  // Permissions are carried over where the target can hold them: vfat and
+  // exFAT, the usual file systems of USB drives, refuse most modes, and a
+  // copy is no less whole for that.
+  (void)output->setMode(copyMode(info.value.mode));
   // The time goes last: it is what tells the next run that the copy is done.
-  if (!output->setMode(copyMode(info.value.mode)).ok() ||
-      !output->setModified(info.value.modified).ok()) {
-    return abandon();
-  }
+  if (!output->setModified(info.value.modified).ok()) return abandon();
   if (!output->close().ok()) {
     (void)out->removeFile(writtenName);
     return CopyOutcome::Failed;

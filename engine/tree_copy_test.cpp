@@ -357,6 +357,21 @@ TEST_F(TreeCopyTest, AnUnreadableFolderAsAUserSeesItKeepsItsBackup) {
   EXPECT_EQ(tree.read("trg/locked/secret.txt"), "the backup");
 }
 
+TEST_F(TreeCopyTest, ATargetThatRefusesPermissionsStillTakesWholeCopies) {
+  // vfat and exFAT answer most changes of mode with EPERM.
+  sourceFile("a.txt", "new");
+  sourceFile("b.txt", "b");
+  tree.file("trg/a.txt", "old");
+  fs.failUnder(FaultOp::SetMode, trg(), EPERM);
+  copy();
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_EQ(tree.read("trg/a.txt"), "new");
+  EXPECT_EQ(tree.time("trg/b.txt").tv_sec, kTime);
+  display.clear();
+  copy();
+  EXPECT_THAT(display.only("copy "), IsEmpty()) << "and the next run leaves them alone";
+}
+
 TEST_F(TreeCopyTest, ACopyCutShortWithinItsSourcesTwoSecondsIsRepaired) {
   // The source was saved just before the run: a copy broken off at that
   // moment carries a time in the same two-second step.

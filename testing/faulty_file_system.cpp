@@ -71,6 +71,7 @@ class FaultyOutputFile final : public OutputFile {
         initialSize_(initialSize),
         writeFault_(owner.find(FaultOp::Write, path_)),
         timeFault_(owner.find(FaultOp::SetTime, path_)),
+        modeFault_(owner.find(FaultOp::SetMode, path_)),
         syncFault_(owner.find(FaultOp::Sync, path_)) {}
 
   Result<std::size_t> write(const char* data, std::size_t size) override {
@@ -86,7 +87,10 @@ class FaultyOutputFile final : public OutputFile {
     return put;
   }
 
-  Status setMode(mode_t mode) override { return inner_->setMode(mode); }
+  Status setMode(mode_t mode) override {
+    if (modeFault_ != nullptr) return Status::failure(triggerFault(*modeFault_));
+    return inner_->setMode(mode);
+  }
 
   Status setModified(timespec modified) override {
     if (timeFault_ != nullptr) return Status::failure(triggerFault(*timeFault_));
@@ -109,6 +113,7 @@ class FaultyOutputFile final : public OutputFile {
   std::int64_t initialSize_;
   FaultyFileSystem::Fault* writeFault_;
   FaultyFileSystem::Fault* timeFault_;
+  FaultyFileSystem::Fault* modeFault_;
   FaultyFileSystem::Fault* syncFault_;
   std::int64_t done_ = 0;
 };

@@ -26,6 +26,7 @@ enum class FaultOp {
   ListMiddle,  // the listing breaks off after `after` entries
   Stat,
   SetTime,     // giving a copy its time
+  SetMode,     // giving a copy its permissions
   Sync,        // putting a written file, or a folder's whole file system, on the disk
 };
 
