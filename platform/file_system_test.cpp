@@ -170,13 +170,13 @@ TEST_F(PosixFileSystemTest, ResolvesPathsAsTheSystemDoes) {
 }
 
 TEST_F(PosixFileSystemTest, CopyKeepsTheHolesOfASparseFile) {
-  constexpr off_t kSize = 64 << 20;
+  constexpr off_t kSize = 16 << 20;
   const std::string path = tree.path("sparse");
   {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::ftruncate(fd, kSize), 0);
-    for (off_t at : {off_t{0}, off_t{20 << 20}, kSize - 4096 - 3}) {
+    for (off_t at : {off_t{0}, off_t{6 << 20}, kSize - 4096 - 3}) {
       ASSERT_EQ(::pwrite(fd, "data", 4, at), 4);
     }
     ::close(fd);
