@@ -8,7 +8,6 @@
 
 #include "engine/walk_limits.h"
 #include "testing/mirror_fixture.h"
-#include "testing/real_system.h"
 
 namespace tavro {
 namespace {
@@ -334,22 +333,11 @@ TEST_F(TreeCopyTest, AnUnreadableFolderAsAUserSeesItKeepsItsBackup) {
   sourceFile("locked/secret.txt", "s");
   tree.file("trg/locked/secret.txt", "the backup");
   tree.setMode("src/locked", 0);
-  testing::openPathToOthers(tree.path("src/open"));
-  ASSERT_EQ(::chown(trg().c_str(), testing::kNobody, testing::kNobody), 0);
-  ASSERT_EQ(::chown(trg("locked").c_str(), testing::kNobody, testing::kNobody), 0);
+  giveToNobody(trg());
+  giveToNobody(trg("locked"));
 
   std::string whyNot;
-  const std::string lines = testing::runAsNobody(
-      [&] {
-        PosixFileSystem plain;
-        testing::RecordingDisplay seen;
-        Kopiruj(plain, seen, src(), trg());
-        Vymaz(plain, seen, src(), trg());
-        std::string all;
-        for (const auto& line : seen.lines) all += line + "\n";
-        return all;
-      },
-      &whyNot);
+  const std::string lines = mirrorAsNobody(true, &whyNot);
   if (!whyNot.empty()) GTEST_SKIP() << whyNot;
 
   EXPECT_EQ(lines, "Nelze číst složku: " + src("locked") + " !!!\n");
@@ -406,22 +394,12 @@ TEST_F(TreeCopyTest, AnOutdatedCopyWithoutRoomForItsReplacementGivesBothLines) {
 TEST_F(TreeCopyTest, AReadOnlyTargetFolderAsAUserSeesItGivesBothLines) {
   sourceFile("a.txt", "new");
   tree.file("trg/a.txt", "old");
-  testing::openPathToOthers(src());
-  ASSERT_EQ(::chown(trg().c_str(), testing::kNobody, testing::kNobody), 0);
-  ASSERT_EQ(::chown(trg("a.txt").c_str(), testing::kNobody, testing::kNobody), 0);
+  giveToNobody(trg());
+  giveToNobody(trg("a.txt"));
   tree.setMode("trg", 0555);
 
   std::string whyNot;
-  const std::string lines = testing::runAsNobody(
-      [&] {
-        PosixFileSystem plain;
-        testing::RecordingDisplay seen;
-        Kopiruj(plain, seen, src(), trg());
-        std::string all;
-        for (const auto& line : seen.lines) all += line + "\n";
-        return all;
-      },
-      &whyNot);
+  const std::string lines = mirrorAsNobody(false, &whyNot);
   if (!whyNot.empty()) GTEST_SKIP() << whyNot;
 
   EXPECT_EQ(lines, "Nelze vymazat: " + trg("a.txt") + " !!!\nNelze zkopirovat: " + src("a.txt") +

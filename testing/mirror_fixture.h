@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -9,6 +10,7 @@
 #include "engine/deletion_pass.h"
 #include "engine/tree_copy.h"
 #include "testing/faulty_file_system.h"
+#include "testing/real_system.h"
 #include "testing/recording_display.h"
 #include "testing/temp_tree.h"
 
@@ -43,6 +45,27 @@ class MirrorTest : public ::testing::Test {
   void mirror() {
     copy();
     prune();
+  }
+
+  // Mirrors on the real file system as user 65534, where permission bits
+  // count, and returns the lines it gave, each ended by "\n". `whyNot` is
+  // set when the machine cannot switch users.
+  std::string mirrorAsNobody(bool withDeletions, std::string* whyNot) {
+    testing::openPathToOthers(src());
+    return testing::runAsNobody(
+        [&] {
+          PosixFileSystem plain;
+          testing::RecordingDisplay seen;
+          Kopiruj(plain, seen, src(), trg());
+          if (withDeletions) Vymaz(plain, seen, src(), trg());
+          std::string all;
+          for (const auto& line : seen.lines) all += line + "\n";
+          return all;
+        },
+        whyNot);
+  }
+  void giveToNobody(const std::string& path) {
+    ASSERT_EQ(::chown(path.c_str(), testing::kNobody, testing::kNobody), 0) << path;
   }
 
   static constexpr std::time_t kTime = 1262340000;  // 1 January 2010, 10:00 universal
