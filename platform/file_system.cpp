@@ -153,10 +153,13 @@ class PosixInputFile final : public InputFile {
 
   // Whether fewer blocks are allocated than the size needs: only then is it
   // worth asking where the data lies.
-  bool mayHaveHoles() const {
-    struct stat st;
-    if (::fstat(fd_.get(), &st) != 0) return false;
-    return static_cast<std::int64_t>(st.st_blocks) * 512 < static_cast<std::int64_t>(st.st_size);
+  bool mayHaveHoles() {
+    if (!sparse_) {
+      struct stat st;
+      if (::fstat(fd_.get(), &st) != 0) return false;
+      note(st);
+    }
+    return *sparse_;
   }
 
   Result<std::size_t> read(char* buffer, std::size_t size) override {
@@ -170,11 +173,17 @@ class PosixInputFile final : public InputFile {
   Result<EntryInfo> info() override {
     struct stat st;
     if (::fstat(fd_.get(), &st) != 0) return Result<EntryInfo>::failure(errno);
+    note(st);
     return Result<EntryInfo>::of(infoOf(st));
   }
 
  private:
+  void note(const struct stat& st) {
+    sparse_ = static_cast<std::int64_t>(st.st_blocks) * 512 < static_cast<std::int64_t>(st.st_size);
+  }
+
   Descriptor fd_;
+  std::optional<bool> sparse_;
 };
 
 class PosixOutputFile final : public OutputFile {
