@@ -219,6 +219,10 @@ class PosixOutputFile final : public OutputFile {
     return moved;
   }
 
+  Status resize(std::int64_t size) override {
+    return ::ftruncate(fd_.get(), size) == 0 ? Status::success() : Status::failure(errno);
+  }
+
   Status setMode(mode_t mode) override {
     return ::fchmod(fd_.get(), mode) == 0 ? Status::success() : Status::failure(errno);
   }
@@ -363,15 +367,11 @@ class PosixFolder final : public Folder {
   }
 
   Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) override {
-    const int fd = ::openat(fd_.get(), name.c_str(),
-                            O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
-                            0644);
-    if (fd < 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
-    auto file = std::make_unique<PosixOutputFile>(fd);
-    struct stat st;
-    if (::fstat(fd, &st) != 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
-    if (!S_ISREG(st.st_mode)) return Result<std::unique_ptr<OutputFile>>::failure(EINVAL);
-    return Result<std::unique_ptr<OutputFile>>::of(std::move(file));
+    return openRegularForWriting(name, O_APPEND | O_CREAT);
+  }
+
+  Result<std::unique_ptr<OutputFile>> openToRewrite(const std::string& name) override {
+    return openRegularForWriting(name, 0);
   }
 
   Status rename(const std::string& from, const std::string& to) override {
@@ -407,6 +407,18 @@ class PosixFolder final : public Folder {
 
   Status syncFileSystem() override {
     return ::syncfs(fd_.get()) == 0 ? Status::success() : Status::failure(errno);
+  }
+
+  // O_NONBLOCK keeps a FIFO in the file's place from hanging the program.
+  Result<std::unique_ptr<OutputFile>> openRegularForWriting(const std::string& name, int flags) {
+    const int fd = ::openat(fd_.get(), name.c_str(),
+                            O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | flags, 0644);
+    if (fd < 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
+    auto file = std::make_unique<PosixOutputFile>(fd);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
+    if (!S_ISREG(st.st_mode)) return Result<std::unique_ptr<OutputFile>>::failure(EINVAL);
+    return Result<std::unique_ptr<OutputFile>>::of(std::move(file));
   }
 
   static Result<std::unique_ptr<Folder>> openFolderAt(int dirfd, const std::string& name,

@@ -73,6 +73,8 @@ class OutputFile {
   // end. The base version reads into a buffer and writes; an implementation
   // may move the bytes inside the kernel instead.
   virtual Result<std::size_t> copyFrom(InputFile& source, std::size_t limit);
+  // Cuts or extends the file to `size` bytes.
+  virtual Status resize(std::int64_t size) = 0;
   virtual Status setMode(mode_t mode) = 0;
   // Sets the last-write time, leaving the access time alone.
   virtual Status setModified(timespec modified) = 0;
@@ -114,6 +116,9 @@ class Folder {
   virtual Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) = 0;
   // Opens a regular file for writing at its end, creating it when missing.
   virtual Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) = 0;
+  // Opens an existing regular file for writing from its start, its contents
+  // kept until written over; fails as the file's permission says.
+  virtual Result<std::unique_ptr<OutputFile>> openToRewrite(const std::string& name) = 0;
   // Replaces `to` (a file or a link, never a folder's contents) atomically.
   virtual Status rename(const std::string& from, const std::string& to) = 0;
   virtual Result<std::string> readLink(const std::string& name) = 0;

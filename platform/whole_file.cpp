@@ -4,8 +4,52 @@
 
 namespace tavro {
 
+namespace {
+
+// As many links as the system follows in one path.
+constexpr int kMaxLinks = 40;
+
+// The path a file is really at: a link the user put in its place (as dotfile
+// managers do) is followed to where it leads, as often as it takes.
+std::string followLinks(FileSystem& fs, const std::string& path) {
+  std::string current = path;
+  for (int followed = 0; followed < kMaxLinks; ++followed) {
+    const auto [folderPath, name] = splitPath(current);
+    auto folder = fs.openFolder(folderPath);
+    if (!folder.ok()) break;
+    const auto info = folder.value->stat(name);
+    if (!info.ok() || info.value.kind != EntryKind::Link) break;
+    const auto text = folder.value->readLink(name);
+    if (!text.ok() || text.value.empty()) break;
+    current = text.value.front() == '/' ? text.value : folderPath + "/" + text.value;
+  }
+  return current;
+}
+
+Status writeAll(OutputFile& out, std::string_view contents) {
+  std::size_t done = 0;
+  while (done < contents.size()) {
+    const auto put = out.write(contents.data() + done, contents.size() - done);
+    if (!put.ok()) return Status::failure(put.error);
+    if (put.value == 0) return Status::failure(EIO);
+    done += put.value;
+  }
+  return Status::success();
+}
+
+// Writes over the file itself: only where no file can be made beside it.
+Status rewriteInPlace(OutputFile& out, std::string_view contents) {
+  Status done = writeAll(out, contents);
+  if (done.ok()) done = out.resize(static_cast<std::int64_t>(contents.size()));
+  if (done.ok()) done = out.sync();
+  const Status closed = out.close();
+  return done.ok() ? closed : done;
+}
+
+}  // namespace
+
 Result<std::string> readWholeFile(FileSystem& fs, const std::string& path) {
-  const auto [folderPath, name] = splitPath(path);
+  const auto [folderPath, name] = splitPath(followLinks(fs, path));
   auto folder = fs.openFolder(folderPath);
   if (!folder.ok()) return Result<std::string>::failure(folder.error);
   auto file = folder.value->openFile(name);
@@ -22,7 +66,7 @@ Result<std::string> readWholeFile(FileSystem& fs, const std::string& path) {
 }
 
 Status replaceWholeFile(FileSystem& fs, const std::string& path, std::string_view contents) {
-  const auto [folderPath, name] = splitPath(path);
+  const auto [folderPath, name] = splitPath(followLinks(fs, path));
   if (name.empty()) return Status::failure(EISDIR);
   makeFolderChain(fs, folderPath);
   auto folder = fs.openFolder(folderPath);
@@ -30,12 +74,26 @@ Status replaceWholeFile(FileSystem& fs, const std::string& path, std::string_vie
   Folder& dir = *folder.value;
 
   mode_t mode = 0644;
-  if (const auto old = dir.stat(name); old.ok()) mode = old.value.mode;
+  std::unique_ptr<OutputFile> existing;
+  if (const auto old = dir.stat(name); old.ok()) {
+    mode = old.value.mode;
+    // The file's own permission decides, as for any other program: renaming
+    // a new file over a read-only one would get round it.
+    auto writable = dir.openToRewrite(name);
+    if (!writable.ok()) return Status::failure(writable.error);
+    existing = std::move(writable.value);
+  }
 
   const std::string temporary = "." + name + ".tavro-new";
   (void)dir.removeFile(temporary);  // left by an earlier crash
   auto created = dir.createFile(temporary);
-  if (!created.ok()) return Status::failure(created.error);
+  if (!created.ok()) {
+    // A folder the user may not write can still hold a file they may.
+    const bool folderRefused = created.error == EACCES || created.error == EPERM;
+    if (existing && folderRefused) return rewriteInPlace(*existing, contents);
+    return Status::failure(created.error);
+  }
+  if (existing) (void)existing->close();
   OutputFile& out = *created.value;
 
   auto fail = [&](int error) {
@@ -43,13 +101,7 @@ Status replaceWholeFile(FileSystem& fs, const std::string& path, std::string_vie
     (void)dir.removeFile(temporary);
     return Status::failure(error);
   };
-  std::size_t done = 0;
-  while (done < contents.size()) {
-    const auto put = out.write(contents.data() + done, contents.size() - done);
-    if (!put.ok()) return fail(put.error);
-    if (put.value == 0) return fail(EIO);
-    done += put.value;
-  }
+  if (Status s = writeAll(out, contents); !s.ok()) return fail(s.error);
   if (Status s = out.setMode(mode); !s.ok()) return fail(s.error);
   if (Status s = out.sync(); !s.ok()) return fail(s.error);
   if (Status s = out.close(); !s.ok()) {

@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "testing/faulty_file_system.h"
+#include "testing/real_system.h"
 #include "testing/temp_tree.h"
 
 namespace tavro {
@@ -65,6 +68,51 @@ TEST_F(WholeFileTest, ACrashLeavesTheOldFileAndTheNextWriteCleansUp) {
   ASSERT_TRUE(replaceWholeFile(fs, tree.path("f"), "new contents").ok());
   EXPECT_EQ(tree.read("f"), "new contents");
   EXPECT_EQ(tree.listing(""), std::vector<std::string>{"f"});
+}
+
+TEST_F(WholeFileTest, FollowsALinkTheUserPutInTheFilesPlace) {
+  tree.file("dotfiles/Tavro.ini", "[Main]\nT=7:30:00\n");
+  tree.link("config/Tavro.ini", "../dotfiles/Tavro.ini");
+  tree.link("config/Alias.ini", tree.path("config/Tavro.ini"));  // a link to a link
+  EXPECT_EQ(readWholeFile(fs, tree.path("config/Alias.ini")).value, "[Main]\nT=7:30:00\n");
+
+  ASSERT_TRUE(replaceWholeFile(fs, tree.path("config/Alias.ini"), "new").ok());
+  EXPECT_EQ(tree.read("dotfiles/Tavro.ini"), "new");
+  EXPECT_EQ(tree.listing("config"), (std::vector<std::string>{"Alias.ini@", "Tavro.ini@"}));
+  EXPECT_EQ(tree.listing("dotfiles"), std::vector<std::string>{"Tavro.ini"});
+
+  // A link whose file is not there yet reads as missing; a write makes it.
+  tree.link("config/Tavro.csv", "../dotfiles/Tavro.csv");
+  EXPECT_EQ(readWholeFile(fs, tree.path("config/Tavro.csv")).error, ENOENT);
+  ASSERT_TRUE(replaceWholeFile(fs, tree.path("config/Tavro.csv"), "x").ok());
+  EXPECT_EQ(tree.read("dotfiles/Tavro.csv"), "x");
+  EXPECT_TRUE(tree.isLink("config/Tavro.csv"));
+}
+
+TEST_F(WholeFileTest, TheFilesOwnPermissionDecidesAsAUserSeesIt) {
+  tree.file("mine/read-only.csv", "old");
+  tree.setMode("mine/read-only.csv", 0444);
+  tree.file("theirs/writable.csv", "old contents");
+  for (const char* path : {"mine", "mine/read-only.csv", "theirs/writable.csv"}) {
+    ASSERT_EQ(::chown(tree.path(path).c_str(), testing::kNobody, testing::kNobody), 0);
+  }
+  testing::openPathToOthers(tree.path("mine"));
+
+  std::string whyNot;
+  const std::string errors = testing::runAsNobody(
+      [&] {
+        PosixFileSystem plain;
+        return std::to_string(replaceWholeFile(plain, tree.path("mine/read-only.csv"), "new").error) +
+               " " +
+               std::to_string(replaceWholeFile(plain, tree.path("theirs/writable.csv"), "new").error);
+      },
+      &whyNot);
+  if (!whyNot.empty()) GTEST_SKIP() << whyNot;
+
+  EXPECT_EQ(errors, std::to_string(EACCES) + " 0");
+  EXPECT_EQ(tree.read("mine/read-only.csv"), "old");
+  EXPECT_EQ(tree.read("theirs/writable.csv"), "new") << "written over in place";
+  EXPECT_EQ(tree.listing("theirs"), std::vector<std::string>{"writable.csv"});
 }
 
 }  // namespace

@@ -87,6 +87,8 @@ class FaultyOutputFile final : public OutputFile {
     return put;
   }
 
+  Status resize(std::int64_t size) override { return inner_->resize(size); }
+
   Status setMode(mode_t mode) override {
     if (modeFault_ != nullptr) return Status::failure(triggerFault(*modeFault_));
     return inner_->setMode(mode);
@@ -201,6 +203,13 @@ class FaultyFolder final : public Folder {
     const auto before = inner_->stat(real);
     return output(real, before.ok() ? before.value.size : 0,
                   [&] { return inner_->appendFile(real); });
+  }
+
+  Result<std::unique_ptr<OutputFile>> openToRewrite(const std::string& name) override {
+    const std::string real = stored(name);
+    const auto before = inner_->stat(real);
+    return output(real, before.ok() ? before.value.size : 0,
+                  [&] { return inner_->openToRewrite(real); });
   }
 
   Status rename(const std::string& from, const std::string& to) override {

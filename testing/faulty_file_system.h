@@ -15,7 +15,7 @@ namespace tavro::testing {
 
 enum class FaultOp {
   Open,        // opening a file for reading
-  Create,      // creating a file (or a link), or opening one to append
+  Create,      // creating a file (or a link), or opening one to append or rewrite
   Read,        // reading, after `after` bytes
   Write,       // writing, after `after` bytes
   Delete,      // removing a file or a folder

@@ -122,7 +122,7 @@ std::vector<std::string> TempTree::listing(const std::string& relative) const {
   const fs::path top = path(relative);
   for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator();
        ++it) {
-    std::string name = fs::relative(it->path(), top).string();
+    std::string name = it->path().lexically_relative(top).string();
     if (it->is_symlink()) {
       name += "@";
     } else if (it->is_directory()) {
