@@ -21,9 +21,13 @@ struct Line {
   std::size_t end = 0;
 };
 
+// Some editors begin a UTF-8 file with a byte-order mark. It belongs to no
+// line: the first line starts after it, and writes keep it where it is.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 std::vector<Line> linesOf(std::string_view contents) {
   std::vector<Line> lines;
-  std::size_t pos = 0;
+  std::size_t pos = contents.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
   while (pos < contents.size()) {
     std::size_t stop = contents.find('\n', pos);
     const std::size_t next = stop == std::string_view::npos ? contents.size() : stop + 1;
@@ -113,7 +117,9 @@ Status ProfileFile::write(const std::string& section, const std::string& key,
     updated = before + entry + std::string(newline) + old.substr(*sectionEnd);
   } else {
     updated = old;
-    if (!updated.empty() && updated.back() != '\n') updated += newline;
+    if (!updated.empty() && updated.back() != '\n' && updated != kByteOrderMark) {
+      updated += newline;
+    }
     updated += "[" + section + "]" + std::string(newline) + entry + std::string(newline);
   }
   return replaceWholeFile(fs_, path_, updated);

@@ -49,6 +49,18 @@ TEST_F(ProfileFileTest, CreatesAMissingFileAndAppendsToALastLineWithoutBreak) {
   EXPECT_EQ(tree.read("Tavro.ini"), "[Main]\nT=2\nU=3\n");
 }
 
+TEST_F(ProfileFileTest, AByteOrderMarkIsPassedOverWhenReadingAndKeptWhenWriting) {
+  const std::string mark = "\xEF\xBB\xBF";
+  tree.file("Tavro.ini", mark + "[Main]\r\nTAS=1\r\nTNTmin=45\r\n");
+  EXPECT_EQ(file.read("Main", "TNTmin", "30"), "45");
+  ASSERT_TRUE(file.write("Main", "TAS", "1").ok());
+  ASSERT_TRUE(file.write("Main", "DZP", "0").ok());
+  EXPECT_EQ(tree.read("Tavro.ini"), mark + "[Main]\r\nTAS=1\r\nTNTmin=45\r\nDZP=0\r\n");
+  tree.file("Tavro.ini", mark);
+  ASSERT_TRUE(file.write("Main", "T", "0:00:00").ok());
+  EXPECT_EQ(tree.read("Tavro.ini"), mark + "[Main]\nT=0:00:00\n");
+}
+
 TEST(ProgramPathsTest, UsesTheExecutablesFolderOnlyWhenItIsWritable) {
   const auto local = ProgramPaths::locate("/opt/tavro", true, nullptr, nullptr, "/home/u");
   EXPECT_EQ(local.settingsFile, "/opt/tavro/Tavro.ini");
