@@ -69,7 +69,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
     pairFolder = child.get();
   }
 
-  Kopiruj(fs, display, *sourceTop.value, *pairFolder);
+  Kopiruj(display, *sourceTop.value, *pairFolder);
 
   Folder* folder = pairFolder->get();
   switch (options.deletions) {

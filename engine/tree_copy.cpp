@@ -76,7 +76,7 @@ CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& i
 
 class TreeCopy {
  public:
-  TreeCopy(FileSystem& fs, RunDisplay& display) : fs_(fs), display_(display) {}
+  explicit TreeCopy(RunDisplay& display) : display_(display) {}
 
   void run(Folder& source, TargetFolder& target) {
     display_.processMessages();
@@ -202,7 +202,6 @@ class TreeCopy {
     display_.fileCopyFinished();
   }
 
-  FileSystem& fs_;
   RunDisplay& display_;
   const long offset_ = currentUtcOffset();
   TargetFolder* targetTop_ = nullptr;
@@ -305,11 +304,11 @@ void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
     return;
   }
   TargetFolder targetTop(fs, target);
-  Kopiruj(fs, display, *top.value, targetTop);
+  Kopiruj(display, *top.value, targetTop);
 }
 
-void Kopiruj(FileSystem& fs, RunDisplay& display, Folder& source, TargetFolder& target) {
-  TreeCopy(fs, display).run(source, target);
+void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target) {
+  TreeCopy(display).run(source, target);
 }
 
 }  // namespace tavro

@@ -28,7 +28,7 @@ void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
              const std::string& target);
 // The same on folders already open: the target is created (one level, below
 // its existing parent) only when a copy needs it.
-void Kopiruj(FileSystem& fs, RunDisplay& display, Folder& source, TargetFolder& target);
+void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target);
 
 enum class CopyOutcome {
   Copied,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <limits>
 #include <optional>
 
 #include "platform/text.h"
@@ -19,7 +20,10 @@ struct Column {
   const char* name;
   std::size_t limit;  // characters
 };
-constexpr Column kColumns[3] = {{"SRC", 300}, {"TRG", 300}, {"STAV", 20}};
+// Paths are never cut: a cut path is another folder. Only the line limit
+// bounds them.
+constexpr std::size_t kWhole = std::numeric_limits<std::size_t>::max();
+constexpr Column kColumns[3] = {{"SRC", kWhole}, {"TRG", kWhole}, {"STAV", 20}};
 
 constexpr std::size_t kMaxLineChars = 2047;  // a line this long is refused
 constexpr std::size_t kMaxItems = 120;
@@ -41,6 +45,30 @@ TableError tooLong(std::string_view line) {
                     "...");
 }
 
+std::string quotedItem(std::string_view value) {
+  std::string quoted = "\"";
+  for (char c : value) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  quoted += '"';
+  return quoted;
+}
+
+// The value an item's characters stand for: blanks and tabs around it go,
+// and an item in double quotes loses them and reads doubled quotes as one.
+std::string valueOf(std::string_view item) {
+  item = trimBlanks(item);
+  if (item.size() < 2 || item.front() != '"' || item.back() != '"') return std::string(item);
+  item = item.substr(1, item.size() - 2);
+  std::string value;
+  for (std::size_t i = 0; i < item.size(); ++i) {
+    value += item[i];
+    if (item[i] == '"' && i + 1 < item.size() && item[i + 1] == '"') ++i;
+  }
+  return value;
+}
+
 // What an assigned value becomes in the line. Control characters other than
 // the tab are left out: a line break would split the row, and a NUL would end
 // the file, when it is read again.
@@ -51,13 +79,7 @@ std::string itemFor(std::string_view text) {
     if (static_cast<unsigned char>(c) >= 32 || c == '\t') kept += c;
   }
   if (kept.find_first_of(",\"") == std::string::npos) return kept;
-  std::string quoted = "\"";
-  for (char c : kept) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  quoted += '"';
-  return quoted;
+  return quotedItem(kept);
 }
 
 }  // namespace
@@ -76,6 +98,7 @@ void PairTable::open() {
   eof_ = false;
   mode_ = Mode::Browse;
   changed_ = false;
+  unread_.clear();
 
   path_ = fileName_;
   if (path_.empty() || path_.front() != '/') {
@@ -90,38 +113,44 @@ void PairTable::open() {
   if (!contents.ok() && contents.error != ENOENT) {
     throw TableError("Cannot open file \"" + path_ + "\". " + systemReason(contents.error));
   }
-  load(contents.ok() ? contents.value : std::string());
+  if (contents.ok()) {
+    load(contents.value);
+  } else {
+    load({});
+  }
   open_ = true;
   current_ = rows_.empty() ? -1 : 0;
 }
 
 void PairTable::load(const std::string& whole) {
-  const std::string_view text(whole.data(), std::min(whole.size(), whole.find('\0')));
-  // A line ends at CR, at LF, or at CR LF together.
-  std::vector<std::string> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t end = std::min(text.size(), text.find_first_of("\r\n", pos));
-    lines.emplace_back(text.substr(pos, end - pos));
-    if (end == text.size()) break;
-    pos = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-  }
+  const std::size_t nul = std::min(whole.size(), whole.find('\0'));
+  const std::string_view text(whole.data(), nul);
 
   std::size_t positions[3] = {0, 1, 2};
   std::vector<std::string> header = {"SRC", "TRG", "STAV"};
   std::vector<Row> rows;
   std::string missingCommas;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    std::string& line = lines[i];
-    if (utf8Length(line) >= kMaxLineChars) throw tooLong(line);
-    if (i == 0) {
+  bool headerRead = false;
+  // Lines are taken one at a time from the file's text: a file of millions
+  // of empty lines must not become millions of strings.
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    // A line ends at CR, at LF, or at CR LF together.
+    const std::size_t end = std::min(text.size(), text.find_first_of("\r\n", pos));
+    const std::string_view line = text.substr(pos, end - pos);
+    pos = end == text.size()
+              ? end
+              : end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    if (line.size() >= kMaxLineChars && utf8Length(line) >= kMaxLineChars) throw tooLong(line);
+    if (!headerRead) {
+      headerRead = true;
       // Quotes mean nothing in the header: every comma separates.
       header.clear();
       bool named[3] = {false, false, false};
       std::size_t start = 0;
       for (;;) {
         const std::size_t comma = std::min(line.size(), line.find(',', start));
-        std::string_view item = trimBlanks(std::string_view(line).substr(start, comma - start));
+        std::string_view item = trimBlanks(line.substr(start, comma - start));
         item = item.substr(0, item.find(':'));
         if (item.empty()) {
           throw TableError(splitPath(fileName_).name + ": Error processing first line of CSV file");
@@ -147,24 +176,25 @@ void PairTable::load(const std::string& whole) {
       if (header.size() > kMaxItems) throw TableError(kTooManyItems);
       continue;
     }
-    line += missingCommas;
+    if ((line.empty() && missingCommas.empty()) || line.starts_with(">>")) continue;
+    std::string full(line);
+    full += missingCommas;
     // The commas added for missing columns are written back with the line,
     // so they count here: what loads once loads again after a write.
-    if (!missingCommas.empty() && utf8Length(line) >= kMaxLineChars) throw tooLong(line);
-    if (line.empty() || line.rfind(">>", 0) == 0) continue;
-    Row row = splitLine(std::move(line));
-    if (row.starts.size() > kMaxItems) throw TableError(kTooManyItems);
-    rows.push_back(std::move(row));
+    if (!missingCommas.empty() && utf8Length(full) >= kMaxLineChars) throw tooLong(full);
+    if (itemsOf(full).starts.size() > kMaxItems) throw TableError(kTooManyItems);
+    rows.push_back(Row{std::move(full)});
   }
 
   rows_ = std::move(rows);
   std::copy(std::begin(positions), std::end(positions), positions_);
   header_ = std::move(header);
+  unread_ = whole.substr(nul);
 }
 
-PairTable::Row PairTable::splitLine(std::string line) {
-  Row row;
-  row.starts.push_back(0);
+PairTable::Items PairTable::itemsOf(std::string_view line) {
+  Items items;
+  items.starts.push_back(0);
   bool quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
     if (line[i] == '"') {
@@ -174,11 +204,19 @@ PairTable::Row PairTable::splitLine(std::string line) {
         quoted = !quoted;
       }
     } else if (line[i] == ',' && !quoted) {
-      row.starts.push_back(i + 1);
+      items.starts.push_back(i + 1);
     }
   }
-  row.text = std::move(line);
-  return row;
+  items.openQuote = quoted;
+  return items;
+}
+
+std::string_view PairTable::itemText(std::string_view line, const Items& items,
+                                     std::size_t position) {
+  const std::size_t start = items.starts[position];
+  const std::size_t end =
+      position + 1 < items.starts.size() ? items.starts[position + 1] - 1 : line.size();
+  return line.substr(start, end - start);
 }
 
 void PairTable::close() {
@@ -272,22 +310,9 @@ std::size_t PairTable::columnLimit(std::string_view column) const {
 
 std::string PairTable::itemValue(const Row& row, std::string_view column) const {
   const std::size_t position = columnPosition(column);
-  if (position >= row.starts.size()) return {};
-  const std::size_t start = row.starts[position];
-  const std::size_t end =
-      position + 1 < row.starts.size() ? row.starts[position + 1] - 1 : row.text.size();
-  std::string_view item = trimBlanks(std::string_view(row.text).substr(start, end - start));
-  std::string value;
-  if (item.size() >= 2 && item.front() == '"' && item.back() == '"') {
-    item = item.substr(1, item.size() - 2);
-    for (std::size_t i = 0; i < item.size(); ++i) {
-      value += item[i];
-      if (item[i] == '"' && i + 1 < item.size() && item[i + 1] == '"') ++i;
-    }
-  } else {
-    value = item;
-  }
-  return std::string(utf8Prefix(value, columnLimit(column)));
+  const Items items = itemsOf(row.text);
+  if (position >= items.starts.size()) return {};
+  return std::string(utf8Prefix(valueOf(itemText(row.text, items, position)), columnLimit(column)));
 }
 
 std::string PairTable::fieldText(std::string_view column) const {
@@ -317,26 +342,29 @@ void PairTable::setFieldText(std::string_view column, std::string_view text) {
   if (mode_ == Mode::Browse) {
     throw TableError("jcsv1: Dataset not in edit or insert mode");
   }
-  Row row = working_;
+  std::string line = working_.text;
+  Items items = itemsOf(line);
+  if (position >= items.starts.size() && items.openQuote) {
+    // The last item opened a quote it never closed, so a comma added after
+    // it would be read as part of it: it is written in a closed form of
+    // the same value first.
+    const std::size_t last = items.starts.size() - 1;
+    const std::string value = valueOf(itemText(line, items, last));
+    line.replace(items.starts[last], std::string::npos, quotedItem(value));
+    items.openQuote = false;
+  }
   // A short line gets the items it lacks, so the value is not lost.
-  while (row.starts.size() <= position) {
-    row.text += ',';
-    row.starts.push_back(row.text.size());
+  while (items.starts.size() <= position) {
+    line += ',';
+    items.starts.push_back(line.size());
   }
   const std::string item = itemFor(utf8Prefix(text, columnLimit(column)));
-  const std::size_t start = row.starts[position];
-  const std::size_t end =
-      position + 1 < row.starts.size() ? row.starts[position + 1] - 1 : row.text.size();
-  row.text.replace(start, end - start, item);
+  const std::string_view old = itemText(line, items, position);
+  line.replace(items.starts[position], old.size(), item);
   // A line with extra items of its own could grow past what the file may
   // hold; refusing the value keeps the file loadable.
-  if (utf8Length(row.text) >= kMaxLineChars) throw tooLong(row.text);
-  const std::ptrdiff_t shift =
-      static_cast<std::ptrdiff_t>(item.size()) - static_cast<std::ptrdiff_t>(end - start);
-  for (std::size_t i = position + 1; i < row.starts.size(); ++i) {
-    row.starts[i] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(row.starts[i]) + shift);
-  }
-  working_ = std::move(row);
+  if (utf8Length(line) >= kMaxLineChars) throw tooLong(line);
+  working_.text = std::move(line);
   assigned_ = true;
   changed_ = true;
 }
@@ -344,7 +372,7 @@ void PairTable::setFieldText(std::string_view column, std::string_view text) {
 void PairTable::insert() {
   requireOpen();
   endEditing();
-  working_ = splitLine(",,");
+  working_ = Row{",,"};
   insertAt_ = rows_.empty() ? 0 : std::max(current_, 0);
   mode_ = Mode::Insert;
   assigned_ = false;
@@ -353,7 +381,7 @@ void PairTable::insert() {
 void PairTable::append() {
   requireOpen();
   endEditing();
-  working_ = splitLine(",,");
+  working_ = Row{",,"};
   insertAt_ = static_cast<int>(rows_.size());
   mode_ = Mode::Insert;
   assigned_ = false;
@@ -425,6 +453,7 @@ std::string PairTable::fileText() const {
     text += row.text;
     text += "\r\n";
   }
+  text += unread_;
   return text;
 }
 

@@ -12,8 +12,8 @@ namespace tavro {
 
 // One row of the pair table, as read through fieldText.
 struct BackupPair {
-  std::string Src;   // source folder, at most 300 characters
-  std::string Trg;   // target folder, at most 300 characters
+  std::string Src;   // source folder, whole (a line holds at most 2046 characters)
+  std::string Trg;   // target folder, whole
   std::string Stav;  // state text, at most 20 characters
   bool operator==(const BackupPair&) const = default;
 };
@@ -28,7 +28,10 @@ class TableError : public std::runtime_error {
 // The user's list of backup pairs and its file Tavro.csv: comma-separated
 // text, a header line naming the columns, one pair per line, CR LF after
 // every line. Each row keeps the exact text of its line, so a row that is
-// never assigned is written back byte for byte, extra items and all.
+// never assigned is written back byte for byte, extra items and all; what
+// follows a NUL byte, which ends the reading, is written back after the rows
+// as it was. A written row reads back as it was held, so a second write
+// changes nothing.
 //
 // The table has a cursor over its rows, and at most one open edit or insert
 // whose working copy takes the field reads and assignments until it is
@@ -83,9 +86,14 @@ class PairTable {
   void flush();
 
  private:
+  // A row is its line, without the line break; its items are found when
+  // needed, so a table of many rows costs little more than their text.
   struct Row {
-    std::string text;                // the line, without its line break
+    std::string text;
+  };
+  struct Items {
     std::vector<std::size_t> starts;  // byte offset of each item
+    bool openQuote = false;           // the line ends inside double quotes
   };
   enum class Mode { Browse, Edit, Insert };
 
@@ -96,12 +104,13 @@ class PairTable {
   std::size_t columnLimit(std::string_view column) const;
   std::string itemValue(const Row& row, std::string_view column) const;
   void load(const std::string& contents);
-  void addHeader(const std::string& line);
-  void addRow(const std::string& line);
   std::string fileText() const;
   void write();
 
-  static Row splitLine(std::string line);
+  static Items itemsOf(std::string_view line);
+  // The characters of item `position` of `line`, whose items are `items`.
+  static std::string_view itemText(std::string_view line, const Items& items,
+                                   std::size_t position);
 
   FileSystem& fs_;
   std::string fileName_;
@@ -119,6 +128,7 @@ class PairTable {
   // is written with, in item order.
   std::size_t positions_[3] = {0, 1, 2};
   std::vector<std::string> header_;
+  std::string unread_;  // the file from a NUL byte on
 };
 
 }  // namespace tavro

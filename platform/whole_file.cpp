@@ -55,6 +55,11 @@ Result<std::string> readWholeFile(FileSystem& fs, const std::string& path) {
   auto file = folder.value->openFile(name);
   if (!file.ok()) return Result<std::string>::failure(file.error);
   std::string contents;
+  // One allocation of the right size: a large file must not cost twice its
+  // size while it is read.
+  if (const auto info = file.value->info(); info.ok() && info.value.size > 0) {
+    contents.reserve(static_cast<std::size_t>(info.value.size));
+  }
   char buffer[16384];
   for (;;) {
     const auto got = file.value->read(buffer, sizeof buffer);
