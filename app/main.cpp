@@ -31,10 +31,10 @@ int main(int argc, char** argv) {
 
   tavro::SignalBridge signalBridge;
   QObject::connect(&signalBridge, &tavro::SignalBridge::endRequested, &form,
-                   &tavro::TForm1::requestEnd);
+                   &tavro::TForm1::endSoon);
   // The session is ending: agree without asking, and end the orderly way.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
-                   [&form](QSessionManager&) { form.requestEnd(); });
+                   [&form](QSessionManager&) { form.endSoon(); });
 
   form.FormCreate();
   if (const QScreen* screen = form.screen()) {

@@ -325,6 +325,11 @@ void TForm1::FormCreate() {
     state_.advancePending = false;
     state_.backupRan = false;
     NactiIni();
+  });
+  // A settings file that could not be read or saved (a full disk at start,
+  // say) is shown above; the pair table opens all the same, or no backup
+  // would run until the next start.
+  guarded([this] {
     table_.open();
     showTable();
     hideProgress();
@@ -429,6 +434,11 @@ void TForm1::DateAndTime() { scheduler_.DateAndTime(); }
 void TForm1::requestEnd() {
   endRequested_ = true;
   endIfRequested();
+}
+
+void TForm1::endSoon() {
+  if (run_.inProgress()) run_.requestStop();
+  requestEnd();
 }
 
 void TForm1::endIfRequested() {

@@ -89,6 +89,10 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   // Ends the program the orderly way, as "Ukončit program" does; during a
   // run, once the run and its log entry are done.
   void requestEnd();
+  // The session is ending (a signal, or the desktop logging out): a run in
+  // progress stops after the pair it is on, then the program ends as
+  // requestEnd() does.
+  void endSoon();
   // The end: the pair table closed (and written when it changed), the icon
   // removed. A failed write is shown in the error box.
   void FormDestroy();

@@ -142,6 +142,35 @@ class TForm1Test : public QObject {
     QVERIFY(tree->exists("Tavro.log"));
   }
 
+  void aFailedSaveAtStartUpStillOpensThePairTable() {
+    h.start("", [&] { faulty->fail(testing::FaultOp::Rename, tree->path("Tavro.ini"), ENOSPC); });
+    QCOMPARE(dialogs.errors.size(), 1);
+    QVERIFY(dialogs.errors.front().startsWith(QStringLiteral("Unable to write to ")));
+    QVERIFY(form->table().isOpen());
+    faulty->clear();  // space was freed
+    addPairWithOneFile();
+    click("BitBtn2");
+    QCOMPARE(dialogs.errors.size(), 1);
+    QCOMPARE(tree->read("backup/A/a.txt"), std::string("a"));
+  }
+
+  void aSignalEndsARunAfterThePairItIsOn() {
+    start();
+    addPairWithOneFile();
+    tree->file("data/B/b.txt", "b");
+    form->table().append();
+    form->table().setFieldText("Src", tree->path("data/B"));
+    form->table().setFieldText("Trg", tree->path("backup"));
+    form->table().post();
+    QTimer::singleShot(0, form.get(), [&] { form->endSoon(); });
+    click("BitBtn2");
+    QVERIFY(form->isEnding());
+    QCOMPARE(form->table().fieldTextAt(0, "Stav"), std::string("OK"));
+    QCOMPARE(form->table().fieldTextAt(1, "Stav"), std::string("Neprovedeno"));
+    QVERIFY(tree->read("Tavro.log").find("Záloha přerušena ukončením programu !!!") !=
+            std::string::npos);
+  }
+
   void theTrayHidesAndRestoresOnlyWhenThereIsATray() {
     start();
     click("BitBtn1");  // "Schovat" without a tray: the window must stay reachable

@@ -1,5 +1,6 @@
 #include "engine/backup_run.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace tavro {
@@ -28,6 +29,17 @@ class LineKeeper final : public RunDisplay {
   RunDisplay& display_;
   std::function<void(const std::string&)> addLine_;
 };
+
+// Whether another pair's folder is `folder` or lies inside it; `folders`
+// holds every pair's folder once, sorted, `folder` among them.
+bool anotherPairFolderIn(const std::string& folder, const std::vector<std::string>& folders) {
+  const auto [same, after] = std::equal_range(folders.begin(), folders.end(), folder);
+  if (after - same > 1) return true;
+  if (folder == "/") return folders.size() > 1;
+  const std::string below = folder + "/";
+  const auto first = std::lower_bound(folders.begin(), folders.end(), below);
+  return first != folders.end() && first->starts_with(below);
+}
 
 class InProgress {
  public:
@@ -105,24 +117,36 @@ void BackupRun::addLine(const std::string& line) {
   display_.addLine(messages_.back());
 }
 
-void BackupRun::recordState(const char* state) {
+bool BackupRun::recordState(const char* state) {
   table_.edit();
-  table_.setFieldText("Stav", state);
+  try {
+    table_.setFieldText("Stav", state);
+  } catch (const TableError&) {
+    // A row whose line cannot take the state (it would pass the file's line
+    // limit) keeps its old one; the pair is still run.
+    table_.cancel();
+    return false;
+  }
   table_.post();
+  return true;
 }
 
 BackupRun::Pair BackupRun::makePair(std::string source, std::string target) const {
-  Pair pair{std::move(source), std::move(target), {}, {}, {}};
+  Pair pair{std::move(source), std::move(target), {}, {}};
   pair.folder = pairFolderOf(pair.source, pair.target);
   if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
-  if (!pair.source.empty()) {
-    if (auto folder = fs_.openFolder(pair.source); folder.ok()) pair.sourceId = folder.value->id();
-  }
   return pair;
+}
+
+void BackupRun::pumpNow(int k) {
+  // Often enough that the window answers during a table of many pairs, rarely
+  // enough that a short table shows no extra pump.
+  if (k > 0 && k % kRowsPerPump == 0) display_.processMessages();
 }
 
 void BackupRun::run() {
   messages_.clear();
+  stopRequested_ = false;
   display_.runStarted();
   display_.setStatus("Zálohuji data", "Zálohuji data ...");
   display_.showBalloon("Tavro", "Spuštěno automatické zálohování...", BalloonIconKind::Information,
@@ -131,31 +155,53 @@ void BackupRun::run() {
   display_.showProgress(n);
 
   table_.first();
-  for (int k = 0; k < n; ++k) {
-    recordState("Neprovedeno");
+  for (int k = 0; k < n && !stopRequested_; ++k) {
+    (void)recordState("Neprovedeno");
     table_.next();
+    pumpNow(k + 1);
   }
 
-  // Every pair's folder, known before the first is run, so that a pair whose
-  // deletion pass would reach into another pair's backup can be told.
+  // Every pair's folder and source, known before the first pair runs, so
+  // that a pair whose deletion pass would reach another pair's backup or
+  // source can be told. Both are kept sorted, so that each pair looks them
+  // up instead of going through all of them.
   std::vector<Pair> pairs;
-  for (int k = 0; k < n; ++k) {
+  std::vector<std::string> folders;
+  std::vector<FolderId> sources;
+  for (int k = 0; k < n && !stopRequested_; ++k) {
     pairs.push_back(makePair(table_.fieldTextAt(k, "Src"), table_.fieldTextAt(k, "Trg")));
+    if (!pairs.back().resolved.empty()) folders.push_back(pairs.back().resolved);
+    if (!pairs.back().source.empty()) {
+      if (auto folder = fs_.openFolder(pairs.back().source); folder.ok()) {
+        sources.push_back(folder.value->id());
+      }
+    }
+    pumpNow(k + 1);
   }
+  std::sort(folders.begin(), folders.end());
+  std::sort(sources.begin(), sources.end());
 
   bool anyFailed = false;
   table_.first();
-  for (int k = 1; k <= n; ++k) {
+  for (int k = 1; k <= n && !stopRequested_; ++k) {
     const Pair& pair = pairs[static_cast<std::size_t>(k - 1)];
     display_.pairStarted(k, n, pair.source, pair.target);
-    const bool ok = runPair(static_cast<std::size_t>(k - 1), pair, pairs);
-    anyFailed = anyFailed || !ok;
+    bool ok = runPair(pair, folders, sources);
     display_.pairFinished(k);
+    if (!recordState(ok ? "OK" : "Chyba")) {
+      addLine("Nelze zapsat stav: " + pair.source + " !!!");
+      ok = false;
+    }
+    anyFailed = anyFailed || !ok;
     const LocalDateTime now = clock_.now();
     addLine(formatDayMonthYear(now) + formatHourMinute(now.hour, now.minute) +
             (ok ? "- Záloha OK: " : "- Záloha s chybami: ") + pair.source);
-    recordState(ok ? "OK" : "Chyba");
     table_.next();
+  }
+  const bool stopped = stopRequested_;
+  if (stopped) {
+    addLine("Záloha přerušena ukončením programu !!!");
+    anyFailed = true;
   }
 
   const LocalDateTime end = clock_.now();
@@ -171,6 +217,8 @@ void BackupRun::run() {
   }
   display_.runFinished();
 
+  // A run cut short because the program is ending leads to no shut-down.
+  if (stopped) return;
   switch (settings_.afterRunAction()) {
     case 0: power_.requestShutDown(); break;
     case 1: power_.requestSuspend(); break;
@@ -178,7 +226,8 @@ void BackupRun::run() {
   }
 }
 
-bool BackupRun::runPair(std::size_t index, const Pair& pair, const std::vector<Pair>& all) {
+bool BackupRun::runPair(const Pair& pair, const std::vector<std::string>& folders,
+                        const std::vector<FolderId>& sources) {
   if (pair.source.empty() || pair.target.empty()) {
     addLine("Neúplný pár: " + pair.source + " -> " + pair.target + " !!!");
     return false;
@@ -187,16 +236,11 @@ bool BackupRun::runPair(std::size_t index, const Pair& pair, const std::vector<P
     addLine("Cíl a zdroj se překrývají: " + pair.source + " !!!");
     return false;
   }
-  bool shared = false;
   PairOptions options;
-  for (std::size_t j = 0; j < all.size(); ++j) {
-    if (j == index) continue;
-    if (all[j].sourceId) options.otherSources.push_back(*all[j].sourceId);
-    if (!all[j].resolved.empty() && isSameOrInside(all[j].resolved, pair.resolved)) shared = true;
-  }
+  options.otherSources = sources;
   if (!settings_.syncDeletions()) {
     options.deletions = Deletions::Keep;
-  } else if (shared) {
+  } else if (anotherPairFolderIn(pair.resolved, folders)) {
     options.deletions = Deletions::Shared;
   }
 

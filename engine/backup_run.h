@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +48,10 @@ class BackupRun {
   bool Zalohuj();
 
   bool inProgress() const { return inProgress_; }
+  // Ends a run in progress once the pair being run is done (the program is
+  // ending): the pairs after it are not run, the run says so in a line, and
+  // no after-run action follows.
+  void requestStop() { stopRequested_ = true; }
 
   // The lines of the last run, for its log entry.
   const std::vector<std::string>& messages() const { return messages_; }
@@ -59,15 +62,19 @@ class BackupRun {
     std::string target;
     std::string folder;    // as built from the two, shown in lines
     std::string resolved;  // the real path of the pair folder
-    std::optional<FolderId> sourceId;  // when the source could be opened
   };
+  static constexpr int kRowsPerPump = 256;
 
   // A pair as read from the table, with its pair folder built and resolved.
   Pair makePair(std::string source, std::string target) const;
   void run();
-  // Runs one pair; false when it had any failure.
-  bool runPair(std::size_t index, const Pair& pair, const std::vector<Pair>& all);
-  void recordState(const char* state);
+  // Runs one pair; false when it had any failure. `folders` are every
+  // pair's resolved folder and `sources` every pair's source folder, sorted.
+  bool runPair(const Pair& pair, const std::vector<std::string>& folders,
+               const std::vector<FolderId>& sources);
+  // Records a state in the current row; false when its line cannot take it.
+  bool recordState(const char* state);
+  void pumpNow(int k);
   void addLine(const std::string& line);
 
   FileSystem& fs_;
@@ -78,6 +85,7 @@ class BackupRun {
   const SettingsPanel& settings_;
   Power& power_;
   bool inProgress_ = false;
+  bool stopRequested_ = false;
   std::vector<std::string> messages_;
 };
 

@@ -1,5 +1,7 @@
 #include "engine/backup_run.h"
 
+#include <algorithm>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -274,6 +276,55 @@ TEST_F(BackupRunTest, ControlCharactersInNamesCannotSplitOrForgeLines) {
                               "/x?09.12.202610:00- Záloha OK: ?[0m !!!",
                           "09.12.202610:00- Záloha s chybami: " + tree.path("data/A")));
   EXPECT_THAT(display.lines, ElementsAre(backup.messages()[0], backup.messages()[1]));
+}
+
+TEST_F(BackupRunTest, ARowThatCannotTakeItsStateIsStillRunAndSoAreTheOthers) {
+  tree.file("data/A/a.txt", "a");
+  tree.file("data/B/b.txt", "b");
+  const std::string a = tree.path("data/A"), b = tree.path("data/B"), t = tree.path("backup");
+  // An extra item of its own leaves no room in the line for any state.
+  std::string longRow = a + "," + t + ",,";
+  longRow += std::string(2045 - longRow.size(), 'x');
+  tree.file("Tavro.csv", "SRC,TRG,STAV\r\n" + longRow + "\r\n" + b + "," + t + ",\r\n");
+  table.open();
+
+  ASSERT_TRUE(backup.Zalohuj());
+
+  EXPECT_THAT(backup.messages(), ElementsAre("Nelze zapsat stav: " + a + " !!!",
+                                             "09.12.202610:00- Záloha s chybami: " + a,
+                                             "09.12.202610:00- Záloha OK: " + b));
+  EXPECT_EQ(tree.read("backup/A/a.txt"), "a");
+  EXPECT_THAT(states(), ElementsAre("", "OK"));
+}
+
+TEST_F(BackupRunTest, ManyPairsKeepTheWindowAnsweringAndAStopEndsAfterThePairBeingRun) {
+  struct StoppingDisplay : testing::RecordingDisplay {
+    BackupRun* run = nullptr;
+    void pairFinished(int k) override {
+      RecordingDisplay::pairFinished(k);
+      if (k == 2) run->requestStop();
+    }
+  } stopping;
+  BackupRun stoppable{fs, table, stopping, clock, state, settings, power};
+  stopping.run = &stoppable;
+  constexpr int kPairs = 1000;
+  for (int i = 0; i < kPairs; ++i) {
+    addPair(tree.folder("data/p" + std::to_string(i)), tree.path("backup"));
+  }
+  settings.action = 0;
+
+  ASSERT_TRUE(stoppable.Zalohuj());
+
+  const auto first = std::find_if(stopping.events.begin(), stopping.events.end(),
+                                  [](const std::string& e) { return e.rfind("pair 1/", 0) == 0; });
+  EXPECT_GE(std::count(stopping.events.begin(), first, "pump"), 6)
+      << "the window is served while the table is prepared";
+  EXPECT_THAT(stopping.only("pair done"), ElementsAre("pair done 1", "pair done 2"));
+  EXPECT_EQ(stoppable.messages().back(), "Záloha přerušena ukončením programu !!!");
+  const auto recorded = states();
+  EXPECT_EQ(std::count(recorded.begin(), recorded.end(), "OK"), 2);
+  EXPECT_EQ(std::count(recorded.begin(), recorded.end(), "Neprovedeno"), kPairs - 2);
+  EXPECT_THAT(display.only("power"), IsEmpty()) << "no shut-down after a run cut short";
 }
 
 TEST_F(BackupRunTest, NoRunStartsInsideAnother) {

@@ -1,5 +1,6 @@
 #include "engine/deletion_pass.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <memory>
@@ -98,7 +99,7 @@ class Orphans {
 
 class DeletionPass {
  public:
-  DeletionPass(RunDisplay& display, FolderId sourceTop, const std::vector<FolderId>& otherSources)
+  DeletionPass(RunDisplay& display, FolderId sourceTop, std::span<const FolderId> otherSources)
       : display_(display), sourceTop_(sourceTop), otherSources_(otherSources) {}
 
   // `source` is null when the source has no folder of this name any more:
@@ -198,10 +199,7 @@ class DeletionPass {
   }
 
   bool isOtherSource(const FolderId& id) const {
-    for (const auto& other : otherSources_) {
-      if (other == id) return true;
-    }
-    return false;
+    return std::binary_search(otherSources_.begin(), otherSources_.end(), id);
   }
 
   // A name that is a file or a link in the source keeps its copy; so does
@@ -223,18 +221,15 @@ class DeletionPass {
 
   RunDisplay& display_;
   FolderId sourceTop_;
-  const std::vector<FolderId>& otherSources_;
+  std::span<const FolderId> otherSources_;
   int depth_ = 0;
 };
 
 void prunePair(RunDisplay& display, Folder& source, Folder& target,
-               const std::vector<FolderId>& otherSources) {
-  for (const auto& other : otherSources) {
-    if (other == target.id()) {
-      display.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " + target.path() +
-                      " !!!");
-      return;
-    }
+               std::span<const FolderId> otherSources) {
+  if (std::binary_search(otherSources.begin(), otherSources.end(), target.id())) {
+    display.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " + target.path() + " !!!");
+    return;
   }
   DeletionPass(display, source.id(), otherSources).prune(&source, target);
 }
@@ -254,7 +249,7 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
 }
 
 void Vymaz(RunDisplay& display, Folder& source, Folder& target,
-           const std::vector<FolderId>& otherSources) {
+           std::span<const FolderId> otherSources) {
   display.processMessages();
   prunePair(display, source, target, otherSources);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <span>
 #include <string>
-#include <vector>
 
 #include "engine/run_display.h"
 #include "platform/file_system.h"
@@ -25,10 +25,10 @@ namespace tavro {
 void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
            const std::string& target);
 
-// The same on folders already open. Folders of `otherSources` (other pairs'
-// sources) are never entered or removed: each one met, the target itself
-// included, is passed over with a line.
+// The same on folders already open. Folders of `otherSources` (pairs'
+// sources, sorted) are never entered or removed: each one met other than
+// `source` itself, the target included, is passed over with a line.
 void Vymaz(RunDisplay& display, Folder& source, Folder& target,
-           const std::vector<FolderId>& otherSources);
+           std::span<const FolderId> otherSources);
 
 }  // namespace tavro

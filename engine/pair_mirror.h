@@ -1,7 +1,7 @@
 #pragma once
 
+#include <span>
 #include <string>
-#include <vector>
 
 #include "engine/run_display.h"
 #include "platform/file_system.h"
@@ -24,9 +24,10 @@ enum class Deletions {
 
 struct PairOptions {
   Deletions deletions = Deletions::Mirror;
-  // Other pairs' source folders: the deletion pass never enters or removes
-  // them, even where the pair folder holds one.
-  std::vector<FolderId> otherSources;
+  // Pairs' source folders, sorted (this pair's own may be among them): the
+  // deletion pass never enters or removes one, even where the pair folder
+  // holds it.
+  std::span<const FolderId> otherSources;
   // Off only to measure what putting the pair on the disk costs.
   bool durable = true;
 };

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -39,7 +40,7 @@ struct EntryInfo {
 struct FolderId {
   dev_t device = 0;
   ino_t inode = 0;
-  bool operator==(const FolderId&) const = default;
+  auto operator<=>(const FolderId&) const = default;
 };
 
 struct ListedEntry {

@@ -110,7 +110,7 @@ TEST_F(SettingsTest, AFailedSaveStopsAtItsKeyAndKeepsTheKeysBefore) {
     tree.remove("Tavro.ini");
     fs.clear();
     // Every key is one replacement of the file: let the ones before through.
-    fs.failUnder(FaultOp::Create, tree.root(), EROFS, failing);
+    fs.fail(FaultOp::Rename, tree.path("Tavro.ini"), EROFS, failing);
     try {
       settings.ZapisIni();
       ADD_FAILURE() << "the save should have failed";

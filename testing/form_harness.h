@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,8 +43,9 @@ class FakeDialogs : public Dialogs {
 
 class FormHarness {
  public:
-  // A new window whose Tavro.csv holds `csv` (none when empty).
-  void start(const std::string& csv = "") {
+  // A new window whose Tavro.csv holds `csv` (none when empty); `prepare`
+  // runs on the new folder just before the window is created.
+  void start(const std::string& csv = "", const std::function<void()>& prepare = {}) {
     form.reset();
     tree = std::make_unique<TempTree>();
     if (!csv.empty()) tree->file("Tavro.csv", csv);
@@ -51,6 +53,7 @@ class FormHarness {
     dialogs = FakeDialogs{};
     opened.clear();
     faulty.clear();
+    if (prepare) prepare();
     clock.set(2026, 12, 9, 10, 0, 30);
     ProgramPaths paths;
     paths.settingsFile = tree->path("Tavro.ini");
