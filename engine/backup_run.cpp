@@ -197,6 +197,8 @@ void BackupRun::run() {
     addLine(formatDayMonthYear(now) + formatHourMinute(now.hour, now.minute) +
             (ok ? "- Záloha OK: " : "- Záloha s chybami: ") + pair.source);
     table_.next();
+    // Pairs that fail at once (a missing source) pump nothing themselves.
+    pumpNow(k);
   }
   const bool stopped = stopRequested_;
   if (stopped) {
