@@ -16,17 +16,38 @@ void MessageBoxDialogs::showError(QWidget* parent, const QString& message) {
   box.exec();
 }
 
+namespace {
+
+// Qt takes a message box's own close box for its escape button; the close
+// question tells the two apart, because only Esc means "No".
+class CloseQuestion final : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+  bool closedByItsBox() const { return closedByItsBox_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    closedByItsBox_ = true;
+    QMessageBox::closeEvent(event);
+  }
+
+ private:
+  bool closedByItsBox_ = false;
+};
+
+}  // namespace
+
 bool MessageBoxDialogs::confirmClose(QWidget* parent) {
-  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
-                  QStringLiteral("Nebude možné automaticky zálohovat. Opravdu zavřít aplikaci?"),
-                  QMessageBox::NoButton, parent);
+  CloseQuestion box(QMessageBox::Question, QStringLiteral("Confirm"),
+                    QStringLiteral("Nebude možné automaticky zálohovat. Opravdu zavřít aplikaci?"),
+                    QMessageBox::NoButton, parent);
   QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
   box.setDefaultButton(yes);
   box.setEscapeButton(no);
   box.exec();
-  // Dismissing the box through its own close box counts as "Yes".
-  return box.clickedButton() != no;
+  // Dismissing the box through its own close box lets the close proceed.
+  return box.closedByItsBox() || box.clickedButton() != no;
 }
 
 bool MessageBoxDialogs::confirmDelete(QWidget* parent) {

@@ -11,8 +11,9 @@
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   QApplication app(argc, argv);
+  // Only the name: a display name would be appended to every window title
+  // ("Confirm — Tavro").
   QApplication::setApplicationName(QStringLiteral("Tavro"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Tavro"));
   // The window lives hidden in the tray; closing a message box must not end
   // the program, only "Ukončit program", the close question or a signal.
   QApplication::setQuitOnLastWindowClosed(false);

@@ -29,10 +29,14 @@
 #include "app/pair_grid_view.h"
 #include "log/run_log.h"
 
+// The icon lives in this static library's resources; nothing would pull its
+// initialiser into the program, so the window registers them itself. (The
+// macro must stand outside any namespace.)
+static void registerIconResource() { Q_INIT_RESOURCE(tavro); }
+
 namespace tavro {
 
 namespace {
-
 
 const QColor kSilver(192, 192, 192);
 const QColor kLime(0, 255, 0);
@@ -92,6 +96,7 @@ TForm1::TForm1(const Services& services, QWidget* parent)
   connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer, Qt::QueuedConnection);
   Timer1->start();
 
+  registerIconResource();
   const QIcon icon(QStringLiteral(":/tavro.png"));
   setWindowIcon(icon);
   tray_ = new TrayIcon(this, icon, services_.trayAvailable);
@@ -349,11 +354,15 @@ void TForm1::clearPairLabels() {
 
 void TForm1::Timer1Timer() {
   guarded([this] { DateAndTime(); });
-  if (hideCountdown_ == 1) {
-    tray_->HideToTray();
-    tray_->ShowTrayIcon();
+  // The one-time hide belongs to the first tick after the window was shown:
+  // ticks under a start-up error box, before it, must not use it up.
+  if (shown_) {
+    if (hideCountdown_ == 1) {
+      tray_->HideToTray();
+      tray_->ShowTrayIcon();
+    }
+    if (hideCountdown_ > 0) --hideCountdown_;
   }
-  if (hideCountdown_ > 0) --hideCountdown_;
   tray_->checkTray();
   endIfRequested();
 }
@@ -453,6 +462,15 @@ void TForm1::FormDestroy() {
   Timer1->stop();
   guarded([this] { table_.close(); });
   tray_->remove();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!shown_) {
+    shown_ = true;
+    // A whole second on screen before the first tick hides the window.
+    Timer1->start();
+  }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -151,6 +151,7 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   void showClock(const std::string& date, const std::string& time) override;
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -180,6 +181,7 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   Scheduler scheduler_;
   BackupRun run_;
   int hideCountdown_ = 0;
+  bool shown_ = false;  // the window has been on screen
   bool endRequested_ = false;
   bool ending_ = false;
   int gaugeMaximum_ = 0;

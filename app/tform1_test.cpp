@@ -171,6 +171,20 @@ class TForm1Test : public QObject {
             std::string::npos);
   }
 
+  void ticksUnderAStartUpErrorBoxLeaveTheHideToTheFirstTickAfterShowing() {
+    trayAvailable = true;
+    h.start("NO,HEADER\r\n", [&] {
+      dialogs.whileErrorShown = [&] {
+        form->Timer1Timer();
+        form->Timer1Timer();
+      };
+    });
+    QCOMPARE(dialogs.errors.size(), 1);
+    QVERIFY(form->isVisible());
+    form->Timer1Timer();
+    QVERIFY(!form->isVisible());
+  }
+
   void theTrayHidesAndRestoresOnlyWhenThereIsATray() {
     start();
     click("BitBtn1");  // "Schovat" without a tray: the window must stay reachable

@@ -23,7 +23,10 @@ namespace tavro::testing {
 // Answers the window's message boxes without showing them.
 class FakeDialogs : public Dialogs {
  public:
-  void showError(QWidget*, const QString& message) override { errors << errorBoxText(message); }
+  void showError(QWidget*, const QString& message) override {
+    errors << errorBoxText(message);
+    if (whileErrorShown) whileErrorShown();
+  }
   bool confirmClose(QWidget*) override {
     ++questions;
     return answerYes;
@@ -36,6 +39,8 @@ class FakeDialogs : public Dialogs {
 
   QStringList errors;
   QStringList warnings;
+  // What goes on under an error box while it is open (the timer ticks).
+  std::function<void()> whileErrorShown;
   int questions = 0;
   int deleteQuestions = 0;
   bool answerYes = false;
