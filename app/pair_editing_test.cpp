@@ -7,6 +7,9 @@
 #include <deque>
 #include <optional>
 
+#include <QMessageBox>
+
+#include "app/dialogs.h"
 #include "app/pair_grid_view.h"
 #include "testing/form_harness.h"
 
@@ -61,7 +64,35 @@ class PairEditingTest : public QObject {
     QCoreApplication::processEvents();  // the delegate commits through a queued call
   }
 
+  // The open cell editor of the grid, if any.
+  QLineEdit* openEditor() {
+    for (auto* candidate : h.form->grid().viewport()->findChildren<QLineEdit*>()) {
+      if (candidate->isVisible()) return candidate;
+    }
+    return nullptr;
+  }
+  // A key as the user presses it: to the open cell editor, else the grid.
+  void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* editor = openEditor();
+    QTest::keyClick(editor != nullptr ? editor : &h.form->grid(), key, modifiers);
+    QCoreApplication::processEvents();
+  }
+  // The real delete question, answered with OK or Cancel a moment after it
+  // took the focus, as a user answers.
+  void askForRealAnswering(bool ok) {
+    h.form->grid().setConfirmDelete([this, ok] {
+      ++realQuestions;
+      QTimer::singleShot(50, [ok] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box != nullptr);
+        box->button(ok ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+      });
+      return MessageBoxDialogs().confirmDelete(&h.form->grid());
+    });
+  }
+
   testing::FormHarness h;
+  int realQuestions = 0;
   std::vector<Shown> shown;
   std::deque<std::optional<QString>> answers;
 
@@ -135,6 +166,51 @@ class PairEditingTest : public QObject {
     QCOMPARE(model()->rowCount(), 1);
     QCOMPARE(cell(0, 0), QStringLiteral("/a"));
     QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n"));  // "the grid never writes the file itself"
+  }
+
+  void ctrlDeleteActsOnTheRowItAsksAbout() {
+    start("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n/e,/f,OK\r\n");
+    PairGridView& grid = h.form->grid();
+    h.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
+    grid.setFocus();
+    // A new row before /c: OK drops the new row and nothing else.
+    askForRealAnswering(true);
+    grid.setCurrentIndex(model()->index(1, 0));
+    press(Qt::Key_Escape);
+    press(Qt::Key_Insert);
+    QCOMPARE(QApplication::focusWidget(), &grid);
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(realQuestions, 1);
+    QCOMPARE(h.form->table().recordCount(), 3);
+    QCOMPARE(cell(1, 0), QStringLiteral("/c"));
+
+    // In an open cell editor Ctrl+Delete asks too and never blanks the cell.
+    askForRealAnswering(false);
+    grid.edit(model()->index(1, 0));
+    QVERIFY(openEditor() != nullptr);
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(realQuestions, 2);
+    grid.setCurrentIndex(model()->index(0, 0));
+    QCOMPARE(cell(1, 0), QStringLiteral("/c"));
+    askForRealAnswering(true);
+    grid.setCurrentIndex(model()->index(1, 0));
+    grid.edit(model()->index(1, 0));
+    QVERIFY(openEditor() != nullptr);
+    press(Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(h.form->table().recordCount(), 2);
+    QCOMPARE(cell(1, 0), QStringLiteral("/e"));
+  }
+
+  void escapeAfterTabDropsTheRowsTyping() {
+    start("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n");
+    h.form->activateWindow();
+    type(1, 0, QStringLiteral("XYZ"));
+    QCOMPARE(cell(1, 0), QStringLiteral("XYZ"));
+    press(Qt::Key_Tab);
+    QVERIFY(openEditor() != nullptr);
+    press(Qt::Key_Escape);  // nothing typed in this cell: the row's changes go
+    QCOMPARE(cell(1, 0), QStringLiteral("/c"));
   }
 
   void insertDownAndEscapeOpenAndDropRows() {

@@ -129,6 +129,12 @@ void PairGridModel::removeCurrent() {
   refresh();
 }
 
+void PairGridModel::dropNewRow() {
+  if (!newRowOpen()) return;
+  guarded([&] { table_.cancel(); });
+  refresh();
+}
+
 void PairGridModel::dropUntouchedNewRow() {
   if (!table_.isInserting() || table_.rowModified()) return;
   guarded([&] { table_.cancel(); });

@@ -45,6 +45,10 @@ class PairGridModel : public QAbstractTableModel {
   void removeCurrent();
   // A new row that was left without any change goes.
   void dropUntouchedNewRow();
+  // Whether the current row is a new one, not yet stored.
+  bool newRowOpen() const { return table_.isOpen() && table_.isInserting(); }
+  // The new row goes, changed or not; no stored row is touched.
+  void dropNewRow();
 
   static const char* columnName(int column);
 

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
 #include <QTimer>
 
 #include "app/pair_grid_model.h"
@@ -16,11 +18,38 @@ constexpr QAbstractItemView::EditTriggers kEditTriggers =
     QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed |
     QAbstractItemView::EditKeyPressed;
 
+bool isCtrlDelete(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  return key->key() == Qt::Key_Delete && (key->modifiers() & Qt::ControlModifier);
+}
+
+// Hands Ctrl+Delete in a cell editor to the grid, which asks before removing
+// the row; a line editor would otherwise take it for "delete the next word".
+class CellDelegate final : public QStyledItemDelegate {
+ public:
+  explicit CellDelegate(PairGridView& grid) : QStyledItemDelegate(&grid), grid_(grid) {}
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (isCtrlDelete(event)) {
+      if (event->type() == QEvent::KeyPress) grid_.removeAfterQuestion(qobject_cast<QWidget*>(object));
+      event->accept();
+      return true;
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+  }
+
+ private:
+  PairGridView& grid_;
+};
+
 }  // namespace
 
 PairGridView::PairGridView(PairGridModel& model, QWidget* parent)
     : QTableView(parent), model_(model) {
   setModel(&model_);
+  setItemDelegate(new CellDelegate(*this));
   setColumnWidth(0, 183);
   setColumnWidth(1, 183);
   setColumnWidth(2, 73);
@@ -79,11 +108,8 @@ void PairGridView::keyPressEvent(QKeyEvent* event) {
       followTable();
       return;
     case Qt::Key_Delete:
-      if (!ctrl || model_.rowCount() == 0) break;
-      if (!confirmDelete_ || confirmDelete_()) {
-        model_.removeCurrent();
-        followTable();
-      }
+      if (!ctrl) break;
+      removeAfterQuestion();
       return;
     case Qt::Key_Escape:
       model_.cancelRow();
@@ -112,13 +138,50 @@ void PairGridView::keyPressEvent(QKeyEvent* event) {
 void PairGridView::focusOutEvent(QFocusEvent* event) {
   QTableView::focusOutEvent(event);
   // A cell editor takes the focus too; only leaving the view for good drops
-  // an untouched new row.
+  // an untouched new row. The delete question takes it for a moment only.
   QTimer::singleShot(0, this, [this] {
+    if (asking_) return;
     QWidget* focus = QApplication::focusWidget();
     if (focus == this || (focus != nullptr && isAncestorOf(focus))) return;
     model_.dropUntouchedNewRow();
     followTable();
   });
+}
+
+void PairGridView::removeAfterQuestion(QWidget* editor) {
+  if (!editing_ || model_.rowCount() == 0) return;
+  if (editor != nullptr) {
+    // The typing so far stays in the row; the editor goes before the
+    // question takes the focus from it.
+    commitData(editor);
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
+  // The question is about the row current now: a new row, or a stored one.
+  const bool newRow = model_.newRowOpen();
+  asking_ = true;
+  const bool confirmed = !confirmDelete_ || confirmDelete_();
+  asking_ = false;
+  // Pairs are not edited while a run (started meanwhile) is in progress.
+  if (!confirmed || !editing_) return;
+  if (newRow) {
+    model_.dropNewRow();
+  } else {
+    model_.removeCurrent();
+  }
+  followTable();
+}
+
+void PairGridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  // Esc reverts the typing in the cell; with none pending it drops the
+  // changes of the whole row, as Esc outside an editor does.
+  const auto* line = qobject_cast<const QLineEdit*>(editor);
+  const bool dropRow =
+      hint == QAbstractItemDelegate::RevertModelCache && line != nullptr && !line->isModified();
+  QTableView::closeEditor(editor, hint);
+  if (dropRow) {
+    model_.cancelRow();
+    followTable();
+  }
 }
 
 }  // namespace tavro

@@ -8,8 +8,9 @@ namespace tavro {
 class PairGridModel;
 
 // The pair grid: edits in place, Insert opens a new row before the current
-// one, Down on the last row appends one, Esc drops the row's changes, and
-// Ctrl+Delete removes the current row after a question.
+// one, Down on the last row appends one, Esc undoes the typing in a cell and,
+// with no typing pending, drops the row's changes, and Ctrl+Delete removes
+// the current row after a question, also from inside a cell's editor.
 class PairGridView : public QTableView {
   Q_OBJECT
 
@@ -23,16 +24,23 @@ class PairGridView : public QTableView {
   // Selects the table's current row.
   void followTable();
 
+  // Ctrl+Delete: asks, then removes the current row (a new row is dropped).
+  // `editor` is the cell editor the keys came from, if any; its typing is
+  // kept in the row, never replaced by the keys.
+  void removeAfterQuestion(QWidget* editor = nullptr);
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
  private:
   PairGridModel& model_;
   std::function<bool()> confirmDelete_;
   bool editing_ = true;
   bool following_ = false;
+  bool asking_ = false;  // the delete question is open
 };
 
 }  // namespace tavro
