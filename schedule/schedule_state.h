@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "platform/clock.h"
 #include "schedule/settings_rules.h"
 
@@ -13,6 +15,10 @@ struct ScheduleState {
   TimeOfDay fixedTime;           // the daily time as last read from the settings file
   LocalDateTime nextRunTime;     // counts as 00:00 until first computed
   bool nextRunComputed = false;
+  // The interval of the last schedule refresh when it was in repeat mode,
+  // else 0. Only a refresh ("Uložit" or a re-read) changes it, so clicks in
+  // the settings panel that were not saved change nothing.
+  std::int64_t repeatInterval = 0;
 
   // A minute field that is no whole number stops the interval modes until
   // the settings are saved again; the error is shown once, not every minute.

@@ -26,19 +26,18 @@ void Scheduler::DateAndTime() {
   if (actions_.runInProgress && actions_.runInProgress()) return;
 
   const bool interval = panel_.intervalChecked();
-  const bool repeat = interval && panel_.intervalMode() != 0;
   // A computer that slept over the run time, or a tick held up past it:
   // the repeat schedule goes on at its next step still ahead, instead of
-  // waiting for the same hour and minute on the next day.
-  if (repeat && !state_.firedThisMinute && state_.nextRunComputed && !state_.minutesInvalid) {
-    if (const auto n = parseSettingsInteger(panel_.repeatMinutes()); n && *n > 0) {
-      const LocalDateTime before = state_.nextRunTime;
-      moveRepeatTimeAhead(now, *n);
-      if (minutesSinceEpoch(before) != minutesSinceEpoch(state_.nextRunTime)) {
-        panel_.setScheduleDisplay(
-            ScheduleDisplay::NextRun,
-            formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute));
-      }
+  // waiting for the same hour and minute on the next day. It goes by the
+  // last refresh, not by the panel's controls as they stand.
+  if (state_.repeatInterval > 0 && !state_.firedThisMinute && state_.nextRunComputed &&
+      !state_.minutesInvalid) {
+    const LocalDateTime before = state_.nextRunTime;
+    moveRepeatTimeAhead(now, state_.repeatInterval);
+    if (minutesSinceEpoch(before) != minutesSinceEpoch(state_.nextRunTime)) {
+      panel_.setScheduleDisplay(
+          ScheduleDisplay::NextRun,
+          formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute));
     }
   }
 
@@ -84,6 +83,7 @@ void Scheduler::moveRepeatTimeAhead(const LocalDateTime& now, std::int64_t inter
 }
 
 void Scheduler::refresh() {
+  state_.repeatInterval = 0;
   if (!panel_.intervalChecked()) {
     panel_.showModeControls(ScheduleMode::FixedTime);
     state_.minutesInvalid = false;
@@ -138,6 +138,7 @@ void Scheduler::refreshRepeat(const LocalDateTime& now) {
   state_.minutesInvalid = false;
   state_.minutesErrorShown = false;
   state_.advancePending = false;
+  state_.repeatInterval = parseSettingsInteger(minutes).value_or(0);
   settings_.setScheduleDisplay(
       ScheduleDisplay::NextRun, formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute));
   state_.firedThisMinute = false;

@@ -165,6 +165,25 @@ TEST_F(SchedulerTest, TickingTheIntervalBoxWithoutSavingComparesWithTheNextRunTi
   EXPECT_THAT(runs, ElementsAre("10.12. 00:00"));
 }
 
+TEST_F(SchedulerTest, UnsavedClicksOnTheScheduleOptionsStartNothing) {
+  clock.uptime = 60 * 60 * 1000;           // started at 9:00
+  startUp("TAS=1\nTNT=0\nTASmin=10\n");  // after start: 9:10, long past
+  panel.mode = 1;                          // the repeat option clicked, not saved
+  panel.repeat = "1";
+  tickFor(5 * 60);
+  EXPECT_THAT(runs, IsEmpty());
+
+  // A repeat schedule, then fixed mode saved, then the interval box ticked
+  // without saving.
+  startUp("TAS=1\nTNT=1\nTNTmin=1\n");
+  tree.file("Tavro.ini", "[Main]\nT=23:00:00\nTAS=0\nTNT=1\nTNTmin=1\n");
+  settings.NactiIni();
+  clock.set(2026, 12, 9, 11, 30, 0);
+  panel.interval = true;
+  tickFor(5 * 60);
+  EXPECT_THAT(runs, IsEmpty());
+}
+
 TEST_F(SchedulerTest, TicksDuringARunNeitherStartNorReReadAndTheRepeatScheduleKeepsItsSteps) {
   startUp("TAS=1\nTNT=1\nTNTmin=2\n");  // runs at 10:02, 10:04, ...
   runSeconds = 3 * 60;                   // each run lasts three minutes
