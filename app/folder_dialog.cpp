@@ -3,15 +3,67 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 namespace tavro {
+
+namespace {
+
+// Keeps the tree scrolled to the folder the dialog opens at while the model
+// reads the folders on the way there in the background (rows come in and are
+// sorted after the first scroll), until the user clicks, scrolls or types.
+class StayOnStart final : public QObject {
+ public:
+  StayOnStart(QTreeView& tree, const QPersistentModelIndex& start)
+      : QObject(&tree), tree_(tree), start_(start) {
+    QAbstractItemModel* model = tree.model();
+    // Queued: the model has finished its change when the view follows.
+    connect(model, &QAbstractItemModel::rowsInserted, this, &StayOnStart::follow,
+            Qt::QueuedConnection);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &StayOnStart::follow,
+            Qt::QueuedConnection);
+    for (QObject* input : std::initializer_list<QObject*>{&tree, tree.viewport(),
+                                                          tree.verticalScrollBar()}) {
+      input->installEventFilter(this);
+    }
+    follow();
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::Wheel:
+      case QEvent::KeyPress:
+        following_ = false;
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  void follow() {
+    if (following_ && start_.isValid()) {
+      tree_.scrollTo(start_, QAbstractItemView::PositionAtCenter);
+    }
+  }
+
+  QTreeView& tree_;
+  QPersistentModelIndex start_;
+  bool following_ = true;
+};
+
+}  // namespace
 
 bool FolderDialog::execute() {
   const auto chosen = hook_ ? hook_(caption_, label_, path_) : show();
@@ -56,10 +108,10 @@ std::optional<QString> FolderDialog::show() {
                      selected->setText(model->filePath(current));
                    });
   if (!path_.isEmpty()) {
-    const QModelIndex start = model->index(path_);
+    const QPersistentModelIndex start = model->index(path_);
     if (start.isValid()) {
       tree->setCurrentIndex(start);
-      tree->scrollTo(start);
+      new StayOnStart(*tree, start);
     }
   }
   if (dialog.exec() != QDialog::Accepted || selected->text().isEmpty()) return std::nullopt;

@@ -63,6 +63,31 @@ class FolderDialogTest : public QObject {
     QCOMPARE(seenStart, first);  // it opened at the folder last confirmed
     QCOMPARE(dialog.path(), first);
   }
+
+  void itOpensScrolledToTheFolderLastConfirmed() {
+    testing::TempTree tree;
+    for (int i = 0; i < 300; ++i) tree.folder("f" + std::to_string(1000 + i));
+    const QString start = QString::fromStdString(tree.folder("f1250/inner"));
+    FolderDialog dialog(nullptr);
+    whenShown(start, QDialogButtonBox::Ok);
+    QVERIFY(dialog.execute());
+
+    bool shown = false;
+    QTimer::singleShot(0, this, [&] {
+      auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QVERIFY(open != nullptr);
+      auto* view = open->findChild<QTreeView*>();
+      auto* model = qobject_cast<QFileSystemModel*>(view->model());
+      // Wait until the folder is read, then see that the view stays on it.
+      QTRY_VERIFY_WITH_TIMEOUT(model->rowCount(model->index(tree.path("").c_str())) >= 300, 5000);
+      QTest::qWait(200);
+      const QRect place = view->visualRect(model->index(start));
+      shown = view->viewport()->rect().contains(place.center());
+      open->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    });
+    QVERIFY(!dialog.execute());
+    QVERIFY2(shown, "the folder it opens at is scrolled into view");
+  }
 };
 
 }  // namespace tavro

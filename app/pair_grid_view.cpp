@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -50,13 +51,28 @@ PairGridView::PairGridView(PairGridModel& model, QWidget* parent)
     : QTableView(parent), model_(model) {
   setModel(&model_);
   setItemDelegate(new CellDelegate(*this));
-  setColumnWidth(0, 183);
-  setColumnWidth(1, 183);
-  setColumnWidth(2, 73);
+  setColumnWidths();
   setSelectionBehavior(QAbstractItemView::SelectItems);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(kEditTriggers);
   setTabKeyNavigation(true);
+}
+
+void PairGridView::setColumnWidths() {
+  // 183, 183 and 73 pixels, except that the state column holds "Neprovedeno"
+  // whole in the font in use, and the path columns give up what it takes.
+  const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+  const int state =
+      std::max(73, fontMetrics().horizontalAdvance(QStringLiteral("Neprovedeno")) + margin + 2);
+  const int path = 183 - (state - 73 + 1) / 2;
+  setColumnWidth(0, path);
+  setColumnWidth(1, path);
+  setColumnWidth(2, state);
+}
+
+void PairGridView::changeEvent(QEvent* event) {
+  QTableView::changeEvent(event);
+  if (event->type() == QEvent::FontChange) setColumnWidths();
 }
 
 void PairGridView::setEditingEnabled(bool enabled) {

@@ -34,8 +34,11 @@ class PairGridView : public QTableView {
   void focusOutEvent(QFocusEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  void setColumnWidths();
+
   PairGridModel& model_;
   std::function<bool()> confirmDelete_;
   bool editing_ = true;

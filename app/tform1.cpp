@@ -22,6 +22,7 @@
 #include <QTimeEdit>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <exception>
 
 #include "app/local_text.h"
@@ -81,6 +82,10 @@ TForm1::TForm1(const Services& services, QWidget* parent)
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFixedSize(844, 518);
+  // The layout is drawn for an 8-point sans-serif font at 96 dots per inch.
+  QFont windowFont = font();
+  windowFont.setPointSize(8);
+  setFont(windowFont);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, kSilver);
   setPalette(palette);
@@ -115,9 +120,11 @@ void TForm1::buildControls() {
 
   // Schedule summary.
   auto* schedule = named(new QGroupBox(QStringLiteral("Čas spouštění"), this), "GroupBox1");
-  schedule->setGeometry(8, 8, 220, 104);
+  schedule->setGeometry(8, 8, 236, 104);
   schedule->setFont(bold);
+  // Explicitly not bold: a font taken as it is would inherit the frame's.
   QFont plain = font();
+  plain.setBold(false);
   ECas = named(new QLineEdit(QStringLiteral("  :  "), schedule), "ECas");
   ECas->setReadOnly(true);
   QFont big = bold;
@@ -129,7 +136,7 @@ void TForm1::buildControls() {
   Emin->setReadOnly(true);
   Emin->setGeometry(72, 24, 40, 22);
   Lm = label(schedule, "Lm", QStringLiteral("minut"), 118, 26, 90);
-  Lmin = label(schedule, "Lmin", QStringLiteral("minut po startu PC."), 118, 26, 100);
+  Lmin = label(schedule, "Lmin", QStringLiteral("minut po startu PC."), 118, 26, 112);
   LVarCas = label(schedule, "LVarCas", QStringLiteral("Nyní se spustí v"), 12, 62, 110);
   EVarCas = named(new QLineEdit(QStringLiteral("  :  "), schedule), "EVarCas");
   EVarCas->setReadOnly(true);
@@ -152,21 +159,21 @@ void TForm1::buildControls() {
 
   // Progress.
   G1 = named(new QProgressBar(this), "G1");
-  G1->setGeometry(250, 88, 340, 14);
+  G1->setGeometry(250, 88, 320, 14);
   G1->setTextVisible(false);
   G2 = named(new QProgressBar(this), "G2");
-  G2->setGeometry(250, 106, 340, 14);
+  G2->setGeometry(250, 106, 320, 14);
   G2->setRange(0, 1000);
   G2->setTextVisible(false);
-  Label15 = label(this, "Label15", QString(), 596, 86, 28);
+  Label15 = label(this, "Label15", QString(), 574, 86, 54);
   Label15->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  Label17 = label(this, "Label17", QStringLiteral("/"), 626, 86, 8);
-  Label16 = label(this, "Label16", QString(), 636, 86, 40);
+  Label17 = label(this, "Label17", QStringLiteral("/"), 630, 86, 8);
+  Label16 = label(this, "Label16", QString(), 640, 86, 54);
   Label14 = label(this, "Label14", QStringLiteral("Kopíruji z: "), 250, 126, 70);
   Label7 = label(this, "Label7", QString(), 322, 126, 370);
   Label19 = label(this, "Label19", QStringLiteral("Kopíruji do:"), 250, 144, 70);
   Label8 = label(this, "Label8", QString(), 322, 144, 370);
-  Label18 = label(this, "Label18", QString(), 250, 162, 440);
+  Label18 = label(this, "Label18", QString(), 262, 162, 428);
 
   // Clock.
   auto* clock = named(new QFrame(this), "Panel1");
@@ -192,13 +199,13 @@ void TForm1::buildControls() {
 
   // Run command and status.
   auto* runFrame = named(new QGroupBox(this), "GroupBox2");
-  runFrame->setGeometry(8, 118, 220, 46);
+  runFrame->setGeometry(8, 118, 236, 46);
   auto* runNow = named(new QPushButton(QStringLiteral("Zálohuj ihned"), runFrame), "BitBtn2");
-  runNow->setGeometry(10, 10, 200, 28);
+  runNow->setGeometry(10, 10, 216, 28);
   runNow->setFont(bold);
   connect(runNow, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
-  label(this, "Label9", QStringLiteral("Stav:"), 8, 172, 34);
-  Label6 = label(this, "Label6", QString(), 44, 170, 184, 20);
+  label(this, "Label9", QStringLiteral("Stav:"), 8, 172, 30);
+  Label6 = label(this, "Label6", QString(), 40, 170, 218, 20);
   QFont statusFont = font();
   statusFont.setPointSize(10);
   Label6->setFont(statusFont);
@@ -209,22 +216,25 @@ void TForm1::buildControls() {
   rule->setGeometry(8, 198, 828, 2);
   rule->setFrameStyle(QFrame::HLine | QFrame::Sunken);
 
-  // Pair table.
+  // Pair table: the add command above the three others, the grid below.
   struct Command {
     const char* name;
     const char* caption;
     int x;
+    int y;
     int w;
     void (TForm1::*handler)();
   };
   const Command commands[] = {
-      {"BitBtn3", "Add source and target", 8, 140, &TForm1::BitBtn3Click},
-      {"PBEditSrc", "Edit source", 152, 100, &TForm1::PBEditSrcClick},
-      {"PBEditTrg", "Edit target", 256, 100, &TForm1::PBEditTrgClick},
-      {"BitBtn4", "Remove record", 360, 112, &TForm1::BitBtn4Click}};
+      {"BitBtn3", "Add source and target", 126, 224, 123, &TForm1::BitBtn3Click},
+      {"PBEditSrc", "Edit source", 44, 240, 69, &TForm1::PBEditSrcClick},
+      {"PBEditTrg", "Edit target", 246, 240, 61, &TForm1::PBEditTrgClick},
+      {"BitBtn4", "Remove record", 382, 240, 83, &TForm1::BitBtn4Click}};
   for (const Command& c : commands) {
     auto* button = named(new QPushButton(QString::fromLatin1(c.caption), this), c.name);
-    button->setGeometry(c.x, 206, c.w, 24);
+    // Wider where this font needs more room for the caption than the layout
+    // gives; the place stays.
+    button->setGeometry(c.x, c.y, std::max(c.w, button->sizeHint().width()), 19);
     connect(button, &QPushButton::clicked, this, c.handler);
     pairButtons_.push_back(button);
   }
@@ -233,7 +243,7 @@ void TForm1::buildControls() {
     services_.dialogs.showError(this, localText(error.what()));
   });
   grid_ = named(new PairGridView(*model_, this), "DBGrid1");
-  grid_->setGeometry(8, 234, 464, 276);
+  grid_->setGeometry(4, 260, 477, 225);
   grid_->setConfirmDelete([this] { return services_.dialogs.confirmDelete(this); });
 
   // Run messages.
@@ -278,7 +288,7 @@ void TForm1::buildControls() {
   cxTextEdit1->setGeometry(70, 62, 40, 20);
   label(rollOutBody_, "cxLabel3", QStringLiteral("minut po startu PC."), 116, 63, 140);
   auto* repeat = named(new QRadioButton(QStringLiteral("   .."), rollOutBody_), "RG2Item1");
-  repeat->setGeometry(24, 88, 40, 20);
+  repeat->setGeometry(24, 88, 46, 20);
   label(rollOutBody_, "cxLabel4", QStringLiteral("každých"), 70, 89, 50);
   cxTextEdit2 = named(new QLineEdit(QStringLiteral("10"), rollOutBody_), "cxTextEdit2");
   cxTextEdit2->setGeometry(124, 88, 40, 20);

@@ -2,12 +2,14 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
@@ -54,6 +56,45 @@ class TForm1Test : public QObject {
     trayAvailable = false;
   }
   void cleanup() { form.reset(); }
+
+  void everyTextIsShownWhole() {
+    start();
+    form->setSettingsPanelOpen(true);
+    // The longest texts the labels take at run time; paths are left out.
+    const std::vector<std::pair<const char*, const char*>> longest = {
+        {"Label6", "Záloha provedena s chybami ..."}, {"Label3", "09.12.2026 12:47"},
+        {"Label4", "09.12.2026"}, {"Label5", "12:47:07"}, {"Label15", "2000000"},
+        {"Label16", "2000000"}};
+    for (const auto& [name, text] : longest) find<QLabel>(name)->setText(QString::fromUtf8(text));
+    for (const char* shown : {"Lmin", "Lm", "LKaz", "LVarCas"}) find<QLabel>(shown)->show();
+    const QStringList paths = {"Label7", "Label8", "Label18"};
+    QStringList cut;
+    auto check = [&cut](bool whole, const QString& what, int needed, int room) {
+      if (!whole) cut << QStringLiteral("%1: %2 px in %3").arg(what).arg(needed).arg(room);
+    };
+    for (QLabel* l : form->findChildren<QLabel*>()) {
+      if (paths.contains(l->objectName()) || l->text().isEmpty()) continue;
+      const int needed = l->fontMetrics().horizontalAdvance(l->text());
+      check(needed <= l->contentsRect().width() &&
+                l->fontMetrics().height() <= l->contentsRect().height(),
+            l->objectName() + " " + l->text(), needed, l->contentsRect().width());
+    }
+    for (QAbstractButton* b : form->findChildren<QAbstractButton*>()) {
+      check(b->sizeHint().width() <= b->width() && b->fontMetrics().height() < b->height(),
+            b->objectName() + " " + b->text(), b->sizeHint().width(), b->width());
+    }
+    for (QGroupBox* g : form->findChildren<QGroupBox*>()) {
+      const int needed = g->fontMetrics().horizontalAdvance(g->title()) + 16;
+      check(needed <= g->width(), g->objectName(), needed, g->width());
+    }
+    auto* grid = find<QTableView>("DBGrid1");
+    const int margin = 2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    for (const char* state : {"Neprovedeno", "Chyba", "STAV"}) {
+      const int needed = grid->fontMetrics().horizontalAdvance(QString::fromUtf8(state)) + margin;
+      check(needed <= grid->columnWidth(2), QString::fromUtf8(state), needed, grid->columnWidth(2));
+    }
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+  }
 
   void startUpShowsTheWaitingTextsAndHidesTheProgress() {
     start();
