@@ -52,6 +52,18 @@ start_program() {
   pids+=($app)
 }
 
+# How many pixels of the tray host's strip are the icon's blue: a blank
+# icon leaves the strip grey.
+tray_icon_pixels() {
+  convert "$1" -crop 160x28+864+740 +repage -fx '(b - r > 0.25) ? 1 : 0' \
+    -format '%[fx:round(mean * w * h)]' info:
+}
+
+# The id of the shown window whose title is exactly $1.
+shown_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+has_window() { [ -n "$(shown_window "$1")" ]; }
+no_window() { [ -z "$(shown_window "$1")" ]; }
+
 # A display of our own.
 for n in $(seq 90 140); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
@@ -92,6 +104,8 @@ at_least_ok_lines() { [ "$(ok_lines)" -ge "$1" ]; }
 wait_for 60 at_least_ok_lines 2 || fail "no log entry with two pairs"
 sleep 1
 import -window root "$artifacts/tray-with-balloon.png" || fail "no screenshot"
+[ "$(tray_icon_pixels "$artifacts/tray-with-balloon.png")" -gt 40 ] ||
+  fail "the tray icon is blank (see $artifacts/tray-with-balloon.png)"
 
 [ "$(cat "$work/zaloha/Dokumenty/projekty/plan.txt")" = "plán" ] || fail "plan.txt not mirrored"
 cmp -s "$work/data/Fotky/leto.jpg" "$work/zaloha/Fotky/leto.jpg" || fail "leto.jpg not mirrored"
@@ -103,6 +117,26 @@ kill -TERM "$app"
 wait_for 20 bash -c "! kill -0 $app 2>/dev/null" || fail "SIGTERM did not end the program"
 [ "$(grep -c ',OK'$'\r''$' "$work/Tavro.csv")" -eq 2 ] || fail "pair states not written at the end"
 
+# An error box at start-up: the timer ticks under it, and the window still
+# shows once it is closed and hides into the tray a second later.
+mkdir -p "$work/bad"
+cp "$binary" "$work/bad/tavro"
+printf 'NOT,A,HEADER\r\n' > "$work/bad/Tavro.csv"
+(cd "$work/bad" && exec ./tavro >>"$work/app.log" 2>&1) &
+bad=$!
+pids+=($bad)
+wait_for 20 has_window Tavro || fail "no start-up error box"
+sleep 3
+box=$(shown_window Tavro)
+xdotool windowfocus --sync "$box" key Return
+# The box goes, the window comes, and the first tick after it hides it.
+box_gone() { ! xdotool search --onlyvisible --name '^Tavro$' 2>/dev/null | grep -qx "$box"; }
+wait_for 10 box_gone || fail "the start-up error box did not close"
+wait_for 10 has_window Tavro || fail "the window did not show after the start-up error box"
+wait_for 10 no_window Tavro || fail "the window stayed on screen after a start-up error box"
+kill -TERM "$bad"
+wait_for 20 bash -c "! kill -0 $bad 2>/dev/null" || fail "SIGTERM did not end the program"
+
 # Without a tray host the window must stay where the user can reach it.
 kill "$trayer_pid"
 wait "$trayer_pid" 2>/dev/null || true
@@ -110,8 +144,24 @@ sleep 1
 start_program
 wait_for 60 at_least_ok_lines 4 || fail "no second run"
 sleep 2
-xdotool search --onlyvisible --name '^Tavro$' >/dev/null || fail "the window is not shown"
+window=$(shown_window Tavro)
+[ -n "$window" ] || fail "the window is not shown"
 import -window root "$artifacts/window.png" || fail "no screenshot"
+xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (' || fail "the window has no icon"
+
+# The settings panel, open.
+xdotool mousemove --window "$window" 420 14 click 1
+sleep 1
+import -window root "$artifacts/settings-panel.png" || fail "no screenshot"
+xdotool mousemove --window "$window" 420 14 click 1
+
+# The folder dialog of "Add source and target", titled as the program says.
+xdotool mousemove --window "$window" 186 233 click 1
+wait_for 10 has_window 'Vyberte adresář k záloze' ||
+  fail "no folder dialog titled exactly 'Vyberte adresář k záloze': $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
+import -window root "$artifacts/folder-dialog.png" || fail "no screenshot"
+xdotool windowfocus --sync "$(shown_window 'Vyberte adresář k záloze')" key Escape
+wait_for 10 no_window 'Vyberte adresář k záloze' || fail "the folder dialog did not close"
 kill -TERM "$app"
 wait_for 20 bash -c "! kill -0 $app 2>/dev/null" || fail "SIGTERM did not end the program"
 echo "e2e: passed (screenshots in $artifacts)"

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
-  xvfb trayer xdotool x11-apps imagemagick
+  xvfb trayer xdotool x11-apps x11-utils imagemagick
   rsync hyperfine time jq
 )
 
