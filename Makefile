@@ -5,18 +5,22 @@ JOBS ?= $(shell nproc)
 TEST_BUILD := build/test
 RELEASE_BUILD := build/release
 
-.PHONY: all deps run test bench fuzz build-test build-release clean
+.PHONY: all deps-run deps-test run test bench fuzz build-test build-release clean
 
 all: build-release
 
-deps:
-	@bash scripts/setup-deps.sh
+# `make run` installs what building and running need; `make test` the rest.
+deps-run:
+	@bash scripts/setup-deps.sh run
 
-build-release: deps
+deps-test:
+	@bash scripts/setup-deps.sh test
+
+build-release: deps-run
 	cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DTAVRO_TESTS=OFF >/dev/null
 	cmake --build $(RELEASE_BUILD) -j $(JOBS)
 
-build-test: deps
+build-test: deps-test
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVRO_SANITIZE=ON >/dev/null
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 
@@ -26,12 +30,12 @@ run: build-release
 test: build-test
 	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-bench: build-release
+bench: deps-test build-release
 	bash bench/mirror_bench.sh $(RELEASE_BUILD)
 
 # Longer fuzzing than the short run inside `make test`: make fuzz FUZZ_SECONDS=600
 FUZZ_SECONDS ?= 120
-fuzz: deps
+fuzz: deps-test
 	bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
 clean:

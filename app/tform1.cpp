@@ -271,7 +271,7 @@ void TForm1::buildControls() {
           [this] { setSettingsPanelOpen(!settingsPanelOpen()); });
   rollOutBody_ = new QFrame(JvRollOut1);
   static_cast<QFrame*>(rollOutBody_)->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  rollOutBody_->setGeometry(0, 22, 340, 226);
+  rollOutBody_->setGeometry(0, 22, 340, kPanelBodyHeight);
   rollOutBody_->hide();
   cxLabel2 = label(rollOutBody_, "cxLabel2", QStringLiteral("Čas provedení zálohy"), 10, 10, 140);
   cxTimeEdit1 = named(new QTimeEdit(rollOutBody_), "cxTimeEdit1");
@@ -316,6 +316,14 @@ void TForm1::buildControls() {
   auto* save = named(new QPushButton(QStringLiteral("Uložit"), rollOutBody_), "JvXPButton1");
   save->setGeometry(250, 160, 80, 28);
   connect(save, &QPushButton::clicked, this, &TForm1::JvXPButton1Click);
+  // Where the program keeps its files, so the user can find them.
+  filePaths_ = named(new QLabel(rollOutBody_), "LPaths");
+  filePaths_->setGeometry(10, 244, 320, 40);
+  QFont small = font();
+  small.setPointSize(7);
+  filePaths_->setFont(small);
+  filePaths_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  showFilePaths();
   JvRollOut1->raise();
 }
 
@@ -346,6 +354,7 @@ void TForm1::FormCreate() {
   // would run until the next start.
   guarded([this] {
     table_.open();
+    showFilePaths();
     showTable();
     hideProgress();
     clearPairLabels();
@@ -493,11 +502,26 @@ void TForm1::closeEvent(QCloseEvent* event) {
   requestEnd();
 }
 
+void TForm1::showFilePaths() {
+  const QFontMetrics metrics(filePaths_->font());
+  auto line = [&](const char* what, const std::string& path) {
+    const QString caption = QString::fromUtf8(what);
+    return caption + metrics.elidedText(localText(path), Qt::ElideMiddle,
+                                        filePaths_->width() - metrics.horizontalAdvance(caption));
+  };
+  const std::string table = table_.isOpen() ? table_.filePath() : services_.paths.pairTable;
+  filePaths_->setText(line("Nastavení: ", services_.paths.settingsFile) + '\n' +
+                      line("Přehled záloh: ", services_.paths.logFile) + '\n' +
+                      line("Seznam párů: ", table));
+  filePaths_->setToolTip(localText(services_.paths.settingsFile) + '\n' +
+                         localText(services_.paths.logFile) + '\n' + localText(table));
+}
+
 bool TForm1::settingsPanelOpen() const { return rollOutBody_->isVisible(); }
 
 void TForm1::setSettingsPanelOpen(bool open) {
   rollOutBody_->setVisible(open);
-  JvRollOut1->resize(340, open ? 250 : 24);
+  JvRollOut1->resize(340, open ? kPanelBodyHeight + 24 : 24);
   JvRollOut1->raise();
 }
 

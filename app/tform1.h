@@ -180,6 +180,9 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   Settings settings_;
   Scheduler scheduler_;
   BackupRun run_;
+  static constexpr int kPanelBodyHeight = 290;
+  QLabel* filePaths_ = nullptr;
+  void showFilePaths();
   int hideCountdown_ = 0;
   bool shown_ = false;  // the window has been on screen
   bool endRequested_ = false;

@@ -67,7 +67,7 @@ class TForm1Test : public QObject {
         {"Label16", "2000000"}};
     for (const auto& [name, text] : longest) find<QLabel>(name)->setText(QString::fromUtf8(text));
     for (const char* shown : {"Lmin", "Lm", "LKaz", "LVarCas"}) find<QLabel>(shown)->show();
-    const QStringList paths = {"Label7", "Label8", "Label18"};
+    const QStringList paths = {"Label7", "Label8", "Label18", "LPaths"};
     QStringList cut;
     auto check = [&cut](bool whole, const QString& what, int needed, int room) {
       if (!whole) cut << QStringLiteral("%1: %2 px in %3").arg(what).arg(needed).arg(room);
@@ -279,6 +279,16 @@ class TForm1Test : public QObject {
     form->FormDestroy();
     QCOMPARE(dialogs.errors.size(), 1);
     QVERIFY(dialogs.errors.front().startsWith(QStringLiteral("Cannot create file \"")));
+  }
+
+  void theSettingsPanelSaysWhereTheFilesAre() {
+    start();
+    const QString shown = labelText("LPaths");
+    for (const char* file : {"Tavro.ini", "Tavro.log", "Tavro.csv"}) {
+      QVERIFY2(shown.contains(QString::fromStdString(tree->path(file))) ||
+                   find<QLabel>("LPaths")->toolTip().contains(QString::fromStdString(tree->path(file))),
+               file);
+    }
   }
 
   void theSettingsPanelOpensClosesAndSaves() {

@@ -61,7 +61,7 @@ TEST_F(ProfileFileTest, AByteOrderMarkIsPassedOverWhenReadingAndKeptWhenWriting)
   EXPECT_EQ(tree.read("Tavro.ini"), mark + "[Main]\nT=0:00:00\n");
 }
 
-TEST(ProgramPathsTest, UsesTheExecutablesFolderOnlyWhenItIsWritable) {
+TEST(ProgramPathsTest, UsesTheExecutablesFolderOnlyForAPortableInstallation) {
   const auto local = ProgramPaths::locate("/opt/tavro", true, nullptr, nullptr, "/home/u");
   EXPECT_EQ(local.settingsFile, "/opt/tavro/Tavro.ini");
   EXPECT_EQ(local.logFile, "/opt/tavro/Tavro.log");

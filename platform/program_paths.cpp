@@ -9,23 +9,24 @@
 
 namespace tavro {
 
-ProgramPaths ProgramPaths::locate() {
-  std::string folder = ".";
+std::string ProgramPaths::executableFolder() {
   char buffer[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n > 0) {
-    folder = splitPath(std::string(buffer, static_cast<std::size_t>(n))).folder;
-  }
-  const bool writable = ::access(folder.c_str(), W_OK) == 0;
-  return locate(folder, writable, std::getenv("XDG_CONFIG_HOME"), std::getenv("XDG_STATE_HOME"),
+  if (n <= 0) return ".";
+  return splitPath(std::string(buffer, static_cast<std::size_t>(n))).folder;
+}
+
+ProgramPaths ProgramPaths::locate() {
+  const std::string folder = executableFolder();
+  const bool portable = ::access((folder + "/Tavro.ini").c_str(), F_OK) == 0;
+  return locate(folder, portable, std::getenv("XDG_CONFIG_HOME"), std::getenv("XDG_STATE_HOME"),
                 std::getenv("HOME"));
 }
 
-ProgramPaths ProgramPaths::locate(const std::string& executableFolder,
-                                  bool executableFolderWritable, const char* configHome,
-                                  const char* stateHome, const char* home) {
+ProgramPaths ProgramPaths::locate(const std::string& executableFolder, bool portable,
+                                  const char* configHome, const char* stateHome, const char* home) {
   ProgramPaths paths;
-  if (executableFolderWritable) {
+  if (portable) {
     paths.settingsFile = executableFolder + "/Tavro.ini";
     paths.logFile = executableFolder + "/Tavro.log";
     return paths;

@@ -10,14 +10,18 @@ struct ProgramPaths {
   std::string logFile;       // Tavro.log
   std::string pairTable = "Tavro.csv";  // resolved against the current folder when opened
 
-  // Beside the executable when its folder is writable; otherwise in the
-  // user's configuration folder ($XDG_CONFIG_HOME/tavro, else ~/.config/tavro)
-  // and state folder ($XDG_STATE_HOME/tavro, else ~/.local/state/tavro), as an
-  // installed program's folder is not the user's to write.
+  // In the user's configuration folder ($XDG_CONFIG_HOME/tavro, else
+  // ~/.config/tavro) and state folder ($XDG_STATE_HOME/tavro, else
+  // ~/.local/state/tavro), so that neither a build folder being cleaned nor
+  // an installed program's folder holds the user's settings and history;
+  // except when a Tavro.ini already lies beside the executable (a portable
+  // installation), which keeps both there.
   static ProgramPaths locate();
   // The same choice for a given executable folder and environment.
-  static ProgramPaths locate(const std::string& executableFolder, bool executableFolderWritable,
+  static ProgramPaths locate(const std::string& executableFolder, bool portable,
                              const char* configHome, const char* stateHome, const char* home);
+  // The folder of the running executable ("." when it cannot be told).
+  static std::string executableFolder();
 };
 
 }  // namespace tavro

@@ -1,6 +1,12 @@
 #include "platform/whole_file.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <random>
+#include <vector>
 
 namespace tavro {
 
@@ -24,6 +30,46 @@ std::string followLinks(FileSystem& fs, const std::string& path) {
     current = text.value.front() == '/' ? text.value : folderPath + "/" + text.value;
   }
   return current;
+}
+
+std::string temporaryPrefix(const std::string& name) { return "." + name + ".tavro-new."; }
+
+// A new file beside `name` under a name no other writer uses: two programs
+// writing the same file at once each get their own.
+Result<std::unique_ptr<OutputFile>> createTemporary(Folder& dir, const std::string& name,
+                                                    std::string& temporary) {
+  static std::mt19937_64 random{std::random_device{}() ^
+                                static_cast<std::uint64_t>(::getpid()) << 32};
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  Result<std::unique_ptr<OutputFile>> created = Result<std::unique_ptr<OutputFile>>::failure(EEXIST);
+  for (int attempt = 0; attempt < 16 && created.error == EEXIST; ++attempt) {
+    temporary = temporaryPrefix(name);
+    for (int i = 0; i < 8; ++i) temporary += kLetters[random() % (sizeof kLetters - 1)];
+    created = dir.createFile(temporary);
+  }
+  return created;
+}
+
+// Temporary files an earlier crash left: only old ones, as a fresh one may
+// belong to a writer still at work.
+void removeLeftovers(Folder& dir, const std::string& name) {
+  constexpr std::time_t kOld = 10 * 60;
+  const std::string prefix = temporaryPrefix(name);
+  auto listing = dir.list();
+  if (!listing.ok()) return;
+  const std::time_t now = std::time(nullptr);
+  ListedEntry entry;
+  int error = 0;
+  std::vector<std::string> leftovers;
+  while (listing.value->next(entry, &error)) {
+    if (entry.name.rfind(prefix, 0) == 0) leftovers.push_back(entry.name);
+  }
+  for (const auto& leftover : leftovers) {
+    const auto info = dir.stat(leftover);
+    if (info.ok() && info.value.kind == EntryKind::File && now - info.value.modified.tv_sec > kOld) {
+      (void)dir.removeFile(leftover);
+    }
+  }
 }
 
 Status writeAll(OutputFile& out, std::string_view contents) {
@@ -89,9 +135,9 @@ Status replaceWholeFile(FileSystem& fs, const std::string& path, std::string_vie
     existing = std::move(writable.value);
   }
 
-  const std::string temporary = "." + name + ".tavro-new";
-  (void)dir.removeFile(temporary);  // left by an earlier crash
-  auto created = dir.createFile(temporary);
+  removeLeftovers(dir, name);
+  std::string temporary;
+  auto created = createTemporary(dir, name, temporary);
   if (!created.ok()) {
     // A folder the user may not write can still hold a file they may.
     const bool folderRefused = created.error == EACCES || created.error == EPERM;

@@ -16,8 +16,8 @@ namespace tavro {
 Result<std::string> readWholeFile(FileSystem& fs, const std::string& path);
 
 // Replaces the file at `path` with `contents`, creating missing folders. The
-// text is written to a temporary file beside it, put on the disk, and only
-// then renamed over the old file, so a crash or a full disk leaves either the
+// text is written to a temporary file beside it (a name of its own, never a
+// fixed one), put on the disk, and only then renamed over the old file, so a crash or a full disk leaves either the
 // old file or the new one, never half of one. On failure the temporary file
 // is removed and the old file is as it was. A new file keeps the old one's
 // permissions. A file that may not be written (read-only, say) fails with

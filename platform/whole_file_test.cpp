@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <ctime>
+
 #include "testing/faulty_file_system.h"
 #include "testing/real_system.h"
 #include "testing/temp_tree.h"
@@ -59,15 +61,35 @@ TEST_F(WholeFileTest, AFailureAtAnyStepLeavesTheOldFileWhole) {
   }
 }
 
-TEST_F(WholeFileTest, ACrashLeavesTheOldFileAndTheNextWriteCleansUp) {
+TEST_F(WholeFileTest, ACrashLeavesTheOldFileAndALaterWriteCleansUp) {
   tree.file("f", "old contents");
-  fs.crash(FaultOp::Write, tree.path(".f.tavro-new"), 5);
+  fs.crashUnder(FaultOp::Write, tree.root(), 5);
   EXPECT_THROW((void)replaceWholeFile(fs, tree.path("f"), "new contents"), testing::SimulatedCrash);
   EXPECT_EQ(tree.read("f"), "old contents");
+  const auto left = tree.listing("");
+  ASSERT_EQ(left.size(), 2u);
+  const std::string leftover = left[0] == "f" ? left[1] : left[0];
+  EXPECT_EQ(leftover.rfind(".f.tavro-new.", 0), 0u);
+
+  // A fresh leftover may be another writer's at work; an old one goes.
   fs.clear();
   ASSERT_TRUE(replaceWholeFile(fs, tree.path("f"), "new contents").ok());
-  EXPECT_EQ(tree.read("f"), "new contents");
+  EXPECT_EQ(tree.listing("").size(), 2u);
+  tree.setTime(leftover, std::time(nullptr) - 3600);
+  ASSERT_TRUE(replaceWholeFile(fs, tree.path("f"), "newer contents").ok());
+  EXPECT_EQ(tree.read("f"), "newer contents");
   EXPECT_EQ(tree.listing(""), std::vector<std::string>{"f"});
+}
+
+TEST_F(WholeFileTest, TwoWritersAtOnceEachUseTheirOwnTemporaryFile) {
+  tree.file("Tavro.ini", "old");
+  // Another program writes the same file in the middle of this one's write.
+  fs.interruptWrite(tree.root(), [&] {
+    EXPECT_TRUE(replaceWholeFile(real, tree.path("Tavro.ini"), "theirs").ok());
+  });
+  EXPECT_TRUE(replaceWholeFile(fs, tree.path("Tavro.ini"), "ours").ok());
+  EXPECT_EQ(tree.read("Tavro.ini"), "ours");
+  EXPECT_EQ(tree.listing(""), std::vector<std::string>{"Tavro.ini"});
 }
 
 TEST_F(WholeFileTest, FollowsALinkTheUserPutInTheFilesPlace) {

@@ -1,16 +1,33 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the benchmarks need,
-# but only those that are missing, so a second call costs one dpkg query.
+# Installs the Debian packages the project needs, but only those that are
+# missing, so a second call costs one dpkg query.
+#
+#   bash scripts/setup-deps.sh run    # building and running the program
+#   bash scripts/setup-deps.sh test   # the above, plus the tests, the fuzzing,
+#                                     # the benchmarks and the package checks
+#
+# Packages come from apt-get, through sudo when not run as root.
 set -euo pipefail
 
-packages=(
+what=${1:-test}
+
+run_packages=(
   build-essential cmake pkg-config
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
+)
+test_packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  qt6-base-dev qt6-qpa-plugins libgl-dev
   xvfb trayer xdotool x11-apps x11-utils imagemagick
   rsync hyperfine time jq
+  desktop-file-utils appstream lintian dpkg-dev file
 )
+
+case "$what" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: setup-deps.sh run|test" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

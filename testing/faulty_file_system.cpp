@@ -82,6 +82,7 @@ class FaultyOutputFile final : public OutputFile {
       size = std::min<std::size_t>(size, static_cast<std::size_t>(writeFault_->after - done_));
     }
     owner_.wrote(path_, initialSize_);
+    owner_.interruptIfDue(path_);
     auto put = inner_->write(data, size);
     if (put.ok()) done_ += static_cast<std::int64_t>(put.value);
     return put;
@@ -345,6 +346,26 @@ void FaultyFileSystem::failUnder(FaultOp op, const std::string& folder, int erro
 
 void FaultyFileSystem::crash(FaultOp op, const std::string& path, std::int64_t after) {
   faults_.push_back({op, [path](const std::string& p) { return p == path; }, EIO, after, true});
+}
+
+void FaultyFileSystem::crashUnder(FaultOp op, const std::string& folder, std::int64_t after) {
+  const std::string prefix = folder + "/";
+  faults_.push_back(
+      {op, [prefix](const std::string& p) { return p.rfind(prefix, 0) == 0; }, EIO, after, true});
+}
+
+void FaultyFileSystem::interruptWrite(const std::string& folder, std::function<void()> action) {
+  interrupts_.emplace_back(folder + "/", std::move(action));
+}
+
+void FaultyFileSystem::interruptIfDue(const std::string& path) {
+  for (auto it = interrupts_.begin(); it != interrupts_.end(); ++it) {
+    if (path.rfind(it->first, 0) != 0) continue;
+    auto action = std::move(it->second);
+    interrupts_.erase(it);
+    action();
+    return;
+  }
 }
 
 int FaultyFileSystem::triggered(FaultOp op) const {

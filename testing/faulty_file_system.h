@@ -52,6 +52,12 @@ class FaultyFileSystem final : public FileSystem {
   void failUnder(FaultOp op, const std::string& folder, int error = EIO, std::int64_t after = 0);
   // Makes `op` on `path` throw SimulatedCrash instead.
   void crash(FaultOp op, const std::string& path, std::int64_t after = 0);
+  // The same for any path below `folder`.
+  void crashUnder(FaultOp op, const std::string& folder, std::int64_t after = 0);
+  // Runs `action` once, the first time a file below `folder` is written: another
+  // program at work in the middle of this one's write.
+  void interruptWrite(const std::string& folder, std::function<void()> action);
+  void interruptIfDue(const std::string& path);
   void clear() { faults_.clear(); }
   // How many times a fault of this kind was triggered.
   int triggered(FaultOp op) const;
@@ -99,6 +105,7 @@ class FaultyFileSystem final : public FileSystem {
   std::deque<Fault> faults_;  // stable addresses: open files keep pointers
   std::map<std::string, std::int64_t> unsynced_;  // path -> size last synced
   std::vector<std::string> foldingFolders_;
+  std::vector<std::pair<std::string, std::function<void()>>> interrupts_;  // folder prefix, action
 };
 
 }  // namespace tavro::testing
