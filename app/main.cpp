@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QSessionManager>
+#include <QTimer>
 #include <clocale>
 
 #include "app/dialogs.h"
@@ -38,14 +39,18 @@ int main(int argc, char** argv) {
                    [&form](QSessionManager&) { form.endSoon(); });
 
   form.FormCreate();
-  if (const QScreen* screen = form.screen()) {
-    form.move(screen->availableGeometry().center() - form.rect().center());
+  int result = 0;
+  // A signal under a start-up error box ends the program before it shows.
+  if (!form.endRequested()) {
+    if (const QScreen* screen = form.screen()) {
+      form.move(screen->availableGeometry().center() - form.rect().center());
+    }
+    form.show();
+    form.raise();
+    form.activateWindow();
+    QTimer::singleShot(0, &form, &tavro::TForm1::mainLoopStarted);
+    result = QApplication::exec();
   }
-  form.show();
-  form.raise();
-  form.activateWindow();
-
-  const int result = QApplication::exec();
   form.FormDestroy();
   return result;
 }

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
@@ -336,6 +337,8 @@ bool TForm1::guarded(const std::function<void()>& action) {
   } catch (...) {
     services_.dialogs.showError(this, QStringLiteral("Unknown error"));
   }
+  // An end asked for while the box was open takes effect now.
+  endIfRequested();
   return false;
 }
 
@@ -466,13 +469,29 @@ void TForm1::requestEnd() {
 
 void TForm1::endSoon() {
   if (run_.inProgress()) run_.requestStop();
-  requestEnd();
+  endRequested_ = true;
+  // As the desktop's log-out does: open boxes and dialogs are closed (as
+  // with Esc), and the end follows once control is back from them.
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(widget); dialog != nullptr && dialog->isVisible()) {
+      dialog->reject();
+    }
+  }
+  QTimer::singleShot(0, this, &TForm1::endIfRequested);
+}
+
+void TForm1::mainLoopStarted() {
+  mainLoopRunning_ = true;
+  endIfRequested();
 }
 
 void TForm1::endIfRequested() {
   // A run pumps the event loop; the end waits until the run and its log
-  // entry are done and control is back in the loop.
-  if (!endRequested_ || run_.inProgress() || ending_) return;
+  // entry are done and control is back in the loop. So does an open box:
+  // the end follows once it is closed. Before the main loop runs (an error
+  // box at start-up) quitting would be lost: the start-up sees the request.
+  if (!endRequested_ || run_.inProgress() || ending_ || !mainLoopRunning_) return;
+  if (QApplication::activeModalWidget() != nullptr) return;
   ending_ = true;
   QCoreApplication::quit();
 }

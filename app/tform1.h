@@ -104,6 +104,11 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   ScheduleState& scheduleState() { return state_; }
   bool runInProgress() const { return run_.inProgress(); }
   bool isEnding() const { return ending_; }
+  // Whether an end was asked for (it may still wait for a run or a box).
+  bool endRequested() const { return endRequested_; }
+  // Called once the program's event loop runs: an end asked for before
+  // could not quit a loop that was not there.
+  void mainLoopStarted();
   bool settingsPanelOpen() const;
   void setSettingsPanelOpen(bool open);
 
@@ -187,6 +192,7 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   bool shown_ = false;  // the window has been on screen
   bool endRequested_ = false;
   bool ending_ = false;
+  bool mainLoopRunning_ = false;
   int gaugeMaximum_ = 0;
   QString shownFile_;            // Label18 as the run last set it
   bool fileGaugeShown_ = false;  // G2 as the run last set it

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -224,6 +225,22 @@ class TForm1Test : public QObject {
     QVERIFY(form->isVisible());
     form->Timer1Timer();
     QVERIFY(!form->isVisible());
+  }
+
+  void anEndAskedForUnderABoxTakesEffectOnceTheBoxIsClosed() {
+    start();
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Tavro"), QStringLiteral("x"),
+                    QMessageBox::Ok, form.get());
+    bool endedUnderTheBox = true;
+    QTimer::singleShot(0, form.get(), [&] {
+      form->requestEnd();
+      endedUnderTheBox = form->isEnding();
+      box.accept();
+    });
+    box.exec();
+    QVERIFY(!endedUnderTheBox);
+    form->Timer1Timer();  // the next tick, with the box gone
+    QVERIFY(form->isEnding());
   }
 
   void theTrayHidesAndRestoresOnlyWhenThereIsATray() {

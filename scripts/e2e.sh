@@ -137,6 +137,17 @@ wait_for 10 no_window Tavro || fail "the window stayed on screen after a start-u
 kill -TERM "$bad"
 wait_for 20 bash -c "! kill -0 $bad 2>/dev/null" || fail "SIGTERM did not end the program"
 
+# A signal while the start-up error box is open closes the box and ends the
+# program the orderly way.
+(cd "$work/bad" && exec ./tavro >>"$work/app.log" 2>&1) &
+bad=$!
+pids+=($bad)
+wait_for 20 has_window Tavro || fail "no start-up error box"
+sleep 2
+kill -TERM "$bad"
+wait_for 10 bash -c "! kill -0 $bad 2>/dev/null" || fail "SIGTERM under an error box did not end the program"
+wait "$bad" || fail "the program ended with status $? after SIGTERM"
+
 # Without a tray host the window must stay where the user can reach it.
 kill "$trayer_pid"
 wait "$trayer_pid" 2>/dev/null || true

@@ -70,6 +70,7 @@ class FormHarness {
     form = std::make_unique<TForm1>(services);
     form->FormCreate();
     form->show();
+    form->mainLoopStarted();
   }
 
   template <class T>
