@@ -3,14 +3,21 @@
 #include <QSessionManager>
 #include <QTimer>
 #include <clocale>
+#include <cstdio>
 
+#include "app/command_line.h"
 #include "app/dialogs.h"
+#include "app/local_text.h"
 #include "app/power_dbus.h"
 #include "app/signal_bridge.h"
+#include "app/single_instance.h"
 #include "app/tform1.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // --help, --version and --run need no display.
+  if (const auto status = tavro::handleCommandLine(argc, argv)) return *status;
+
   QApplication app(argc, argv);
   // Only the name: a display name would be appended to every window title
   // ("Confirm — Tavro").
@@ -18,6 +25,16 @@ int main(int argc, char** argv) {
   // The window lives hidden in the tray; closing a message box must not end
   // the program, only "Ukončit program", the close question or a signal.
   QApplication::setQuitOnLastWindowClosed(false);
+
+  const tavro::ProgramPaths paths = tavro::ProgramPaths::locate();
+  // A second start shows the first one's window and ends.
+  tavro::SingleInstance instance(tavro::localText(paths.settingsFile));
+  if (!instance.acquire()) {
+    if (!instance.askToShow()) {
+      std::fprintf(stderr, "tavro: program už běží, jeho okno se nepodařilo zobrazit\n");
+    }
+    return 0;
+  }
 
   tavro::PosixFileSystem fs;
   tavro::SystemClock clock;
@@ -27,9 +44,11 @@ int main(int argc, char** argv) {
                            clock,
                            power,
                            dialogs,
-                           tavro::ProgramPaths::locate(),
+                           paths,
                            tavro::RegionalFormats::fromLocale()};
   tavro::TForm1 form(services);
+  QObject::connect(&instance, &tavro::SingleInstance::showRequested, &form,
+                   &tavro::TForm1::Zobrazit1Click);
 
   tavro::SignalBridge signalBridge;
   QObject::connect(&signalBridge, &tavro::SignalBridge::endRequested, &form,

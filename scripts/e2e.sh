@@ -107,6 +107,13 @@ import -window root "$artifacts/tray-with-balloon.png" || fail "no screenshot"
 [ "$(tray_icon_pixels "$artifacts/tray-with-balloon.png")" -gt 40 ] ||
   fail "the tray icon is blank (see $artifacts/tray-with-balloon.png)"
 
+# A second start shows the running program's window and ends with status 0.
+no_window Tavro || fail "the window did not hide into the tray"
+timeout 20 ./tavro >>"$work/app.log" 2>&1 || fail "a second start ended with status $?"
+wait_for 10 has_window Tavro || fail "a second start did not show the first one's window"
+[ "$(xdotool search --onlyvisible --name '^Tavro$' | wc -l)" -eq 1 ] || fail "two windows"
+kill -0 "$app" || fail "the first program ended"
+
 [ "$(cat "$work/zaloha/Dokumenty/projekty/plan.txt")" = "plán" ] || fail "plan.txt not mirrored"
 cmp -s "$work/data/Fotky/leto.jpg" "$work/zaloha/Fotky/leto.jpg" || fail "leto.jpg not mirrored"
 [ ! -e "$work/zaloha/Dokumenty/smazany.txt" ] || fail "a deletion was not mirrored"
