@@ -7,7 +7,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
@@ -15,18 +14,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTimeEdit>
 #include <QTimer>
-#include <QUrl>
 #include <algorithm>
 #include <exception>
 
 #include "app/local_text.h"
+#include "app/log_opener.h"
 #include "app/pair_grid_model.h"
 #include "app/pair_grid_view.h"
 #include "log/run_log.h"
@@ -56,12 +54,6 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, int x, 
   return l;
 }
 
-void openWithDesktop(const QString& path) {
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
-    QProcess::startDetached(QStringLiteral("xdg-open"), {path});
-  }
-}
-
 }  // namespace
 
 TForm1::TForm1(const Services& services, QWidget* parent)
@@ -77,7 +69,9 @@ TForm1::TForm1(const Services& services, QWidget* parent)
       bd1_(this),
       commands_(table_, bd1_, services_.fs,
                 [this](const QString& message) { services_.dialogs.showWarning(this, message); }) {
-  if (!services_.openFile) services_.openFile = &openWithDesktop;
+  if (!services_.openFile) {
+    services_.openFile = [](const QString& path) { return LogOpener().open(path); };
+  }
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Tavro"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -438,7 +432,10 @@ void TForm1::BitBtn4Click() { pairCommand(&PairCommands::BitBtn4Click); }
 void TForm1::JvgExtSpeedButton1Click() {
   const QString path = localText(services_.paths.logFile);
   if (!QFileInfo::exists(path)) return;
-  services_.openFile(path);
+  if (!services_.openFile(path)) {
+    services_.dialogs.showError(
+        this, QStringLiteral("Přehled nelze zobrazit, žádný textový editor nelze spustit: ") + path);
+  }
 }
 
 void TForm1::JvXPButton1Click() {

@@ -48,8 +48,9 @@ struct Services {
   ProgramPaths paths;
   RegionalFormats formats;
   std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
-  // Opens a file in the desktop's viewer for its type; not awaited.
-  std::function<void(const QString&)> openFile{};
+  // Opens a text file where the user sees it; false when nothing could be
+  // started. Not awaited.
+  std::function<bool(const QString&)> openFile{};
 };
 
 // The main window. A switchboard: every operation forwards to the core, and

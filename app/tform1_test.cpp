@@ -333,6 +333,11 @@ class TForm1Test : public QObject {
     click("BitBtn2");
     click("JvgExtSpeedButton1");
     QCOMPARE(opened, QStringList{QString::fromStdString(tree->path("Tavro.log"))});
+    QVERIFY(dialogs.errors.isEmpty());
+    h.canOpen = false;  // no editor at all: the user is told
+    click("JvgExtSpeedButton1");
+    QCOMPARE(dialogs.errors.size(), 1);
+    QVERIFY(dialogs.errors.front().startsWith(QStringLiteral("Přehled nelze zobrazit")));
   }
 
   void aTermSignalAsksForTheOrderlyEnd() {

@@ -57,6 +57,7 @@ class FormHarness {
     events.clear();
     dialogs = FakeDialogs{};
     opened.clear();
+    canOpen = true;
     faulty.clear();
     if (prepare) prepare();
     clock.set(2026, 12, 9, 10, 0, 30);
@@ -66,7 +67,10 @@ class FormHarness {
     paths.pairTable = tree->path("Tavro.csv");
     Services services{faulty, clock, power, dialogs, paths, RegionalFormats{}};
     services.trayAvailable = [this] { return trayAvailable; };
-    services.openFile = [this](const QString& path) { opened << path; };
+    services.openFile = [this](const QString& path) {
+      opened << path;
+      return canOpen;
+    };
     form = std::make_unique<TForm1>(services);
     form->FormCreate();
     form->show();
@@ -90,6 +94,7 @@ class FormHarness {
   RecordingPower power{events};
   FakeDialogs dialogs;
   QStringList opened;
+  bool canOpen = true;  // whether a text editor can be started
   bool trayAvailable = false;
   std::unique_ptr<TForm1> form;
 };

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace tavro {
+
+// Opens a text file (the run log) where the user sees it. The desktop's
+// default application for text files comes first, unless it is a program
+// for a terminal (such as vi), which a click in a window would start where
+// nobody sees it; then xdg-open; then $VISUAL and the usual graphical
+// editors found on the PATH.
+class LogOpener {
+ public:
+  // What the opener asks the system; tests answer it themselves.
+  struct System {
+    // The desktop file of the default application for text/plain ("" when
+    // none), and whether that application runs in a terminal.
+    std::function<QString()> defaultTextApplication;
+    std::function<bool(const QString& desktopFile)> runsInTerminal;
+    // Opens the file with the desktop's default application.
+    std::function<bool(const QString& path)> openWithDefault;
+    // Starts a program on its own, not waited for; false when it could not.
+    std::function<bool(const QString& program, const QStringList& arguments)> start;
+    // A program's whole path when it is on the PATH, else "".
+    std::function<QString(const QString& program)> findProgram;
+    std::function<QString(const char* name)> environment;
+  };
+
+  // The real system: xdg-mime, the desktop files, QDesktopServices, QProcess.
+  static System realSystem();
+
+  explicit LogOpener(System system = realSystem()) : system_(std::move(system)) {}
+
+  // False when nothing could be started.
+  bool open(const QString& path) const;
+
+ private:
+  System system_;
+};
+
+}  // namespace tavro
