@@ -72,6 +72,7 @@ TForm1::TForm1(const Services& services, QWidget* parent)
   if (!services_.openFile) {
     services_.openFile = [](const QString& path) { return LogOpener().open(path); };
   }
+  if (!services_.autostart) services_.autostart = Autostart::forThisProgram();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Tavro"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -311,6 +312,11 @@ void TForm1::buildControls() {
   auto* save = named(new QPushButton(QStringLiteral("Uložit"), rollOutBody_), "JvXPButton1");
   save->setGeometry(250, 160, 80, 28);
   connect(save, &QPushButton::clicked, this, &TForm1::JvXPButton1Click);
+  startAtLogin_ = named(new QCheckBox(QStringLiteral("Spouštět po přihlášení"), rollOutBody_),
+                       "CHBAutostart");
+  startAtLogin_->setGeometry(10, 220, 320, 20);
+  startAtLogin_->setChecked(services_.autostart->enabled());
+  connect(startAtLogin_, &QCheckBox::clicked, this, &TForm1::startAtLoginClicked);
   // Where the program keeps its files, so the user can find them.
   filePaths_ = named(new QLabel(rollOutBody_), "LPaths");
   filePaths_->setGeometry(10, 244, 320, 40);
@@ -516,6 +522,13 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->ignore();
   if (!services_.dialogs.confirmClose(this)) return;
   requestEnd();
+}
+
+void TForm1::startAtLoginClicked(bool checked) {
+  if (services_.autostart->setEnabled(checked)) return;
+  startAtLogin_->setChecked(services_.autostart->enabled());
+  services_.dialogs.showError(this, QStringLiteral("Nelze zapsat do ") +
+                                        services_.autostart->entryFile());
 }
 
 void TForm1::showFilePaths() {

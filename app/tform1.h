@@ -4,8 +4,10 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <vector>
 
+#include "app/autostart.h"
 #include "app/dialogs.h"
 #include "app/folder_dialog.h"
 #include "app/pair_commands.h"
@@ -51,6 +53,8 @@ struct Services {
   // Opens a text file where the user sees it; false when nothing could be
   // started. Not awaited.
   std::function<bool(const QString&)> openFile{};
+  // The desktop's autostart entry for this program; none given: the real one.
+  std::optional<Autostart> autostart{};
 };
 
 // The main window. A switchboard: every operation forwards to the core, and
@@ -188,6 +192,8 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   BackupRun run_;
   static constexpr int kPanelBodyHeight = 290;
   QLabel* filePaths_ = nullptr;
+  QCheckBox* startAtLogin_ = nullptr;
+  void startAtLoginClicked(bool checked);
   void showFilePaths();
   int hideCountdown_ = 0;
   bool shown_ = false;  // the window has been on screen

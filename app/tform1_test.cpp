@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTableView>
@@ -296,6 +297,28 @@ class TForm1Test : public QObject {
     form->FormDestroy();
     QCOMPARE(dialogs.errors.size(), 1);
     QVERIFY(dialogs.errors.front().startsWith(QStringLiteral("Cannot create file \"")));
+  }
+
+  void startAtLoginWritesAndRemovesTheAutostartEntry() {
+    start();
+    auto* box = find<QCheckBox>("CHBAutostart");
+    QVERIFY(!box->isChecked());
+    form->setSettingsPanelOpen(true);
+    box->click();
+    const QString entry = QString::fromStdString(tree->path("autostart/tavro.desktop"));
+    const std::string text = tree->read("autostart/tavro.desktop");
+    for (const std::string& line : {std::string("[Desktop Entry]\n"), std::string("Type=Application\n"),
+                                    std::string("Exec=\"/opt/Tavro 1/tavro\"\n"),
+                                    "Path=" + tree->path("pairs") + "\n"}) {
+      QVERIFY2(text.find(line) != std::string::npos, line.c_str());
+    }
+    QVERIFY(!tree->read("Tavro.ini").empty());
+    QVERIFY(tree->read("Tavro.ini").find("autostart") == std::string::npos);
+
+    h.restart();  // the state is read from the entry
+    QVERIFY(find<QCheckBox>("CHBAutostart")->isChecked());
+    find<QCheckBox>("CHBAutostart")->click();
+    QVERIFY(!QFileInfo::exists(entry));
   }
 
   void theSettingsPanelSaysWhereTheFilesAre() {

@@ -60,6 +60,17 @@ class FormHarness {
     canOpen = true;
     faulty.clear();
     if (prepare) prepare();
+    createForm();
+  }
+
+  // The program started again on the same folder.
+  void restart() {
+    form->FormDestroy();
+    form.reset();
+    createForm();
+  }
+
+  void createForm() {
     clock.set(2026, 12, 9, 10, 0, 30);
     ProgramPaths paths;
     paths.settingsFile = tree->path("Tavro.ini");
@@ -67,6 +78,9 @@ class FormHarness {
     paths.pairTable = tree->path("Tavro.csv");
     Services services{faulty, clock, power, dialogs, paths, RegionalFormats{}};
     services.trayAvailable = [this] { return trayAvailable; };
+    services.autostart = Autostart(QString::fromStdString(tree->path("autostart/tavro.desktop")),
+                                   QStringLiteral("/opt/Tavro 1/tavro"),
+                                   QString::fromStdString(tree->path("pairs")));
     services.openFile = [this](const QString& path) {
       opened << path;
       return canOpen;
