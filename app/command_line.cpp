@@ -64,7 +64,7 @@ class TerminalDisplay final : public BackupRunDisplay {
   void pairFinished(int) override {}
   void setLastRun(const std::string&) override {}
   void hideProgress() override {}
-  void runFinished() override {}
+  void runFinished(bool) override {}
 
  private:
   QElapsedTimer sincePump_;

@@ -40,6 +40,8 @@ namespace {
 
 const QColor kSilver(192, 192, 192);
 const QColor kLime(0, 255, 0);
+const QColor kAmber(255, 191, 0);
+const QColor kDarkRed(128, 0, 0);
 
 template <class W>
 W* named(W* widget, const char* name) {
@@ -206,7 +208,7 @@ void TForm1::buildControls() {
   statusFont.setPointSize(10);
   Label6->setFont(statusFont);
   Label6->setAutoFillBackground(true);
-  setStatusBackground(false);
+  setStatusLook(StatusLook::Waiting);
 
   auto* rule = named(new QFrame(this), "Bevel1");
   rule->setGeometry(8, 198, 828, 2);
@@ -554,10 +556,23 @@ void TForm1::setSettingsPanelOpen(bool open) {
   JvRollOut1->raise();
 }
 
-void TForm1::setStatusBackground(bool lime) {
+void TForm1::setStatusLook(StatusLook look) {
   QPalette palette = Label6->palette();
-  palette.setColor(QPalette::Window, lime ? kLime : kSilver);
-  palette.setColor(QPalette::WindowText, Qt::red);
+  switch (look) {
+    case StatusLook::Waiting:
+      palette.setColor(QPalette::Window, kSilver);
+      palette.setColor(QPalette::WindowText, Qt::red);
+      break;
+    case StatusLook::Running:
+      palette.setColor(QPalette::Window, kLime);
+      palette.setColor(QPalette::WindowText, Qt::red);
+      break;
+    case StatusLook::Failed:
+      // Amber, with a dark red that reads on it (contrast 6.6 : 1).
+      palette.setColor(QPalette::Window, kAmber);
+      palette.setColor(QPalette::WindowText, kDarkRed);
+      break;
+  }
   Label6->setPalette(palette);
 }
 
@@ -639,7 +654,7 @@ void TForm1::showProgress(int pairCount) {
   G1->show();
   fileGaugeShown_ = true;
   showCurrentFile();
-  setStatusBackground(true);
+  setStatusLook(StatusLook::Running);
   Label14->show();
   Label19->show();
   G1->setRange(0, pairCount);
@@ -672,8 +687,9 @@ void TForm1::hideProgress() {
   sincePump_.invalidate();
 }
 
-void TForm1::runFinished() {
-  setStatusBackground(true);
+void TForm1::runFinished(bool withFailures) {
+  setStatusLook(withFailures ? StatusLook::Failed : StatusLook::Running);
+  tray_->showWarning(withFailures);
   clearPairLabels();
 }
 

@@ -135,7 +135,7 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   void pairFinished(int k) override;
   void setLastRun(const std::string& text) override;
   void hideProgress() override;
-  void runFinished() override;
+  void runFinished(bool withFailures) override;
 
   // Settings panel.
   TimeOfDay fixedTimeEditor() const override;
@@ -166,7 +166,8 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
 
  private:
   void buildControls();
-  void setStatusBackground(bool lime);
+  enum class StatusLook { Waiting, Running, Failed };
+  void setStatusLook(StatusLook look);
   // Brings Label18 and G2 up to what the run last set.
   void showCurrentFile();
   // The current pair's labels emptied, their captions and "/" hidden.

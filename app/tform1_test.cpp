@@ -15,6 +15,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
+#include <cmath>
 #include <csignal>
 #include <memory>
 
@@ -143,6 +144,40 @@ class TForm1Test : public QObject {
     QVERIFY2(events.empty(), "no after-run action by default");
   }
 
+  void aRunWithFailuresIsShownAsSuchUntilACleanRun() {
+    start();
+    addPairWithOneFile();
+    form->table().append();
+    form->table().setFieldText("Src", tree->path("data/gone"));
+    form->table().setFieldText("Trg", tree->path("backup"));
+    form->table().post();
+    click("BitBtn2");
+    QCOMPARE(form->tray().lastBalloon().text, QStringLiteral("Záloha s chybami: 1 z 2"));
+    QCOMPARE(form->tray().lastBalloon().kind, BalloonIconKind::Warning);
+    QVERIFY(form->tray().showsWarning());
+    QVERIFY(form->tray().icon().icon().cacheKey() != form->windowIcon().cacheKey());
+    // The status stays readable on its warning colour (WCAG contrast).
+    const QPalette status = find<QLabel>("Label6")->palette();
+    auto luminance = [](const QColor& c) {
+      auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+      };
+      return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+             0.0722 * channel(c.blueF());
+    };
+    const double a = luminance(status.color(QPalette::Window));
+    const double b = luminance(status.color(QPalette::WindowText));
+    QVERIFY((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 4.5);
+    QVERIFY(status.color(QPalette::Window) != QColor(0, 255, 0));
+
+    form->table().moveTo(1);
+    form->table().remove();
+    click("BitBtn2");
+    QVERIFY(!form->tray().showsWarning());
+    QCOMPARE(find<QLabel>("Label6")->palette().color(QPalette::Window), QColor(0, 255, 0));
+    QCOMPARE(form->tray().lastBalloon().text, QStringLiteral("Spuštěno automatické zálohování..."));
+  }
+
   void runNowOnAnEmptyTableLogsTwoLines() {
     start();
     click("BitBtn2");
@@ -255,6 +290,9 @@ class TForm1Test : public QObject {
     click("BitBtn1");
     QVERIFY(!form->isVisible());
     emit form->tray().icon().activated(QSystemTrayIcon::DoubleClick);
+    QVERIFY(form->isVisible());
+    click("BitBtn1");
+    emit form->tray().icon().activated(QSystemTrayIcon::Trigger);  // a single click
     QVERIFY(form->isVisible());
     form->tray().Zobrazit1()->trigger();
     QVERIFY(form->isVisible());

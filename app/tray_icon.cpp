@@ -3,16 +3,48 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QWidget>
+#include <algorithm>
 
 namespace tavro {
+
+namespace {
+
+// The program's icon with an amber warning triangle in its lower right
+// corner, drawn at each size the icon has.
+QIcon withWarningSign(const QIcon& icon) {
+  QIcon marked;
+  for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
+    QPixmap pixmap = icon.pixmap(size, size);
+    if (pixmap.isNull()) continue;
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = pixmap.width() * 0.62;
+    const QPointF origin(pixmap.width() - s, pixmap.height() - s);
+    QPolygonF triangle;
+    triangle << origin + QPointF(s / 2, 0) << origin + QPointF(s, s) << origin + QPointF(0, s);
+    painter.setPen(QPen(QColor(80, 40, 0), std::max(1.0, s / 14)));
+    painter.setBrush(QColor(255, 191, 0));
+    painter.drawPolygon(triangle);
+    painter.setPen(QPen(QColor(40, 20, 0), std::max(1.0, s / 9), Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(origin + QPointF(s / 2, s * 0.36), origin + QPointF(s / 2, s * 0.68));
+    painter.drawPoint(origin + QPointF(s / 2, s * 0.84));
+    marked.addPixmap(pixmap);
+  }
+  return marked;
+}
+
+}  // namespace
 
 TrayIcon::TrayIcon(QWidget* mainWindow, const QIcon& icon, std::function<bool()> trayAvailable)
     : QObject(mainWindow),
       window_(mainWindow),
       icon_(icon),
       menu_(new QMenu(mainWindow)),
-      trayAvailable_(std::move(trayAvailable)) {
+      trayAvailable_(std::move(trayAvailable)),
+      normal_(icon),
+      warningIcon_(withWarningSign(icon)) {
   menu_->setObjectName(QStringLiteral("PopupMenu1"));
   show_ = menu_->addAction(QStringLiteral("Zobrazit program"));
   show_->setObjectName(QStringLiteral("Zobrazit1"));
@@ -28,7 +60,17 @@ TrayIcon::TrayIcon(QWidget* mainWindow, const QIcon& icon, std::function<bool()>
 TrayIcon::~TrayIcon() { icon_.hide(); }
 
 void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {
-  if (reason == QSystemTrayIcon::DoubleClick) RestoreFromTray();
+  // A click, as the desktop's other tray programs take it (a
+  // StatusNotifierItem's "Activate" comes as one too), or a double click.
+  if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) {
+    RestoreFromTray();
+  }
+}
+
+void TrayIcon::showWarning(bool warning) {
+  if (warning == warning_) return;
+  warning_ = warning;
+  icon_.setIcon(warning ? warningIcon_ : normal_);
 }
 
 void TrayIcon::ShowTrayIcon() {

@@ -52,6 +52,11 @@ class TrayIcon : public QObject {
   // Re-adds the icon when a tray has appeared since it was shown.
   void checkTray();
 
+  // The icon with a warning sign, after a run with failures, until a run
+  // without any.
+  void showWarning(bool warning);
+  bool showsWarning() const { return warning_; }
+
  signals:
   void endRequested();
 
@@ -68,6 +73,9 @@ class TrayIcon : public QObject {
   std::function<bool()> trayAvailable_;
   bool visible_ = true;
   bool hadTray_ = false;
+  QIcon normal_;
+  QIcon warningIcon_;
+  bool warning_ = false;
 };
 
 }  // namespace tavro

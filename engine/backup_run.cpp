@@ -181,7 +181,7 @@ void BackupRun::run() {
   std::sort(folders.begin(), folders.end());
   std::sort(sources.begin(), sources.end());
 
-  bool anyFailed = false;
+  int failedPairs = 0;
   table_.first();
   for (int k = 1; k <= n && !stopRequested_; ++k) {
     const Pair& pair = pairs[static_cast<std::size_t>(k - 1)];
@@ -192,7 +192,7 @@ void BackupRun::run() {
       addLine("Nelze zapsat stav: " + pair.source + " !!!");
       ok = false;
     }
-    anyFailed = anyFailed || !ok;
+    if (!ok) ++failedPairs;
     const LocalDateTime now = clock_.now();
     addLine(formatDayMonthYear(now) + formatHourMinute(now.hour, now.minute) +
             (ok ? "- Záloha OK: " : "- Záloha s chybami: ") + pair.source);
@@ -201,10 +201,8 @@ void BackupRun::run() {
     pumpNow(k);
   }
   const bool stopped = stopRequested_;
-  if (stopped) {
-    addLine("Záloha přerušena ukončením programu !!!");
-    anyFailed = true;
-  }
+  if (stopped) addLine("Záloha přerušena ukončením programu !!!");
+  const bool anyFailed = stopped || failedPairs > 0;
 
   const LocalDateTime end = clock_.now();
   display_.setLastRun(formatDayMonthYear(end) + " " + formatHourMinute(end.hour, end.minute));
@@ -217,7 +215,14 @@ void BackupRun::run() {
   } else {
     display_.setStatus("Záloha provedena ...", "Záloha OK .");
   }
-  display_.runFinished();
+  display_.runFinished(anyFailed);
+  // The start balloon said a run began; a run that did not go well says so
+  // at its end too.
+  if (failedPairs > 0) {
+    display_.showBalloon("Tavro",
+                         "Záloha s chybami: " + std::to_string(failedPairs) + " z " + std::to_string(n),
+                         BalloonIconKind::Warning, 10);
+  }
 
   // A run cut short because the program is ending leads to no shut-down.
   if (stopped) return;

@@ -142,6 +142,9 @@ TEST_F(BackupRunTest, APairWithFailuresIsMarkedAndTheRunSaysSo) {
   EXPECT_THAT(states(), ElementsAre("Chyba", "OK"));
   EXPECT_THAT(display.events,
               Contains("status Záloha provedena s chybami ... | Záloha s chybami ."));
+  EXPECT_EQ(display.events.back(), "balloon Tavro | Záloha s chybami: 1 z 2 | 2 | 10")
+      << "a run with failures ends with a warning balloon";
+  EXPECT_THAT(display.events, Contains("shown with failures"));
 }
 
 TEST_F(BackupRunTest, AnUnreadableSourceLeavesItsBackupUntouched) {

@@ -54,8 +54,9 @@ class BackupRunDisplay : public RunDisplay {
   virtual void setLastRun(const std::string& text) = 0;
   // Both gauges go.
   virtual void hideProgress() = 0;
-  // The pair labels are emptied and their captions hidden.
-  virtual void runFinished() = 0;
+  // The pair labels are emptied and their captions hidden; a run with
+  // failures is shown as such until the next run ends.
+  virtual void runFinished(bool withFailures) = 0;
 };
 
 }  // namespace tavro

@@ -59,10 +59,46 @@ tray_icon_pixels() {
     -format '%[fx:round(mean * w * h)]' info:
 }
 
-# The id of the shown window whose title is exactly $1.
-shown_window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+# How many pixels of the strip are the warning sign's amber.
+tray_warning_pixels() {
+  convert "$1" -crop 160x28+864+740 +repage \
+    -fx '(r > 0.85 && g > 0.6 && g < 0.85 && b < 0.25) ? 1 : 0' \
+    -format '%[fx:round(mean * w * h)]' info:
+}
+
+width_of() {
+  local WIDTH=0
+  eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep '^WIDTH=')"
+  echo "$WIDTH"
+}
+# The shown windows titled exactly $1, tray icons (small windows) left out.
+windows_named() {
+  local id
+  for id in $(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null); do
+    [ "$(width_of "$id")" -gt 64 ] && echo "$id"
+  done
+  return 0
+}
+shown_window() { windows_named "$1" | head -n 1; }
 has_window() { [ -n "$(shown_window "$1")" ]; }
 no_window() { [ -z "$(shown_window "$1")" ]; }
+# The program's main window (its fixed width tells it from a message box).
+main_window() {
+  local id
+  for id in $(windows_named Tavro); do
+    [ "$(width_of "$id")" -eq 844 ] && echo "$id"
+  done
+  return 0
+}
+has_main_window() { [ -n "$(main_window)" ]; }
+no_main_window() { [ -z "$(main_window)" ]; }
+# The program's icon in the tray host.
+tray_icon() {
+  local id
+  for id in $(xdotool search --onlyvisible --class tavro 2>/dev/null); do
+    [ "$(width_of "$id")" -le 64 ] && echo "$id"
+  done | head -n 1
+}
 
 # A display of our own.
 for n in $(seq 90 140); do
@@ -85,8 +121,10 @@ echo "plán" > "$work/data/Dokumenty/projekty/plan.txt"
 echo "dopis" > "$work/data/Dokumenty/dopis.txt"
 head -c 300000 /dev/urandom > "$work/data/Fotky/leto.jpg"
 echo "stará" > "$work/zaloha/Dokumenty/smazany.txt"
-printf 'SRC,TRG,STAV\r\n%s,%s,\r\n%s,%s,\r\n' \
-  "$work/data/Dokumenty" "$work/zaloha" "$work/data/Fotky" "$work/zaloha" > "$work/Tavro.csv"
+# Two pairs that go well and one whose source is not there.
+printf 'SRC,TRG,STAV\r\n%s,%s,\r\n%s,%s,\r\n%s,%s,\r\n' \
+  "$work/data/Dokumenty" "$work/zaloha" "$work/data/Fotky" "$work/zaloha" \
+  "$work/data/Odpojeny" "$work/zaloha" > "$work/Tavro.csv"
 # Repeat mode with an interval of 0: the run starts on the first tick.
 printf '[Main]\nTAS=1\nTNT=1\nTNTmin=0\nAAZ=2\n' > "$work/Tavro.ini"
 
@@ -106,13 +144,24 @@ sleep 1
 import -window root "$artifacts/tray-with-balloon.png" || fail "no screenshot"
 [ "$(tray_icon_pixels "$artifacts/tray-with-balloon.png")" -gt 40 ] ||
   fail "the tray icon is blank (see $artifacts/tray-with-balloon.png)"
+[ "$(tray_warning_pixels "$artifacts/tray-with-balloon.png")" -gt 10 ] ||
+  fail "the tray icon shows no warning after a run with a failed pair"
+grep -q 'Nelze číst zdroj: ' "$work/Tavro.log" || fail "the failed pair is not in the log"
 
 # A second start shows the running program's window and ends with status 0.
-no_window Tavro || fail "the window did not hide into the tray"
+no_main_window || fail "the window did not hide into the tray"
 timeout 20 ./tavro >>"$work/app.log" 2>&1 || fail "a second start ended with status $?"
-wait_for 10 has_window Tavro || fail "a second start did not show the first one's window"
-[ "$(xdotool search --onlyvisible --name '^Tavro$' | wc -l)" -eq 1 ] || fail "two windows"
+wait_for 10 has_main_window || fail "a second start did not show the first one's window"
+[ "$(main_window | wc -l)" -eq 1 ] || fail "two windows"
 kill -0 "$app" || fail "the first program ended"
+
+# "Schovat", then a single click on the tray icon brings the window back.
+xdotool mousemove --window "$(main_window)" 768 83 click 1
+wait_for 10 no_main_window || fail "Schovat did not hide the window"
+icon=$(tray_icon)
+[ -n "$icon" ] || fail "no tray icon window"
+xdotool mousemove --window "$icon" 10 12 click 1
+wait_for 10 has_main_window || fail "a click on the tray icon did not show the window"
 
 [ "$(cat "$work/zaloha/Dokumenty/projekty/plan.txt")" = "plán" ] || fail "plan.txt not mirrored"
 cmp -s "$work/data/Fotky/leto.jpg" "$work/zaloha/Fotky/leto.jpg" || fail "leto.jpg not mirrored"
@@ -123,6 +172,7 @@ sed -n 2p "$work/Tavro.log" | grep -q -- '^-\{37\}'$'\r''$' || fail "log separat
 kill -TERM "$app"
 wait_for 20 bash -c "! kill -0 $app 2>/dev/null" || fail "SIGTERM did not end the program"
 [ "$(grep -c ',OK'$'\r''$' "$work/Tavro.csv")" -eq 2 ] || fail "pair states not written at the end"
+grep -q ',Chyba'$'\r''$' "$work/Tavro.csv" || fail "the failed pair's state not written at the end"
 
 # An error box at start-up: the timer ticks under it, and the window still
 # shows once it is closed and hides into the tray a second later.
@@ -139,8 +189,8 @@ xdotool windowfocus --sync "$box" key Return
 # The box goes, the window comes, and the first tick after it hides it.
 box_gone() { ! xdotool search --onlyvisible --name '^Tavro$' 2>/dev/null | grep -qx "$box"; }
 wait_for 10 box_gone || fail "the start-up error box did not close"
-wait_for 10 has_window Tavro || fail "the window did not show after the start-up error box"
-wait_for 10 no_window Tavro || fail "the window stayed on screen after a start-up error box"
+wait_for 10 has_main_window || fail "the window did not show after the start-up error box"
+wait_for 10 no_main_window || fail "the window stayed on screen after a start-up error box"
 kill -TERM "$bad"
 wait_for 20 bash -c "! kill -0 $bad 2>/dev/null" || fail "SIGTERM did not end the program"
 
@@ -162,7 +212,7 @@ sleep 1
 start_program
 wait_for 60 at_least_ok_lines 4 || fail "no second run"
 sleep 2
-window=$(shown_window Tavro)
+window=$(main_window)
 [ -n "$window" ] || fail "the window is not shown"
 import -window root "$artifacts/window.png" || fail "no screenshot"
 xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (' || fail "the window has no icon"

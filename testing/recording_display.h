@@ -29,7 +29,10 @@ class RecordingDisplay : public BackupRunDisplay {
   void pairFinished(int k) override { record("pair done " + std::to_string(k)); }
   void setLastRun(const std::string& text) override { record("last run " + text); }
   void hideProgress() override { record("progress hidden"); }
-  void runFinished() override { record("run finished"); }
+  void runFinished(bool withFailures) override {
+    record("run finished");
+    if (withFailures) record("shown with failures");
+  }
 
   void fileCopyStarted(const std::string& path) override { record("copy " + path); }
   void fileGaugeRange(int maximum) override { record("range " + std::to_string(maximum)); }
