@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 TEST_BUILD := build/test
 RELEASE_BUILD := build/release
 
-.PHONY: all deps-run deps-test run test bench fuzz build-test build-release clean
+.PHONY: all deps-run deps-test run test bench fuzz package build-test build-release clean
 
 all: build-release
 
@@ -32,6 +32,10 @@ test: build-test
 
 bench: deps-test build-release
 	bash bench/mirror_bench.sh $(RELEASE_BUILD)
+
+# A Debian package in build/package (make test builds and checks it too).
+package: deps-test
+	bash scripts/package.sh
 
 # Longer fuzzing than the short run inside `make test`: make fuzz FUZZ_SECONDS=600
 FUZZ_SECONDS ?= 120

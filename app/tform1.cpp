@@ -100,7 +100,8 @@ TForm1::TForm1(const Services& services, QWidget* parent)
   Timer1->start();
 
   registerIconResource();
-  const QIcon icon(QStringLiteral(":/tavro.png"));
+  // The installed theme's icon, or the one built in.
+  const QIcon icon = QIcon::fromTheme(QStringLiteral("tavro"), QIcon(QStringLiteral(":/tavro.png")));
   setWindowIcon(icon);
   tray_ = new TrayIcon(this, icon, services_.trayAvailable);
   connect(tray_, &TrayIcon::endRequested, this, &TForm1::Ukonitprogram1Click);

@@ -13,7 +13,7 @@ what=${1:-test}
 
 run_packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev librsvg2-bin
 )
 test_packages=(
   libgtest-dev libgmock-dev

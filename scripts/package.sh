@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the Debian package: an optimised build in build/package, then CPack.
+# Prints the package's path last.
+#
+#   bash scripts/package.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build/package
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVRO_TESTS=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" >/dev/null
+rm -f "$build"/tavro_*.deb
+(cd "$build" && cpack >/dev/null)
+ls "$(pwd)/$build"/tavro_*.deb
