@@ -1,4 +1,5 @@
 #include "app/dialogs.h"
+#include "app/qt_translations.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -55,6 +56,30 @@ class DialogsTest : public QObject {
         },
         Qt::Key_Escape);
     QVERIFY(!dialogs.confirmDelete(nullptr));
+  }
+
+  void onACzechDesktopTheStandardButtonsSpeakCzech() {
+    if (!installQtTranslations(*QCoreApplication::instance(), QLocale(QStringLiteral("cs_CZ")))) {
+      QSKIP("Qt's Czech translations (qt6-translations-l10n) are not installed");
+    }
+    MessageBoxDialogs dialogs;
+    QString cancel;
+    QString yes;
+    whenShown(
+        [&](QMessageBox& box) {
+          cancel = box.button(QMessageBox::Cancel)->text();
+          QMessageBox standard(QMessageBox::Question, QStringLiteral("x"), QStringLiteral("x"),
+                               QMessageBox::Yes | QMessageBox::No);
+          yes = standard.button(QMessageBox::Yes)->text();
+        },
+        Qt::Key_Escape);
+    QVERIFY(!dialogs.confirmDelete(nullptr));
+    QCOMPARE(QString(cancel).remove('&'), QStringLiteral("Zrušit"));
+    QCOMPARE(QString(yes).remove('&'), QStringLiteral("Ano"));
+    // The program's own texts stay as they are.
+    whenShown([](QMessageBox& box) { QCOMPARE(box.defaultButton()->text(), QStringLiteral("&Yes")); },
+              Qt::Key_Escape);
+    QVERIFY(!dialogs.confirmClose(nullptr));
   }
 
   void theErrorBoxAddsAFullStopUnlessOneIsThere() {

@@ -9,6 +9,7 @@
 #include "app/dialogs.h"
 #include "app/local_text.h"
 #include "app/power_dbus.h"
+#include "app/qt_translations.h"
 #include "app/signal_bridge.h"
 #include "app/single_instance.h"
 #include "app/tform1.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
   // The window lives hidden in the tray; closing a message box must not end
   // the program, only "Ukončit program", the close question or a signal.
   QApplication::setQuitOnLastWindowClosed(false);
+  tavro::installQtTranslations(app);
 
   const tavro::ProgramPaths paths = tavro::ProgramPaths::locate();
   // A second start shows the first one's window and ends.
