@@ -19,6 +19,14 @@ constexpr QAbstractItemView::EditTriggers kEditTriggers =
     QAbstractItemView::DoubleClicked | QAbstractItemView::AnyKeyPressed |
     QAbstractItemView::EditKeyPressed;
 
+// Ctrl+Tab (and Ctrl+Shift+Tab) leaves the grid, whose Tab moves between cells.
+bool isCtrlTab(const QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  const auto* key = static_cast<const QKeyEvent*>(event);
+  return (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+         (key->modifiers() & Qt::ControlModifier);
+}
+
 bool isCtrlDelete(const QEvent* event) {
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
   const auto* key = static_cast<const QKeyEvent*>(event);
@@ -33,6 +41,13 @@ class CellDelegate final : public QStyledItemDelegate {
 
  protected:
   bool eventFilter(QObject* object, QEvent* event) override {
+    if (isCtrlTab(event)) {
+      auto* editor = qobject_cast<QWidget*>(object);
+      emit commitData(editor);
+      emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+      grid_.leaveWithCtrlTab(static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab);
+      return true;
+    }
     if (isCtrlDelete(event)) {
       if (event->type() == QEvent::KeyPress) grid_.removeAfterQuestion(qobject_cast<QWidget*>(object));
       event->accept();
@@ -111,7 +126,13 @@ void PairGridView::currentChanged(const QModelIndex& current, const QModelIndex&
   QTableView::currentChanged(current, previous);
 }
 
+void PairGridView::leaveWithCtrlTab(bool forward) { QWidget::focusNextPrevChild(forward); }
+
 void PairGridView::keyPressEvent(QKeyEvent* event) {
+  if (isCtrlTab(event)) {
+    leaveWithCtrlTab(event->key() == Qt::Key_Tab);
+    return;
+  }
   if (!editing_) {
     QTableView::keyPressEvent(event);
     return;

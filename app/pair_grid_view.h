@@ -28,6 +28,9 @@ class PairGridView : public QTableView {
   // `editor` is the cell editor the keys came from, if any; its typing is
   // kept in the row, never replaced by the keys.
   void removeAfterQuestion(QWidget* editor = nullptr);
+  // Moves the focus to the control after (before) the grid: Tab moves
+  // between cells, Ctrl+Tab leaves.
+  void leaveWithCtrlTab(bool forward);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

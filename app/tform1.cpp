@@ -192,14 +192,14 @@ void TForm1::buildControls() {
     l->setFont(clockFont);
     l->setAlignment(Qt::AlignCenter);
   }
-  auto* hide = named(new QPushButton(QStringLiteral("Schovat"), this), "BitBtn1");
+  auto* hide = named(new QPushButton(QStringLiteral("&Schovat"), this), "BitBtn1");
   hide->setGeometry(700, 70, 136, 26);
   connect(hide, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
 
   // Run command and status.
   auto* runFrame = named(new QGroupBox(this), "GroupBox2");
   runFrame->setGeometry(8, 118, 236, 46);
-  auto* runNow = named(new QPushButton(QStringLiteral("Zálohuj ihned"), runFrame), "BitBtn2");
+  auto* runNow = named(new QPushButton(QStringLiteral("&Zálohuj ihned"), runFrame), "BitBtn2");
   runNow->setGeometry(10, 10, 216, 28);
   runNow->setFont(bold);
   connect(runNow, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
@@ -225,10 +225,10 @@ void TForm1::buildControls() {
     void (TForm1::*handler)();
   };
   const Command commands[] = {
-      {"BitBtn3", "Add source and target", 126, 224, 123, &TForm1::BitBtn3Click},
-      {"PBEditSrc", "Edit source", 44, 240, 69, &TForm1::PBEditSrcClick},
-      {"PBEditTrg", "Edit target", 246, 240, 61, &TForm1::PBEditTrgClick},
-      {"BitBtn4", "Remove record", 382, 240, 83, &TForm1::BitBtn4Click}};
+      {"BitBtn3", "&Add source and target", 126, 224, 123, &TForm1::BitBtn3Click},
+      {"PBEditSrc", "&Edit source", 44, 240, 69, &TForm1::PBEditSrcClick},
+      {"PBEditTrg", "Edit &target", 246, 240, 61, &TForm1::PBEditTrgClick},
+      {"BitBtn4", "&Remove record", 382, 240, 83, &TForm1::BitBtn4Click}};
   for (const Command& c : commands) {
     auto* button = named(new QPushButton(QString::fromLatin1(c.caption), this), c.name);
     // Wider where this font needs more room for the caption than the layout
@@ -254,7 +254,7 @@ void TForm1::buildControls() {
   grey.setColor(QPalette::Text, Qt::white);
   LB2->setPalette(grey);
   auto* viewLog =
-      named(new QPushButton(QStringLiteral("Zobrazit přehled"), this), "JvgExtSpeedButton1");
+      named(new QPushButton(QStringLiteral("Zobrazit &přehled"), this), "JvgExtSpeedButton1");
   viewLog->setGeometry(482, 484, 160, 26);
   connect(viewLog, &QPushButton::clicked, this, &TForm1::JvgExtSpeedButton1Click);
 
@@ -263,7 +263,7 @@ void TForm1::buildControls() {
   JvRollOut1->setGeometry(250, 4, 340, 24);
   JvRollOut1->setAutoFillBackground(true);
   auto* header =
-      named(new QPushButton(QStringLiteral("::: Nastavení :::"), JvRollOut1), "JvRollOut1Header");
+      named(new QPushButton(QStringLiteral("::: &Nastavení :::"), JvRollOut1), "JvRollOut1Header");
   header->setGeometry(0, 0, 340, 22);
   header->setFlat(true);
   connect(header, &QPushButton::clicked, this,
@@ -276,7 +276,7 @@ void TForm1::buildControls() {
   cxTimeEdit1 = named(new QTimeEdit(rollOutBody_), "cxTimeEdit1");
   cxTimeEdit1->setDisplayFormat(QStringLiteral("HH:mm:ss"));
   cxTimeEdit1->setGeometry(154, 6, 90, 24);
-  JVCHB1 = named(new QCheckBox(QStringLiteral("nebo zálohovat "), rollOutBody_), "JVCHB1");
+  JVCHB1 = named(new QCheckBox(QStringLiteral("nebo zálo&hovat "), rollOutBody_), "JVCHB1");
   JVCHB1->setGeometry(10, 38, 130, 20);
   connect(JVCHB1, &QCheckBox::clicked, this, &TForm1::JVCHB1Click);
   RG2 = new QButtonGroup(this);
@@ -299,7 +299,8 @@ void TForm1::buildControls() {
   actions->setGeometry(10, 114, 200, 80);
   RG1 = new QButtonGroup(this);
   RG1->setObjectName(QStringLiteral("RG1"));
-  const char* captions[] = {"Vypnout PC", "Uspat PC", "Nic neprovádět"};
+  // Access keys unique in the window, on letters of the captions themselves.
+  const char* captions[] = {"&Vypnout PC", "Uspat P&C", "Nic nepr&ovádět"};
   for (int i = 0; i < 3; ++i) {
     auto* item = new QRadioButton(QString::fromUtf8(captions[i]), actions);
     item->setObjectName(QStringLiteral("RG1Item%1").arg(i));
@@ -308,14 +309,14 @@ void TForm1::buildControls() {
   }
   RG1->button(2)->setChecked(true);
   JvCheckBox1 = named(
-      new QCheckBox(QStringLiteral("také synchronizuj (výmaz již smazaných)"), rollOutBody_),
+      new QCheckBox(QStringLiteral("také s&ynchronizuj (výmaz již smazaných)"), rollOutBody_),
       "JvCheckBox1");
   JvCheckBox1->setGeometry(10, 198, 320, 20);
   JvCheckBox1->setChecked(true);
-  auto* save = named(new QPushButton(QStringLiteral("Uložit"), rollOutBody_), "JvXPButton1");
+  auto* save = named(new QPushButton(QStringLiteral("&Uložit"), rollOutBody_), "JvXPButton1");
   save->setGeometry(250, 160, 80, 28);
   connect(save, &QPushButton::clicked, this, &TForm1::JvXPButton1Click);
-  startAtLogin_ = named(new QCheckBox(QStringLiteral("Spouštět po přihlášení"), rollOutBody_),
+  startAtLogin_ = named(new QCheckBox(QStringLiteral("Spouštět po př&ihlášení"), rollOutBody_),
                        "CHBAutostart");
   startAtLogin_->setGeometry(10, 220, 320, 20);
   startAtLogin_->setChecked(services_.autostart->enabled());

@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QStyle>
@@ -357,6 +359,43 @@ class TForm1Test : public QObject {
     QVERIFY(find<QCheckBox>("CHBAutostart")->isChecked());
     find<QCheckBox>("CHBAutostart")->click();
     QVERIFY(!QFileInfo::exists(entry));
+  }
+
+  void everyControlIsReachedWithTheKeyboard() {
+    start("SRC,TRG,STAV\r\n/a,/b,OK\r\n");
+    form->setSettingsPanelOpen(true);
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    auto* grid = find<QTableView>("DBGrid1");
+    find<QPushButton>("BitBtn2")->setFocus();
+    QSet<QString> reached;
+    for (int i = 0; i < 80; ++i) {
+      QWidget* focus = QApplication::focusWidget();
+      QVERIFY(focus != nullptr);
+      const bool inGrid = focus == grid || grid->isAncestorOf(focus);
+      reached << (inGrid ? grid->objectName() : focus->objectName());
+      // Tab moves between the grid's cells; Ctrl+Tab leaves the grid.
+      QTest::keyClick(focus, Qt::Key_Tab, inGrid ? Qt::ControlModifier : Qt::NoModifier);
+    }
+    for (const char* control :
+         {"BitBtn1", "BitBtn2", "BitBtn3", "PBEditSrc", "PBEditTrg", "BitBtn4", "DBGrid1", "LB2",
+          "JvgExtSpeedButton1", "JvRollOut1Header", "cxTimeEdit1", "JVCHB1", "cxTextEdit1",
+          "cxTextEdit2", "JvCheckBox1", "CHBAutostart", "JvXPButton1"}) {
+      QVERIFY2(reached.contains(QString::fromLatin1(control)), control);
+    }
+
+    // Every button has an access key of a letter of its own caption, none twice.
+    QSet<QChar> keys;
+    for (QAbstractButton* b : form->findChildren<QAbstractButton*>()) {
+      const QString caption = b->text();
+      if (!caption.contains(QRegularExpression(QStringLiteral("[[:alpha:]]")))) continue;
+      const int amp = caption.indexOf('&');
+      QVERIFY2(amp >= 0 && amp + 1 < caption.size() && caption.count('&') == 1,
+               qPrintable(caption));
+      const QChar key = caption.at(amp + 1).toLower();
+      QVERIFY2(!keys.contains(key), qPrintable(caption));
+      keys << key;
+    }
   }
 
   void theSettingsPanelSaysWhereTheFilesAre() {

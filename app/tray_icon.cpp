@@ -46,9 +46,9 @@ TrayIcon::TrayIcon(QWidget* mainWindow, const QIcon& icon, std::function<bool()>
       normal_(icon),
       warningIcon_(withWarningSign(icon)) {
   menu_->setObjectName(QStringLiteral("PopupMenu1"));
-  show_ = menu_->addAction(QStringLiteral("Zobrazit program"));
+  show_ = menu_->addAction(QStringLiteral("&Zobrazit program"));
   show_->setObjectName(QStringLiteral("Zobrazit1"));
-  quit_ = menu_->addAction(QStringLiteral("Ukončit program"));
+  quit_ = menu_->addAction(QStringLiteral("&Ukončit program"));
   quit_->setObjectName(QStringLiteral("Ukonitprogram1"));
   icon_.setContextMenu(menu_);
   connect(show_, &QAction::triggered, this, &TrayIcon::RestoreFromTray);
