@@ -41,14 +41,8 @@ constexpr const char* kUsage =
 
 // A run shown on the terminal: its lines, nothing else. The pump lets a
 // signal through, so the run stops after the pair it is on.
-class TerminalDisplay final : public BackupRunDisplay {
+class TerminalDisplay final : public LinesOnlyDisplay {
  public:
-  void fileCopyStarted(const std::string&) override {}
-  void fileGaugeRange(int) override {}
-  void fileGaugeProgress(int) override {}
-  void fileCopyFinished() override {}
-  void fileDeletionStarted(const std::string&) override {}
-  void fileDeletionFinished() override {}
   void addLine(const std::string& line) override { std::cout << line << std::endl; }
   void processMessages() override {
     if (!sincePump_.isValid() || sincePump_.hasExpired(50)) {
@@ -56,15 +50,6 @@ class TerminalDisplay final : public BackupRunDisplay {
       sincePump_.restart();
     }
   }
-  void runStarted() override {}
-  void setStatus(const std::string&, const std::string&) override {}
-  void showBalloon(const std::string&, const std::string&, BalloonIconKind, int) override {}
-  void showProgress(int) override {}
-  void pairStarted(int, int, const std::string&, const std::string&) override {}
-  void pairFinished(int) override {}
-  void setLastRun(const std::string&) override {}
-  void hideProgress() override {}
-  void runFinished(bool) override {}
 
  private:
   QElapsedTimer sincePump_;

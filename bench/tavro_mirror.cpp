@@ -12,16 +12,9 @@
 
 namespace {
 
-class LinesOnly final : public tavro::RunDisplay {
+class LinesOnly final : public tavro::LinesOnlyDisplay {
  public:
-  void fileCopyStarted(const std::string&) override {}
-  void fileGaugeRange(int) override {}
-  void fileGaugeProgress(int) override {}
-  void fileCopyFinished() override {}
-  void fileDeletionStarted(const std::string&) override {}
-  void fileDeletionFinished() override {}
   void addLine(const std::string& line) override { std::cout << line << '\n'; }
-  void processMessages() override {}
 };
 
 }  // namespace

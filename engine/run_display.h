@@ -59,4 +59,26 @@ class BackupRunDisplay : public RunDisplay {
   virtual void runFinished(bool withFailures) = 0;
 };
 
+// Shows nothing but the lines, each handed to addLine(): a run without a
+// window (the command line, measuring tools).
+class LinesOnlyDisplay : public BackupRunDisplay {
+ public:
+  void fileCopyStarted(const std::string&) override {}
+  void fileGaugeRange(int) override {}
+  void fileGaugeProgress(int) override {}
+  void fileCopyFinished() override {}
+  void fileDeletionStarted(const std::string&) override {}
+  void fileDeletionFinished() override {}
+  void processMessages() override {}
+  void runStarted() override {}
+  void setStatus(const std::string&, const std::string&) override {}
+  void showBalloon(const std::string&, const std::string&, BalloonIconKind, int) override {}
+  void showProgress(int) override {}
+  void pairStarted(int, int, const std::string&, const std::string&) override {}
+  void pairFinished(int) override {}
+  void setLastRun(const std::string&) override {}
+  void hideProgress() override {}
+  void runFinished(bool) override {}
+};
+
 }  // namespace tavro
