@@ -120,13 +120,9 @@ class DeletionPass {
     ListedEntry entry;
     int error = 0;
     while (listing.value->next(entry, &error)) {
-      EntryKind kind = entry.kind;
-      if (kind == EntryKind::Unknown) {
-        const auto info = target.stat(entry.name);
-        if (!info.ok()) continue;
-        kind = info.value.kind;
-      }
-      if (kind == EntryKind::Folder) {
+      const auto kind = kindOf(target, entry);
+      if (!kind) continue;
+      if (*kind == EntryKind::Folder) {
         pruneSubfolder(source, target, entry.name, orphans);
       } else if (!sameNames && !inSourceAsFile(source, entry.name) &&
                  !keptUnderSourceCase(source, target, entry.name, false, orphans)) {

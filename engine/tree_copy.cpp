@@ -95,15 +95,11 @@ class TreeCopy {
     int error = 0;
     // A listing that breaks off ends this folder like its end would.
     while (listing.value->next(entry, &error)) {
-      EntryKind kind = entry.kind;
-      if (kind == EntryKind::Unknown) {
-        const auto info = source.stat(entry.name);
-        if (!info.ok()) continue;
-        kind = info.value.kind;
-      }
-      if (kind == EntryKind::Folder) {
+      const auto kind = kindOf(source, entry);
+      if (!kind) continue;
+      if (*kind == EntryKind::Folder) {
         copySubfolder(source, entry.name, target);
-      } else if (kind != EntryKind::Special) {
+      } else if (*kind != EntryKind::Special) {
         copyEntry(source, entry.name, target);
       }
     }

@@ -26,13 +26,8 @@ void ZapisLog(FileSystem& fs, const std::string& path, const std::vector<std::st
   auto file = folder.value->appendFile(name);
   if (!file.ok()) fail(file.error);
 
-  const std::string entry = runLogEntry(lines, now, formats);
-  std::size_t done = 0;
-  while (done < entry.size()) {
-    const auto put = file.value->write(entry.data() + done, entry.size() - done);
-    if (!put.ok()) fail(put.error);
-    if (put.value == 0) fail(EIO);
-    done += put.value;
+  if (Status put = writeAll(*file.value, runLogEntry(lines, now, formats)); !put.ok()) {
+    fail(put.error);
   }
   if (Status closed = file.value->close(); !closed.ok()) fail(closed.error);
 }

@@ -1,7 +1,5 @@
 #include "pairs/pair_table.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -100,14 +98,11 @@ void PairTable::open() {
   changed_ = false;
   unread_.clear();
 
-  path_ = fileName_;
-  if (path_.empty() || path_.front() != '/') {
-    char buffer[PATH_MAX];
-    if (::getcwd(buffer, sizeof buffer) == nullptr) {
-      throw TableError("Cannot open file \"" + fileName_ + "\". " + systemReason(errno));
-    }
-    path_ = std::string(buffer) + "/" + fileName_;
+  const auto whole = fs_.absolutePath(fileName_);
+  if (!whole.ok()) {
+    throw TableError("Cannot open file \"" + fileName_ + "\". " + systemReason(whole.error));
   }
+  path_ = whole.value;
 
   const auto contents = readWholeFile(fs_, path_);
   if (!contents.ok() && contents.error != ENOENT) {

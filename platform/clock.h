@@ -18,6 +18,9 @@ struct LocalDateTime {
   int millisecond = 0;
 };
 
+// a / b rounded towards minus infinity; b > 0.
+std::int64_t floorDiv(std::int64_t a, std::int64_t b);
+
 // Whole minutes since 1 January 1970, 00:00 of the same calendar.
 std::int64_t minutesSinceEpoch(const LocalDateTime& t);
 // `t` moved by `minutes`, seconds and milliseconds kept.

@@ -28,17 +28,24 @@ std::string Folder::pathOf(std::string_view name) const {
   return full;
 }
 
+Status writeAll(OutputFile& file, std::string_view data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const auto put = file.write(data.data() + done, data.size() - done);
+    if (!put.ok()) return Status::failure(put.error);
+    if (put.value == 0) return Status::failure(EIO);
+    done += put.value;
+  }
+  return Status::success();
+}
+
 Result<std::size_t> OutputFile::copyFrom(InputFile& source, std::size_t limit) {
   constexpr std::size_t kBufferSize = 128 * 1024;
   if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
   const auto got = source.read(buffer_.get(), std::min(limit, kBufferSize));
   if (!got.ok() || got.value == 0) return got;
-  std::size_t done = 0;
-  while (done < got.value) {
-    const auto put = write(buffer_.get() + done, got.value - done);
-    if (!put.ok()) return put;
-    if (put.value == 0) return Result<std::size_t>::failure(EIO);
-    done += put.value;
+  if (Status put = writeAll(*this, std::string_view(buffer_.get(), got.value)); !put.ok()) {
+    return Result<std::size_t>::failure(put.error);
   }
   return got;
 }
@@ -56,6 +63,13 @@ void makeFolderChain(FileSystem& fs, const std::string& path) {
   const auto slash = folder.find_last_of('/');
   if (slash != std::string::npos && slash > 0) makeFolderChain(fs, folder.substr(0, slash));
   (void)fs.makeFolder(folder);
+}
+
+std::optional<EntryKind> kindOf(Folder& folder, const ListedEntry& entry) {
+  if (entry.kind != EntryKind::Unknown) return entry.kind;
+  const auto info = folder.stat(entry.name);
+  if (!info.ok()) return std::nullopt;
+  return info.value.kind;
 }
 
 bool folderExists(FileSystem& fs, const std::string& path) {
@@ -474,14 +488,18 @@ namespace {
 constexpr int kMaxLinksFollowed = 40;
 }  // namespace
 
+Result<std::string> PosixFileSystem::absolutePath(const std::string& path) {
+  if (!path.empty() && path.front() == '/') return Result<std::string>::of(path);
+  char cwd[PATH_MAX];
+  if (::getcwd(cwd, sizeof cwd) == nullptr) return Result<std::string>::failure(errno);
+  return Result<std::string>::of(std::string(cwd) + "/" + path);
+}
+
 std::string PosixFileSystem::resolve(const std::string& path) {
   if (path.empty()) return {};
-  std::string whole = path;
-  if (whole.front() != '/') {
-    char cwd[PATH_MAX];
-    if (::getcwd(cwd, sizeof cwd) == nullptr) return path;
-    whole = std::string(cwd) + "/" + path;
-  }
+  const auto absolute = absolutePath(path);
+  if (!absolute.ok()) return path;
+  const std::string& whole = absolute.value;
   // The names still to walk, the next one last.
   std::vector<std::string> pending;
   auto pushFront = [&pending](const std::string& text) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -88,6 +89,9 @@ class OutputFile {
   std::unique_ptr<char[]> buffer_;
 };
 
+// Writes all of `data`; a write that moves nothing counts as EIO.
+Status writeAll(OutputFile& file, std::string_view data);
+
 class Folder {
  public:
   explicit Folder(std::string path) : path_(std::move(path)) {}
@@ -142,6 +146,9 @@ class FileSystem {
   // Describes what a whole path names, following links as openFolder does.
   virtual Result<EntryInfo> stat(const std::string& path) = 0;
   virtual Status makeFolder(const std::string& path) = 0;
+  // `path` as a whole path: a relative one joined to the current folder.
+  // Fails with the system's reason when the current folder is not known.
+  virtual Result<std::string> absolutePath(const std::string& path) = 0;
   // The whole real path, as realpath(3) gives it for a path that exists:
   // each link is followed before a ".." after it is applied. Where the path
   // stops existing, the rest is appended with "." and ".." folded as text
@@ -157,6 +164,10 @@ struct PathParts {
   std::string name;
 };
 PathParts splitPath(const std::string& path);
+
+// The kind of a listed entry, looked up in `folder` when the listing did not
+// say; nothing when the entry went meanwhile.
+std::optional<EntryKind> kindOf(Folder& folder, const ListedEntry& entry);
 
 // Whether `inner` is `outer` or lies below it; both whole resolved paths.
 bool isSameOrInside(const std::string& inner, const std::string& outer);
@@ -175,6 +186,7 @@ class PosixFileSystem final : public FileSystem {
   Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
   Result<EntryInfo> stat(const std::string& path) override;
   Status makeFolder(const std::string& path) override;
+  Result<std::string> absolutePath(const std::string& path) override;
   std::string resolve(const std::string& path) override;
 };
 

@@ -111,6 +111,15 @@ TEST_F(PosixFileSystemTest, RenameReplacesALinkItselfNotWhatItPointsTo) {
   EXPECT_EQ(tree.read("name"), "fresh");
 }
 
+TEST_F(PosixFileSystemTest, AFolderExistsOnlyWhereAFolderIs) {
+  tree.file("a.txt", "x");
+  tree.folder("dir");
+  EXPECT_TRUE(folderExists(fs, tree.path("dir")));
+  EXPECT_FALSE(folderExists(fs, tree.path("a.txt")));
+  EXPECT_FALSE(folderExists(fs, tree.path("none")));
+  EXPECT_FALSE(folderExists(fs, ""));
+}
+
 TEST_F(PosixFileSystemTest, FolderChainCreatesEveryMissingLevel) {
   makeFolderChain(fs, tree.path("a/b/c/"));
   EXPECT_TRUE(tree.isFolder("a/b/c"));

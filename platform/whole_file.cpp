@@ -72,17 +72,6 @@ void removeLeftovers(Folder& dir, const std::string& name) {
   }
 }
 
-Status writeAll(OutputFile& out, std::string_view contents) {
-  std::size_t done = 0;
-  while (done < contents.size()) {
-    const auto put = out.write(contents.data() + done, contents.size() - done);
-    if (!put.ok()) return Status::failure(put.error);
-    if (put.value == 0) return Status::failure(EIO);
-    done += put.value;
-  }
-  return Status::success();
-}
-
 // Writes over the file itself: only where no file can be made beside it.
 Status rewriteInPlace(OutputFile& out, std::string_view contents) {
   Status done = writeAll(out, contents);

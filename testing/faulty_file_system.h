@@ -78,6 +78,9 @@ class FaultyFileSystem final : public FileSystem {
   Result<EntryInfo> stat(const std::string& path) override;
   Status makeFolder(const std::string& path) override;
   std::string resolve(const std::string& path) override { return inner_.resolve(path); }
+  Result<std::string> absolutePath(const std::string& path) override {
+    return inner_.absolutePath(path);
+  }
 
   // Used by the wrapped folders and files: the fault for `op` on `path`, if any.
   struct Fault {
