@@ -44,7 +44,7 @@ class FolderDialogTest : public QObject {
 
  private slots:
   void okConfirmsTheSelectedFolderAndCancelKeepsTheLastOne() {
-    testing::TempTree tree;
+    testkit::TempTree tree;
     const QString first = QString::fromStdString(tree.folder("first"));
     const QString second = QString::fromStdString(tree.folder("second"));
     FolderDialog dialog(nullptr);
@@ -65,7 +65,7 @@ class FolderDialogTest : public QObject {
   }
 
   void itOpensScrolledToTheFolderLastConfirmed() {
-    testing::TempTree tree;
+    testkit::TempTree tree;
     for (int i = 0; i < 300; ++i) tree.folder("f" + std::to_string(1000 + i));
     const QString start = QString::fromStdString(tree.folder("f1250/inner"));
     FolderDialog dialog(nullptr);

@@ -91,7 +91,7 @@ class PairEditingTest : public QObject {
     });
   }
 
-  testing::FormHarness h;
+  testkit::FormHarness h;
   int realQuestions = 0;
   std::vector<Shown> shown;
   std::deque<std::optional<QString>> answers;
@@ -284,7 +284,7 @@ class PairEditingTest : public QObject {
              QStringList{QStringLiteral("jcsv1: Cannot perform this operation on a closed dataset.")});
 
     start("SRC,TRG,STAV\r\n/a,/b,OK\r\n");
-    h.faulty.failUnder(testing::FaultOp::Create, h.tree->root(), ENOSPC);
+    h.faulty.failUnder(testkit::FaultOp::Create, h.tree->root(), ENOSPC);
     add("/c", "/d");
     QCOMPARE(h.dialogs.errors.size(), 1);
     QVERIFY(h.dialogs.errors[0].startsWith(QStringLiteral("Cannot create file \"")));

@@ -15,7 +15,7 @@ class SingleInstanceTest : public QObject {
 
  private slots:
   void aSecondStartHandsItsRequestToTheFirst() {
-    testing::TempTree tree;
+    testkit::TempTree tree;
     const QString settings = QString::fromStdString(tree.path("config/tavro/Tavro.ini"));
     auto first = std::make_unique<SingleInstance>(settings);
     QVERIFY(first->acquire());
@@ -38,7 +38,7 @@ class SingleInstanceTest : public QObject {
   }
 
   void aLockLeftByAProgramThatDiedIsTakenOver() {
-    testing::TempTree tree;
+    testkit::TempTree tree;
     const QString settings = QString::fromStdString(tree.path("Tavro.ini"));
     QFile lock(settings + QStringLiteral(".lock"));
     QVERIFY(lock.open(QIODevice::WriteOnly));

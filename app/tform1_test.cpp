@@ -29,11 +29,11 @@ class TForm1Test : public QObject {
   Q_OBJECT
 
  private:
-  testing::FormHarness h;
+  testkit::FormHarness h;
   std::unique_ptr<TForm1>& form = h.form;
-  std::unique_ptr<testing::TempTree>& tree = h.tree;
-  testing::FakeDialogs& dialogs = h.dialogs;
-  testing::FaultyFileSystem* faulty = &h.faulty;
+  std::unique_ptr<testkit::TempTree>& tree = h.tree;
+  testkit::FakeDialogs& dialogs = h.dialogs;
+  testkit::FaultyFileSystem* faulty = &h.faulty;
   std::vector<std::string>& events = h.events;
   QStringList& opened = h.opened;
   bool& trayAvailable = h.trayAvailable;
@@ -223,7 +223,7 @@ class TForm1Test : public QObject {
   }
 
   void aFailedSaveAtStartUpStillOpensThePairTable() {
-    h.start("", [&] { faulty->fail(testing::FaultOp::Rename, tree->path("Tavro.ini"), ENOSPC); });
+    h.start("", [&] { faulty->fail(testkit::FaultOp::Rename, tree->path("Tavro.ini"), ENOSPC); });
     QCOMPARE(dialogs.errors.size(), 1);
     QVERIFY(dialogs.errors.front().startsWith(QStringLiteral("Unable to write to ")));
     QVERIFY(form->table().isOpen());
@@ -333,7 +333,7 @@ class TForm1Test : public QObject {
     form->table().append();
     form->table().setFieldText("Src", "/data");
     form->table().post();
-    faulty->failUnder(testing::FaultOp::Create, tree->root(), EROFS);
+    faulty->failUnder(testkit::FaultOp::Create, tree->root(), EROFS);
     form->FormDestroy();
     QCOMPARE(dialogs.errors.size(), 1);
     QVERIFY(dialogs.errors.front().startsWith(QStringLiteral("Cannot create file \"")));

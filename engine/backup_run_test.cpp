@@ -20,7 +20,7 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::Not;
-using testing::FaultOp;
+using testkit::FaultOp;
 
 class BackupRunTest : public ::testing::Test {
  protected:
@@ -56,15 +56,15 @@ class BackupRunTest : public ::testing::Test {
     return picked;
   }
 
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem real;
-  testing::FaultyFileSystem fs{real};
+  testkit::FaultyFileSystem fs{real};
   PairTable table{fs, tree.path("Tavro.csv")};
-  testing::RecordingDisplay display;
-  testing::FakeClock clock;
+  testkit::RecordingDisplay display;
+  testkit::FakeClock clock;
   ScheduleState state;
-  testing::FakeSettingsPanel settings;
-  testing::RecordingPower power{display.events};
+  testkit::FakeSettingsPanel settings;
+  testkit::RecordingPower power{display.events};
   BackupRun backup{fs, table, display, clock, state, settings, power};
 };
 
@@ -77,18 +77,23 @@ TEST_F(BackupRunTest, TwoPairsShowThisSequenceAndEndOk) {
 
   ASSERT_TRUE(backup.Zalohuj());
 
+  // What the window shows, in order; where the run lets the window's
+  // messages through is the passes' own matter.
+  std::vector<std::string> shown;
+  for (const auto& e : display.events) {
+    if (e != "pump") shown.push_back(e);
+  }
   EXPECT_THAT(
-      display.events,
+      shown,
       ElementsAre("run started", "status Zálohuji data | Zálohuji data ...",
                   "balloon Tavro | Spuštěno automatické zálohování... | 1 | 10",
-                  "progress shown 2", "pair 1/2 " + a + " -> " + t, "pump",
-                  "copy " + a + "/a.txt", "pump", "range 1", "progress 1", "progress 0", "copied",
-                  "pump", "pair done 1", "line 09.12.202610:00- Záloha OK: " + a,
-                  "pair 2/2 " + b + " -> " + t, "pump", "copy " + b + "/b.txt", "pump", "range 1",
-                  "progress 1", "progress 0", "copied", "pump", "pair done 2",
-                  "line 09.12.202610:00- Záloha OK: " + b, "last run 09.12.2026 10:00",
-                  "progress hidden", "pump", "status Záloha provedena ... | Záloha OK .",
-                  "run finished"));
+                  "progress shown 2", "pair 1/2 " + a + " -> " + t, "copy " + a + "/a.txt",
+                  "range 1", "progress 1", "progress 0", "copied", "pair done 1",
+                  "line 09.12.202610:00- Záloha OK: " + a, "pair 2/2 " + b + " -> " + t,
+                  "copy " + b + "/b.txt", "range 1", "progress 1", "progress 0", "copied",
+                  "pair done 2", "line 09.12.202610:00- Záloha OK: " + b,
+                  "last run 09.12.2026 10:00", "progress hidden",
+                  "status Záloha provedena ... | Záloha OK .", "run finished"));
   EXPECT_EQ(tree.read("backup/A/a.txt"), "a");
   EXPECT_EQ(tree.read("backup/B/b.txt"), "b");
   EXPECT_THAT(states(), ElementsAre("OK", "OK"));
@@ -243,7 +248,7 @@ TEST_F(BackupRunTest, AnotherPairsSourceBoundIntoThePairFolderIsKnownByItsIdenti
   tree.file("p1/data/a.txt", "a");
   tree.file("photos/p.jpg", "only here");
   const std::string bound = tree.folder("t1/data/photos");
-  if (auto why = testing::bindMount(tree.path("photos"), bound); !why.empty()) GTEST_SKIP() << why;
+  if (auto why = testkit::bindMount(tree.path("photos"), bound); !why.empty()) GTEST_SKIP() << why;
   tree.folder("t2");
   addPair(tree.path("p1/data"), tree.path("t1"));
   addPair(tree.path("photos"), tree.path("t2"));
@@ -252,7 +257,7 @@ TEST_F(BackupRunTest, AnotherPairsSourceBoundIntoThePairFolderIsKnownByItsIdenti
   EXPECT_EQ(tree.read("t2/photos/p.jpg"), "only here");
   EXPECT_THAT(backup.messages(), Contains("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " +
                                           tree.path("t1/data/photos") + " !!!"));
-  EXPECT_EQ(testing::unmount(bound), "");
+  EXPECT_EQ(testkit::unmount(bound), "");
 }
 
 TEST_F(BackupRunTest, PairsMeetingThroughALinkAndDotDotKeepEachOthersBackups) {
@@ -302,7 +307,7 @@ TEST_F(BackupRunTest, ARowThatCannotTakeItsStateIsStillRunAndSoAreTheOthers) {
 
 TEST_F(BackupRunTest, ManyPairsKeepTheWindowAnsweringAndAStopEndsAfterThePairBeingRun) {
   // The user's signal arrives through the window's pump, as a SIGTERM does.
-  struct StoppingDisplay : testing::RecordingDisplay {
+  struct StoppingDisplay : testkit::RecordingDisplay {
     BackupRun* run = nullptr;
     int done = 0;
     void pairFinished(int k) override {
@@ -337,7 +342,7 @@ TEST_F(BackupRunTest, ManyPairsKeepTheWindowAnsweringAndAStopEndsAfterThePairBei
 }
 
 TEST_F(BackupRunTest, NoRunStartsInsideAnother) {
-  struct NestingDisplay : testing::RecordingDisplay {
+  struct NestingDisplay : testkit::RecordingDisplay {
     BackupRun* run = nullptr;
     int refused = 0;
     void processMessages() override {

@@ -13,7 +13,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testing::FaultOp;
+using testkit::FaultOp;
 
 using DeletionPassTest = MirrorTest;
 
@@ -65,6 +65,20 @@ TEST_F(DeletionPassTest, AFileThatCannotBeDeletedKeepsItsFolder) {
 
   EXPECT_THAT(display.lines, ElementsAre("Nelze smazat subor: " + trg("old/stuck.txt") + " !!!"));
   EXPECT_THAT(tree.listing("trg"), ElementsAre("old/", "old/stuck.txt"));
+}
+
+TEST_F(DeletionPassTest, ListingsWithoutKindsStillTellAFileFromAFolder) {
+  // The same names on both sides, but "x" a folder in the source and a file
+  // in the target: names alone must not let the file stay.
+  tree.folder("src/x");
+  sourceFile("same.txt", "s");
+  tree.file("trg/x", "a file where the source has a folder");
+  tree.file("trg/same.txt", "s");
+  fs.hideKinds();
+  prune();
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("same.txt"));
+  mirror();
+  EXPECT_EQ(tree.listing("trg"), tree.listing("src"));
 }
 
 TEST_F(DeletionPassTest, ANameOfTheOtherKindDoesNotCount) {

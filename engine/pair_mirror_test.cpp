@@ -16,11 +16,11 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testing::FaultOp;
+using testkit::FaultOp;
 
 // Calls `action` once, when the first file copy starts: a user or another
 // program changing the target in the middle of a run.
-struct InterruptingDisplay : testing::RecordingDisplay {
+struct InterruptingDisplay : testkit::RecordingDisplay {
   std::function<void()> action;
   void fileCopyStarted(const std::string& path) override {
     if (action) std::exchange(action, nullptr)();
@@ -37,9 +37,9 @@ class PairMirrorTest : public ::testing::Test {
     return text + tree.path(relative) + " !!!";
   }
 
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem real;
-  testing::FaultyFileSystem fs{real};
+  testkit::FaultyFileSystem fs{real};
   InterruptingDisplay display;
 };
 
@@ -60,7 +60,7 @@ TEST_F(PairMirrorTest, AnEmptySourceOverAFullBackupIsCopiedButNothingIsDeleted) 
 
 TEST_F(PairMirrorTest, AnUnmountedSourceDriveLeavesItsBackup) {
   const std::string drive = tree.folder("media/usb");
-  if (auto why = testing::mountTmpfs(drive, 1 << 20); !why.empty()) GTEST_SKIP() << why;
+  if (auto why = testkit::mountTmpfs(drive, 1 << 20); !why.empty()) GTEST_SKIP() << why;
   tree.file("media/usb/photos/p.jpg", "p");
   tree.file("media/usb/notes.txt", "n");
   tree.folder("backup");
@@ -68,7 +68,7 @@ TEST_F(PairMirrorTest, AnUnmountedSourceDriveLeavesItsBackup) {
   ASSERT_THAT(display.lines, IsEmpty());
   ASSERT_EQ(tree.read("backup/usb/photos/p.jpg"), "p");
 
-  ASSERT_EQ(testing::unmount(drive), "");
+  ASSERT_EQ(testkit::unmount(drive), "");
   display.clear();
   run("media/usb", "backup");
   EXPECT_THAT(display.lines, ElementsAre(failure("Zdroj je prázdný, výmaz vynechán: ", "media/usb")));
@@ -135,7 +135,7 @@ TEST_F(PairMirrorTest, APowerCutBeforeThePairIsOnTheDiskIsRepairedByTheNextRun) 
   tree.file("data/docs/sub/b.txt", "b");
   tree.folder("backup");
   fs.crash(FaultOp::Sync, tree.path("backup/docs"));
-  EXPECT_THROW(run("data/docs", "backup"), testing::SimulatedCrash);
+  EXPECT_THROW(run("data/docs", "backup"), testkit::SimulatedCrash);
   fs.dropUnsyncedData();
   ASSERT_EQ(tree.read("backup/docs/a.bin"), "") << "the names and times stayed, the bytes did not";
   ASSERT_EQ(tree.time("backup/docs/a.bin").tv_sec, tree.time("data/docs/a.bin").tv_sec);
@@ -162,7 +162,7 @@ TEST_F(PairMirrorTest, WhatAPairReportsDoneSurvivesAPowerCutAndAFailedSyncIsAFai
 
 TEST_F(PairMirrorTest, AFullDiskFailsWhatDoesNotFitAndLeavesNoHalfCopies) {
   const std::string drive = tree.folder("usb");
-  if (auto why = testing::mountTmpfs(drive, 256 << 10); !why.empty()) GTEST_SKIP() << why;
+  if (auto why = testkit::mountTmpfs(drive, 256 << 10); !why.empty()) GTEST_SKIP() << why;
   tree.file("data/docs/big.bin", std::string(400 << 10, 'b'));
   tree.file("data/docs/small.txt", "s");
   tree.file("usb/docs/big.bin", "old copy");

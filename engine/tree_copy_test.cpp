@@ -14,7 +14,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using testing::FaultOp;
+using testkit::FaultOp;
 
 using TreeCopyTest = MirrorTest;
 
@@ -229,7 +229,7 @@ TEST_F(TreeCopyTest, ACrashDuringAReplacementLeavesTheOldCopyAndTheNextRunRecove
   tree.setTime("trg/a.txt", kTime - 60);
   // The computer dies after 10000 bytes went into the replacement.
   fs.crash(FaultOp::Write, trg(temporaryNameFor("a.txt", 0)), 10000);
-  EXPECT_THROW(copy(), testing::SimulatedCrash);
+  EXPECT_THROW(copy(), testkit::SimulatedCrash);
   EXPECT_EQ(tree.read("trg/a.txt"), "old");
   EXPECT_EQ(tree.time("trg/a.txt").tv_sec, kTime - 60);
 
@@ -366,7 +366,7 @@ TEST_F(TreeCopyTest, ACopyCutShortWithinItsSourcesTwoSecondsIsRepaired) {
   const std::string contents(50000, 'x');
   sourceFile("new.bin", contents, kTime);
   fs.crash(FaultOp::Write, trg("new.bin"), 20000);
-  EXPECT_THROW(copy(), testing::SimulatedCrash);
+  EXPECT_THROW(copy(), testkit::SimulatedCrash);
   ASSERT_EQ(tree.read("trg/new.bin").size(), 20000u);
   tree.setTime("trg/new.bin", kTime, 900000000);
 

@@ -10,7 +10,7 @@ namespace tavro {
 namespace {
 
 using ::testing::HasSubstr;
-using testing::FaultOp;
+using testkit::FaultOp;
 
 class RunLogTest : public ::testing::Test {
  protected:
@@ -18,9 +18,9 @@ class RunLogTest : public ::testing::Test {
     formats.shortDate = "%-d.%-m.%Y";
     formats.hourLeadingZero = false;
   }
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem real;
-  testing::FaultyFileSystem fs{real};
+  testkit::FaultyFileSystem fs{real};
   RegionalFormats formats;
 };
 

@@ -44,7 +44,7 @@ void recordStates(tavro::PairTable& table) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string path = tavro::testing::fuzzScratchFolder() + "/Tavro.csv";
+  const std::string path = tavro::testkit::fuzzScratchFolder() + "/Tavro.csv";
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 

@@ -11,7 +11,7 @@ namespace tavro {
 namespace {
 
 using ::testing::HasSubstr;
-using testing::FaultOp;
+using testkit::FaultOp;
 
 class PairTableTest : public ::testing::Test {
  protected:
@@ -51,9 +51,9 @@ class PairTableTest : public ::testing::Test {
     return "no error";
   }
 
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem real;
-  testing::FaultyFileSystem fs{real};
+  testkit::FaultyFileSystem fs{real};
   PairTable table{fs, tree.path("Tavro.csv")};
 };
 
@@ -275,7 +275,7 @@ TEST_F(PairTableTest, ReadingHoldsLittleMoreThanTheFile) {
   for (const std::string& body : {std::string(4000000, '\n'), rows}) {
     const std::string text = "SRC,TRG,STAV\r\n" + body;
     writeCsv(text);
-    const auto peak = testing::peakHeapOf([&] { table.open(); });
+    const auto peak = testkit::peakHeapOf([&] { table.open(); });
     if (!peak) GTEST_SKIP() << "only a build under AddressSanitizer counts the heap";
     EXPECT_LT(*peak, 4 * text.size());
   }
@@ -339,7 +339,7 @@ TEST_F(PairTableTest, SkippedLinesAndOtherLineEndsAreNormalisedAtTheNextWrite) {
       << "a NUL byte ends the reading";
 }
 
-TEST_F(PairTableTest, CursorEditAndInsertFollowTheTableRules) {
+TEST_F(PairTableTest, InsertsGoBeforeTheCurrentRowAndUntouchedOnesAreDropped) {
   table.open();
   table.edit();  // on an empty table: an insert
   EXPECT_TRUE(table.isInserting());
@@ -360,7 +360,10 @@ TEST_F(PairTableTest, CursorEditAndInsertFollowTheTableRules) {
   table.setFieldText("Src", "/last");
   table.first();  // assigned: posted
   EXPECT_EQ(column("Src"), (std::vector<std::string>{"/second", "/first", "/last"}));
+}
 
+TEST_F(PairTableTest, TheCursorStopsAtTheEndAndARemovedRowIsFollowedByTheNext) {
+  open("SRC,TRG,STAV\r\n/second,/t,OK\r\n/first,,\r\n/last,,\r\n");
   table.moveTo(2);
   EXPECT_FALSE(table.eof());
   table.next();
@@ -371,7 +374,10 @@ TEST_F(PairTableTest, CursorEditAndInsertFollowTheTableRules) {
   EXPECT_EQ(table.fieldText("Src"), "/last") << "the following row becomes current";
   table.remove();
   EXPECT_EQ(table.fieldText("Src"), "/second") << "after the last row, the new last row";
+}
 
+TEST_F(PairTableTest, CancelDropsAnEditAndASecondEditContinuesTheFirst) {
+  open("SRC,TRG,STAV\r\n/second,/t,OK\r\n");
   table.edit();
   table.setFieldText("Src", "/dropped");
   table.cancel();

@@ -28,7 +28,7 @@ class PosixFileSystemTest : public ::testing::Test {
     return std::move(folder.value);
   }
 
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem fs;
 };
 

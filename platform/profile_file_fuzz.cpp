@@ -10,7 +10,7 @@
 #include "testing/fuzz_scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string path = tavro::testing::fuzzScratchFolder() + "/Tavro.ini";
+  const std::string path = tavro::testkit::fuzzScratchFolder() + "/Tavro.ini";
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 

@@ -10,7 +10,7 @@ namespace {
 
 class ProfileFileTest : public ::testing::Test {
  protected:
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem fs;
   ProfileFile file{fs, tree.path("Tavro.ini")};
 };

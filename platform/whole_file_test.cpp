@@ -14,13 +14,13 @@
 namespace tavro {
 namespace {
 
-using testing::FaultOp;
+using testkit::FaultOp;
 
 class WholeFileTest : public ::testing::Test {
  protected:
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem real;
-  testing::FaultyFileSystem fs{real};
+  testkit::FaultyFileSystem fs{real};
 };
 
 TEST_F(WholeFileTest, WritesCreatingFoldersAndReadsBack) {
@@ -64,7 +64,7 @@ TEST_F(WholeFileTest, AFailureAtAnyStepLeavesTheOldFileWhole) {
 TEST_F(WholeFileTest, ACrashLeavesTheOldFileAndALaterWriteCleansUp) {
   tree.file("f", "old contents");
   fs.crashUnder(FaultOp::Write, tree.root(), 5);
-  EXPECT_THROW((void)replaceWholeFile(fs, tree.path("f"), "new contents"), testing::SimulatedCrash);
+  EXPECT_THROW((void)replaceWholeFile(fs, tree.path("f"), "new contents"), testkit::SimulatedCrash);
   EXPECT_EQ(tree.read("f"), "old contents");
   const auto left = tree.listing("");
   ASSERT_EQ(left.size(), 2u);
@@ -116,12 +116,12 @@ TEST_F(WholeFileTest, TheFilesOwnPermissionDecidesAsAUserSeesIt) {
   tree.setMode("mine/read-only.csv", 0444);
   tree.file("theirs/writable.csv", "old contents");
   for (const char* path : {"mine", "mine/read-only.csv", "theirs/writable.csv"}) {
-    ASSERT_EQ(::chown(tree.path(path).c_str(), testing::kNobody, testing::kNobody), 0);
+    ASSERT_EQ(::chown(tree.path(path).c_str(), testkit::kNobody, testkit::kNobody), 0);
   }
-  testing::openPathToOthers(tree.path("mine"));
+  testkit::openPathToOthers(tree.path("mine"));
 
   std::string whyNot;
-  const std::string errors = testing::runAsNobody(
+  const std::string errors = testkit::runAsNobody(
       [&] {
         PosixFileSystem plain;
         return std::to_string(replaceWholeFile(plain, tree.path("mine/read-only.csv"), "new").error) +

@@ -52,13 +52,13 @@ class SchedulerTest : public ::testing::Test {
     state.backupRan = true;
   }
 
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem fs;
   ProfileFile file{fs, tree.path("Tavro.ini")};
-  testing::FakeSettingsPanel panel;
+  testkit::FakeSettingsPanel panel;
   ScheduleState state;
   RegionalFormats formats;
-  testing::FakeClock clock;
+  testkit::FakeClock clock;
   Settings settings{file, panel, state, formats};
   std::vector<std::string> runs;
   int logs = 0;

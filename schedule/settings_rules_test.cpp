@@ -33,10 +33,17 @@ TEST(SettingsTimeTest, ParsesTheFormsTheSettingsFileMayHold) {
   EXPECT_EQ(parseTimeText("12:05 PM", f), (TimeOfDay{12, 5, 0, 0}));
   EXPECT_EQ(parseTimeText("23:59:59.250", f), (TimeOfDay{23, 59, 59, 250}));
   EXPECT_EQ(parseTimeText("07", f), (TimeOfDay{7, 0, 0, 0}));
+}
+
+TEST(SettingsTimeTest, RefusesHoursMinutesAndFormsOutOfRange) {
+  const RegionalFormats f;
   for (const char* bad : {"25:00:00", "noon", "", "7:60", "7:30:60", "13:00 PM", "0:30 AM",
                           "7:30:00.1000", "7::30", "7:30:", "7,30", "-1:00"}) {
     EXPECT_EQ(parseTimeText(bad, f), std::nullopt) << '"' << bad << '"';
   }
+}
+
+TEST(SettingsTimeTest, TakesTheRegionalDesignatorsAndDecimalSeparator) {
   RegionalFormats czech;
   czech.am = "dop.";
   czech.pm = "odp.";

@@ -13,7 +13,7 @@ namespace tavro {
 namespace {
 
 using ::testing::HasSubstr;
-using testing::FaultOp;
+using testkit::FaultOp;
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -29,14 +29,14 @@ class SettingsTest : public ::testing::Test {
   }
   std::string ini() const { return tree.read("Tavro.ini"); }
 
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem real;
-  testing::FaultyFileSystem fs{real};
+  testkit::FaultyFileSystem fs{real};
   ProfileFile file{fs, tree.path("Tavro.ini")};
-  testing::FakeSettingsPanel panel;
+  testkit::FakeSettingsPanel panel;
   ScheduleState state;
   RegionalFormats formats;
-  testing::FakeClock clock;
+  testkit::FakeClock clock;
   Settings settings{file, panel, state, formats};
   Scheduler scheduler{clock, panel, state, settings, {[] {}, [] {}, [] { return false; }}};
 };
@@ -132,14 +132,14 @@ TEST_F(SettingsTest, ASettingsFileCutAtAnyByteReadsWithoutHarm) {
     fs.clear();
     fs.failUnder(FaultOp::Create, tree.root(), EROFS);  // read only: the start-up save fails
     state = ScheduleState{};
-    panel = testing::FakeSettingsPanel{};
+    panel = testkit::FakeSettingsPanel{};
     EXPECT_THROW(settings.NactiIni(), SettingsError);
     EXPECT_GE(panel.action, -1);
     EXPECT_LE(panel.action, 2);
   }
   fs.clear();
   tree.file("Tavro.ini", whole);
-  panel = testing::FakeSettingsPanel{};
+  panel = testkit::FakeSettingsPanel{};
   startUp();
   EXPECT_EQ(panel.repeat, "45");
   EXPECT_THAT(ini(), HasSubstr("\r\nSYNC=1\r\n")) << "a new key follows the file's line ends";

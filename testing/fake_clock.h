@@ -4,7 +4,7 @@
 
 #include "platform/clock.h"
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 // A clock that stands still until the test moves it.
 class FakeClock : public Clock {
@@ -33,4 +33,4 @@ class FakeClock : public Clock {
   std::uint64_t uptime = 0;
 };
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

@@ -2,8 +2,8 @@
 
 #include "schedule/plain_settings_panel.h"
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 using FakeSettingsPanel = PlainSettingsPanel;
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

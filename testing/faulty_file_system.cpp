@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 namespace {
 
@@ -18,8 +18,8 @@ int triggerFault(FaultyFileSystem::Fault& fault) {
 
 class FaultyListing final : public Listing {
  public:
-  FaultyListing(std::unique_ptr<Listing> inner, FaultyFileSystem::Fault* middle)
-      : inner_(std::move(inner)), middle_(middle) {}
+  FaultyListing(std::unique_ptr<Listing> inner, FaultyFileSystem::Fault* middle, bool hideKinds)
+      : inner_(std::move(inner)), middle_(middle), hideKinds_(hideKinds) {}
 
   bool next(ListedEntry& entry, int* error) override {
     if (middle_ != nullptr && seen_ >= middle_->after) {
@@ -28,12 +28,15 @@ class FaultyListing final : public Listing {
       return false;
     }
     ++seen_;
-    return inner_->next(entry, error);
+    const bool more = inner_->next(entry, error);
+    if (more && hideKinds_) entry.kind = EntryKind::Unknown;
+    return more;
   }
 
  private:
   std::unique_ptr<Listing> inner_;
   FaultyFileSystem::Fault* middle_;
+  bool hideKinds_;
   std::int64_t seen_ = 0;
 };
 
@@ -146,7 +149,7 @@ class FaultyFolder final : public Folder {
     auto listing = inner_->list();
     if (!listing.ok()) return listing;
     return Result<std::unique_ptr<Listing>>::of(std::make_unique<FaultyListing>(
-        std::move(listing.value), owner_.find(FaultOp::ListMiddle, path())));
+        std::move(listing.value), owner_.find(FaultOp::ListMiddle, path()), owner_.kindsHidden()));
   }
 
   Result<EntryInfo> stat(const std::string& name) override {
@@ -411,4 +414,4 @@ Status FaultyFileSystem::makeFolder(const std::string& path) {
   return inner_.makeFolder(path);
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

@@ -11,7 +11,7 @@
 
 #include "platform/file_system.h"
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 enum class FaultOp {
   Open,        // opening a file for reading
@@ -74,6 +74,11 @@ class FaultyFileSystem final : public FileSystem {
   void foldCase(const std::string& folder);
   bool foldsCase(const std::string& path) const;
 
+  // Makes every listing report its entries without their kind, as some file
+  // systems (network ones, older ones) do: the walks must look them up.
+  void hideKinds() { hideKinds_ = true; }
+  bool kindsHidden() const { return hideKinds_; }
+
   Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
   Result<EntryInfo> stat(const std::string& path) override;
   Status makeFolder(const std::string& path) override;
@@ -108,7 +113,8 @@ class FaultyFileSystem final : public FileSystem {
   std::deque<Fault> faults_;  // stable addresses: open files keep pointers
   std::map<std::string, std::int64_t> unsynced_;  // path -> size last synced
   std::vector<std::string> foldingFolders_;
+  bool hideKinds_ = false;
   std::vector<std::pair<std::string, std::function<void()>>> interrupts_;  // folder prefix, action
 };
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

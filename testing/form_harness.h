@@ -18,7 +18,7 @@
 #include "testing/recording_power.h"
 #include "testing/temp_tree.h"
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 // Answers the window's message boxes without showing them.
 class FakeDialogs : public Dialogs {
@@ -113,4 +113,4 @@ class FormHarness {
   std::unique_ptr<TForm1> form;
 };
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

@@ -5,7 +5,7 @@
 
 #include <unistd.h>
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 // A folder of its own for a fuzz target's input files, made once per
 // process under $TMPDIR (else /tmp); the fuzz runner removes $TMPDIR after.
@@ -20,4 +20,4 @@ inline const std::string& fuzzScratchFolder() {
   return path;
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

@@ -11,7 +11,7 @@ std::size_t __sanitizer_get_allocated_size(const volatile void* pointer);
 }
 #endif
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 #if defined(__SANITIZE_ADDRESS__)
 
@@ -53,4 +53,4 @@ std::optional<std::size_t> peakHeapOf(const std::function<void()>& work) {
 
 #endif
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

@@ -51,11 +51,11 @@ class MirrorTest : public ::testing::Test {
   // count, and returns the lines it gave, each ended by "\n". `whyNot` is
   // set when the machine cannot switch users.
   std::string mirrorAsNobody(bool withDeletions, std::string* whyNot) {
-    testing::openPathToOthers(src());
-    return testing::runAsNobody(
+    testkit::openPathToOthers(src());
+    return testkit::runAsNobody(
         [&] {
           PosixFileSystem plain;
-          testing::RecordingDisplay seen;
+          testkit::RecordingDisplay seen;
           Kopiruj(plain, seen, src(), trg());
           if (withDeletions) Vymaz(plain, seen, src(), trg());
           std::string all;
@@ -65,15 +65,15 @@ class MirrorTest : public ::testing::Test {
         whyNot);
   }
   void giveToNobody(const std::string& path) {
-    ASSERT_EQ(::chown(path.c_str(), testing::kNobody, testing::kNobody), 0) << path;
+    ASSERT_EQ(::chown(path.c_str(), testkit::kNobody, testkit::kNobody), 0) << path;
   }
 
   static constexpr std::time_t kTime = 1262340000;  // 1 January 2010, 10:00 universal
 
-  testing::TempTree tree;
+  testkit::TempTree tree;
   PosixFileSystem real;
-  testing::FaultyFileSystem fs{real};
-  testing::RecordingDisplay display;
+  testkit::FaultyFileSystem fs{real};
+  testkit::RecordingDisplay display;
 
  private:
   std::string under(const std::string& top, const std::string& relative) const {

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 namespace {
 
@@ -122,4 +122,4 @@ std::string unmount(const std::string& at) {
   return "";
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 // Tests run as root, where permission bits stop nothing. These helpers let a
 // test meet the system as a user does: as an unprivileged user, and on real
@@ -31,4 +31,4 @@ std::string bindMount(const std::string& from, const std::string& at);
 // Unmounts what is mounted on `at`; "" or why not.
 std::string unmount(const std::string& at);
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

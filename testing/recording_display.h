@@ -5,7 +5,7 @@
 
 #include "engine/run_display.h"
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 // Records what a run shows, one text per call, so a test can assert the
 // order of events: "copy <path>", "range <n>", "progress <n>", "copied",
@@ -73,4 +73,4 @@ class RecordingDisplay : public BackupRunDisplay {
   void record(std::string event) { events.push_back(std::move(event)); }
 };
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

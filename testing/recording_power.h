@@ -5,7 +5,7 @@
 
 #include "platform/power.h"
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 // Records power requests into an event list (a display's, so the order of
 // the request among the run's events can be checked). Never touches the
@@ -20,4 +20,4 @@ class RecordingPower : public Power {
   std::vector<std::string>& events_;
 };
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

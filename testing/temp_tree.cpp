@@ -11,7 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 namespace fs = std::filesystem;
 
@@ -134,4 +134,4 @@ std::vector<std::string> TempTree::listing(const std::string& relative) const {
   return entries;
 }
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace tavro::testing {
+namespace tavro::testkit {
 
 // A temporary folder that tests fill from literals and read back; removed,
 // with everything in it, when the object goes.
@@ -46,4 +46,4 @@ class TempTree {
   std::string root_;
 };
 
-}  // namespace tavro::testing
+}  // namespace tavro::testkit
