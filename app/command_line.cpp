@@ -80,7 +80,7 @@ int runOnce(int argc, char** argv) {
   SystemClock clock;
   const RegionalFormats formats = RegionalFormats::fromLocale();
   PlainSettingsPanel settings;
-  settings.action = 2;
+  settings.action = AfterRunAction::Nothing;
   const ProfileFile profile(fs, paths.settingsFile);
   settings.sync = parseSettingsInteger(profile.read("Main", "SYNC", "1")).value_or(1) != 0;
 
@@ -104,7 +104,7 @@ int runOnce(int argc, char** argv) {
 
   int status = 0;
   for (int i = 0; i < table.recordCount(); ++i) {
-    if (table.fieldTextAt(i, "Stav") != "OK") status = 1;
+    if (table.fieldTextAt(i, Column::Stav) != "OK") status = 1;
   }
   try {
     ZapisLog(fs, paths.logFile, run.messages(), clock.now(), formats);

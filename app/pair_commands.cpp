@@ -27,15 +27,15 @@ void PairCommands::BitBtn3Click() {
   if (!chooseTarget()) return;
   const std::string target = localBytes(dialog_.path());
   table_.insert();
-  table_.setFieldText("Src", source);
-  table_.setFieldText("Trg", target);
-  table_.setFieldText("Stav", "Neprovedeno");
+  table_.setFieldText(Column::Src, source);
+  table_.setFieldText(Column::Trg, target);
+  table_.setFieldText(Column::Stav, "Neprovedeno");
   table_.post();
   warnAboutConflicts();
   table_.flush();
 }
 
-void PairCommands::change(const char* column, bool chosen) {
+void PairCommands::change(Column column, bool chosen) {
   if (!chosen) return;
   table_.edit();
   table_.setFieldText(column, localBytes(dialog_.path()));
@@ -43,8 +43,8 @@ void PairCommands::change(const char* column, bool chosen) {
   table_.flush();
 }
 
-void PairCommands::PBEditSrcClick() { change("Src", chooseSource()); }
-void PairCommands::PBEditTrgClick() { change("Trg", chooseTarget()); }
+void PairCommands::PBEditSrcClick() { change(Column::Src, chooseSource()); }
+void PairCommands::PBEditTrgClick() { change(Column::Trg, chooseTarget()); }
 
 void PairCommands::BitBtn4Click() {
   table_.edit();

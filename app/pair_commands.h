@@ -26,7 +26,7 @@ class PairCommands {
  private:
   bool chooseSource();
   bool chooseTarget();
-  void change(const char* column, bool chosen);
+  void change(Column column, bool chosen);
   void warnAboutConflicts();
 
   PairTable& table_;

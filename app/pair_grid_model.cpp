@@ -4,10 +4,7 @@
 
 namespace tavro {
 
-const char* PairGridModel::columnName(int column) {
-  static const char* kNames[] = {"Src", "Trg", "Stav"};
-  return kNames[column];
-}
+Column PairGridModel::columnOf(int viewColumn) { return static_cast<Column>(viewColumn); }
 
 int PairGridModel::rowCount(const QModelIndex& parent) const {
   if (parent.isValid() || !table_.isOpen()) return 0;
@@ -26,7 +23,7 @@ int PairGridModel::tableRow(int viewRow) const {
 QVariant PairGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || !table_.isOpen()) return {};
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
-  const char* column = columnName(index.column());
+  const Column column = columnOf(index.column());
   const int row = tableRow(index.row());
   // The row being edited or inserted shows its working copy.
   if (row < 0 || (table_.isEditing() && row == table_.currentIndex())) {
@@ -63,7 +60,7 @@ bool PairGridModel::setData(const QModelIndex& index, const QVariant& value, int
   guarded([&] {
     if (currentViewRow() != index.row()) moveToRow(index.row());
     if (!table_.isEditing() && !table_.isInserting()) table_.edit();
-    table_.setFieldText(columnName(index.column()), localBytes(value.toString()));
+    table_.setFieldText(columnOf(index.column()), localBytes(value.toString()));
   });
   emit dataChanged(this->index(index.row(), 0), this->index(index.row(), 2));
   return true;

@@ -50,7 +50,8 @@ class PairGridModel : public QAbstractTableModel {
   // The new row goes, changed or not; no stored row is touched.
   void dropNewRow();
 
-  static const char* columnName(int column);
+  // The grid's columns are the table's, in its order.
+  static Column columnOf(int viewColumn);
 
  private:
   // The table row a view row shows, or -1 for the new row of an insert.

@@ -717,8 +717,11 @@ std::string TForm1::afterStartMinutes() const { return localBytes(cxTextEdit1->t
 void TForm1::setAfterStartMinutes(const std::string& value) { cxTextEdit1->setText(localText(value)); }
 std::string TForm1::repeatMinutes() const { return localBytes(cxTextEdit2->text()); }
 void TForm1::setRepeatMinutes(const std::string& value) { cxTextEdit2->setText(localText(value)); }
-int TForm1::afterRunAction() const { return RG1->checkedId(); }
-int TForm1::intervalMode() const { return RG2->checkedId(); }
+// The radio groups' item indices are the values of the choices.
+AfterRunAction TForm1::afterRunAction() const {
+  return static_cast<AfterRunAction>(RG1->checkedId());
+}
+IntervalMode TForm1::intervalMode() const { return static_cast<IntervalMode>(RG2->checkedId()); }
 
 namespace {
 
@@ -735,8 +738,10 @@ void selectItem(QButtonGroup* group, int index) {
 
 }  // namespace
 
-void TForm1::setAfterRunAction(int index) { selectItem(RG1, index); }
-void TForm1::setIntervalMode(int index) { selectItem(RG2, index); }
+void TForm1::setAfterRunAction(AfterRunAction action) {
+  selectItem(RG1, static_cast<int>(action));
+}
+void TForm1::setIntervalMode(IntervalMode mode) { selectItem(RG2, static_cast<int>(mode)); }
 bool TForm1::syncDeletions() const { return JvCheckBox1->isChecked(); }
 void TForm1::setSyncDeletions(bool checked) { JvCheckBox1->setChecked(checked); }
 

@@ -147,10 +147,10 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   void setAfterStartMinutes(const std::string& text) override;
   std::string repeatMinutes() const override;
   void setRepeatMinutes(const std::string& text) override;
-  int afterRunAction() const override;
-  void setAfterRunAction(int index) override;
-  int intervalMode() const override;
-  void setIntervalMode(int index) override;
+  AfterRunAction afterRunAction() const override;
+  void setAfterRunAction(AfterRunAction action) override;
+  IntervalMode intervalMode() const override;
+  void setIntervalMode(IntervalMode mode) override;
   bool syncDeletions() const override;
   void setSyncDeletions(bool checked) override;
   void collapse() override;

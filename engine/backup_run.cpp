@@ -120,7 +120,7 @@ void BackupRun::addLine(const std::string& line) {
 bool BackupRun::recordState(const char* state) {
   table_.edit();
   try {
-    table_.setFieldText("Stav", state);
+    table_.setFieldText(Column::Stav, state);
   } catch (const TableError&) {
     // A row whose line cannot take the state (it would pass the file's line
     // limit) keeps its old one; the pair is still run.
@@ -169,7 +169,8 @@ void BackupRun::run() {
   std::vector<std::string> folders;
   std::vector<FolderId> sources;
   for (int k = 0; k < n && !stopRequested_; ++k) {
-    pairs.push_back(makePair(table_.fieldTextAt(k, "Src"), table_.fieldTextAt(k, "Trg")));
+    pairs.push_back(
+        makePair(table_.fieldTextAt(k, Column::Src), table_.fieldTextAt(k, Column::Trg)));
     if (!pairs.back().resolved.empty()) folders.push_back(pairs.back().resolved);
     if (!pairs.back().source.empty()) {
       if (auto folder = fs_.openFolder(pairs.back().source); folder.ok()) {
@@ -227,9 +228,10 @@ void BackupRun::run() {
   // A run cut short because the program is ending leads to no shut-down.
   if (stopped) return;
   switch (settings_.afterRunAction()) {
-    case 0: power_.requestShutDown(); break;
-    case 1: power_.requestSuspend(); break;
-    default: break;
+    case AfterRunAction::ShutDown: power_.requestShutDown(); break;
+    case AfterRunAction::Suspend: power_.requestSuspend(); break;
+    case AfterRunAction::Nothing:
+    case AfterRunAction::NotChosen: break;
   }
 }
 

@@ -324,7 +324,7 @@ TEST_F(BackupRunTest, ManyPairsKeepTheWindowAnsweringAndAStopEndsAfterThePairBei
   constexpr int kPairs = 2000;
   // Sources that are not there fail at once, without a pump of their own.
   for (int i = 0; i < kPairs; ++i) addPair(tree.path("gone/p" + std::to_string(i)), tree.path("backup"));
-  settings.action = 0;
+  settings.action = AfterRunAction::ShutDown;
 
   ASSERT_TRUE(stoppable.Zalohuj());
 
@@ -374,17 +374,18 @@ TEST_F(BackupRunTest, ClearingTheSyncBoxKeepsWhatTheSourceLost) {
 }
 
 TEST_F(BackupRunTest, TheAfterRunActionIsRequestedAfterTheEndTexts) {
-  for (int action : {0, 1, 2, -1}) {
-    SCOPED_TRACE(action);
+  for (AfterRunAction action : {AfterRunAction::ShutDown, AfterRunAction::Suspend,
+                                AfterRunAction::Nothing, AfterRunAction::NotChosen}) {
+    SCOPED_TRACE(static_cast<int>(action));
     display.clear();
     settings.action = action;
     ASSERT_TRUE(backup.Zalohuj());
     const auto events = runEvents();
     ASSERT_GE(events.size(), 2u);
-    if (action == 0) {
+    if (action == AfterRunAction::ShutDown) {
       EXPECT_EQ(events.back(), "power shut down");
       EXPECT_EQ(events[events.size() - 2], "run finished");
-    } else if (action == 1) {
+    } else if (action == AfterRunAction::Suspend) {
       EXPECT_EQ(events.back(), "power suspend");
     } else {
       EXPECT_EQ(events.back(), "run finished");

@@ -14,14 +14,14 @@ namespace tavro {
 
 namespace {
 
-struct Column {
+struct ColumnDefinition {
   const char* name;
   std::size_t limit;  // characters
 };
 // Paths are never cut: a cut path is another folder. Only the line limit
 // bounds them.
 constexpr std::size_t kWhole = std::numeric_limits<std::size_t>::max();
-constexpr Column kColumns[3] = {{"SRC", kWhole}, {"TRG", kWhole}, {"STAV", 20}};
+constexpr ColumnDefinition kColumns[3] = {{"SRC", kWhole}, {"TRG", kWhole}, {"STAV", 20}};
 
 constexpr std::size_t kMaxLineChars = 2047;  // a line this long is refused
 constexpr std::size_t kMaxItems = 120;
@@ -293,51 +293,55 @@ const PairTable::Row* PairTable::currentRow() const {
   return &rows_[static_cast<std::size_t>(current_)];
 }
 
-std::size_t PairTable::columnPosition(std::string_view column) const {
-  const int index = columnIndex(column);
-  if (index < 0) throw TableError("jcsv1: Field '" + std::string(column) + "' not found");
-  return positions_[index];
+Column PairTable::columnNamed(std::string_view name) {
+  const int index = columnIndex(name);
+  if (index < 0) throw TableError("jcsv1: Field '" + std::string(name) + "' not found");
+  return static_cast<Column>(index);
 }
 
-std::size_t PairTable::columnLimit(std::string_view column) const {
-  return kColumns[columnIndex(column)].limit;
+std::size_t PairTable::columnPosition(Column column) const {
+  return positions_[static_cast<int>(column)];
 }
 
-std::string PairTable::itemValue(const Row& row, std::string_view column) const {
+std::string PairTable::itemValue(const Row& row, Column column) const {
   const std::size_t position = columnPosition(column);
   const Items items = itemsOf(row.text);
   if (position >= items.starts.size()) return {};
-  return std::string(utf8Prefix(valueOf(itemText(row.text, items, position)), columnLimit(column)));
+  return std::string(utf8Prefix(valueOf(itemText(row.text, items, position)),
+                                kColumns[static_cast<int>(column)].limit));
 }
 
-std::string PairTable::fieldText(std::string_view column) const {
+std::string PairTable::fieldText(Column column) const {
   requireOpen();
   const Row* row = currentRow();
-  if (row == nullptr) {
-    columnPosition(column);
-    return {};
-  }
-  return itemValue(*row, column);
+  return row == nullptr ? std::string() : itemValue(*row, column);
 }
 
-std::string PairTable::fieldTextAt(int position, std::string_view column) const {
+std::string PairTable::fieldTextAt(int position, Column column) const {
   requireOpen();
   if (position < 0 || position >= static_cast<int>(rows_.size())) return {};
   return itemValue(rows_[static_cast<std::size_t>(position)], column);
 }
 
-BackupPair PairTable::pairAt(int position) const {
-  return {fieldTextAt(position, "Src"), fieldTextAt(position, "Trg"),
-          fieldTextAt(position, "Stav")};
+std::string PairTable::fieldText(std::string_view column) const {
+  return fieldText(columnNamed(column));
+}
+
+std::string PairTable::fieldTextAt(int position, std::string_view column) const {
+  return fieldTextAt(position, columnNamed(column));
 }
 
 void PairTable::setFieldText(std::string_view column, std::string_view text) {
-  requireOpen();
+  setFieldText(columnNamed(column), text);
+}
+
+BackupPair PairTable::pairAt(int position) const {
+  return {fieldTextAt(position, Column::Src), fieldTextAt(position, Column::Trg),
+          fieldTextAt(position, Column::Stav)};
+}
+
+std::string PairTable::assigned(std::string line, Column column, std::string_view text) const {
   const std::size_t position = columnPosition(column);
-  if (mode_ == Mode::Browse) {
-    throw TableError("jcsv1: Dataset not in edit or insert mode");
-  }
-  std::string line = working_.text;
   Items items = itemsOf(line);
   if (position >= items.starts.size() && items.openQuote) {
     // The last item opened a quote it never closed, so a comma added after
@@ -353,14 +357,31 @@ void PairTable::setFieldText(std::string_view column, std::string_view text) {
     line += ',';
     items.starts.push_back(line.size());
   }
-  const std::string item = itemFor(utf8Prefix(text, columnLimit(column)));
+  const std::string item =
+      itemFor(utf8Prefix(text, kColumns[static_cast<int>(column)].limit));
   const std::string_view old = itemText(line, items, position);
   line.replace(items.starts[position], old.size(), item);
   // A line with extra items of its own could grow past what the file may
   // hold; refusing the value keeps the file loadable.
   if (utf8Length(line) >= kMaxLineChars) throw tooLong(line);
-  working_.text = std::move(line);
+  return line;
+}
+
+void PairTable::setFieldText(Column column, std::string_view text) {
+  requireOpen();
+  if (mode_ == Mode::Browse) {
+    throw TableError("jcsv1: Dataset not in edit or insert mode");
+  }
+  working_.text = assigned(working_.text, column, text);
   assigned_ = true;
+  changed_ = true;
+}
+
+void PairTable::setFieldTextAt(int position, Column column, std::string_view text) {
+  requireOpen();
+  if (position < 0 || position >= static_cast<int>(rows_.size())) return;
+  Row& row = rows_[static_cast<std::size_t>(position)];
+  row.text = assigned(row.text, column, text);
   changed_ = true;
 }
 

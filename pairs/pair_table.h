@@ -18,6 +18,10 @@ struct BackupPair {
   bool operator==(const BackupPair&) const = default;
 };
 
+// The table's columns; the file and the Part's operations name them "Src",
+// "Trg" and "Stav" (letter case aside).
+enum class Column { Src, Trg, Stav };
+
 // Every failure of the table reaches its caller as this error, whose text is
 // the one the user is shown.
 class TableError : public std::runtime_error {
@@ -63,9 +67,18 @@ class PairTable {
   // insert is open it is the position the new row will take.
   int currentIndex() const;
 
+  std::string fieldText(Column column) const;
+  std::string fieldTextAt(int position, Column column) const;
+  void setFieldText(Column column, std::string_view text);
+  // The same by the column's name; an unknown name fails with
+  // "jcsv1: Field '<name>' not found".
   std::string fieldText(std::string_view column) const;
   std::string fieldTextAt(int position, std::string_view column) const;
   void setFieldText(std::string_view column, std::string_view text);
+  // Assigns a value in row `position` as an edit, post and all, would, but
+  // without moving the cursor or touching an open edit or insert. Fails
+  // (the row unchanged) when its line cannot take the value.
+  void setFieldTextAt(int position, Column column, std::string_view text);
   BackupPair pairAt(int position) const;
 
   void insert();
@@ -100,9 +113,11 @@ class PairTable {
   void requireOpen() const;
   void endEditing();
   const Row* currentRow() const;
-  std::size_t columnPosition(std::string_view column) const;
-  std::size_t columnLimit(std::string_view column) const;
-  std::string itemValue(const Row& row, std::string_view column) const;
+  static Column columnNamed(std::string_view name);
+  std::size_t columnPosition(Column column) const;
+  std::string itemValue(const Row& row, Column column) const;
+  // `line` with the item of `column` replaced by `text`.
+  std::string assigned(std::string line, Column column, std::string_view text) const;
   void load(const std::string& contents);
   std::string fileText() const;
   void write();

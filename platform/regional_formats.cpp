@@ -45,7 +45,9 @@ RegionalFormats RegionalFormats::fromLocale() {
     formats.hourLeadingZero = directive[1] == 'H' || directive[1] == 'I';
   }
   const auto designatorAt = time.find("%p");
-  formats.designatorFirst = designatorAt != std::string::npos && designatorAt < hourAt;
+  formats.designatorAt = designatorAt != std::string::npos && designatorAt < hourAt
+                             ? RegionalFormats::Designator::Before
+                             : RegionalFormats::Designator::After;
   if (const char* am = ::nl_langinfo(AM_STR); am != nullptr && *am != '\0') formats.am = am;
   if (const char* pm = ::nl_langinfo(PM_STR); pm != nullptr && *pm != '\0') formats.pm = pm;
   if (const char* radix = ::nl_langinfo(RADIXCHAR); radix != nullptr && *radix != '\0') {
@@ -73,7 +75,8 @@ std::string formatLongTime(int hour, int minute, int second, const RegionalForma
   std::string text = buffer;
   if (formats.twelveHour) {
     const std::string& designator = hour < 12 ? formats.am : formats.pm;
-    text = formats.designatorFirst ? designator + " " + text : text + " " + designator;
+    text = formats.designatorAt == RegionalFormats::Designator::Before ? designator + " " + text
+                                                                       : text + " " + designator;
   }
   return text;
 }

@@ -12,7 +12,8 @@ struct RegionalFormats {
   std::string shortDate = "%d.%m.%Y";  // a strftime pattern
   bool twelveHour = false;
   bool hourLeadingZero = true;
-  bool designatorFirst = false;  // "AM 7:30:00" rather than "7:30:00 AM"
+  enum class Designator { After /* "7:30:00 AM" */, Before /* "AM 7:30:00" */ };
+  Designator designatorAt = Designator::After;
   std::string am = "AM";
   std::string pm = "PM";
   char decimalSeparator = '.';

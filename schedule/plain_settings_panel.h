@@ -19,10 +19,10 @@ class PlainSettingsPanel : public SettingsPanel {
   void setAfterStartMinutes(const std::string& text) override { afterStart = text; }
   std::string repeatMinutes() const override { return repeat; }
   void setRepeatMinutes(const std::string& text) override { repeat = text; }
-  int afterRunAction() const override { return action; }
-  void setAfterRunAction(int index) override { action = index; }
-  int intervalMode() const override { return mode; }
-  void setIntervalMode(int index) override { mode = index; }
+  AfterRunAction afterRunAction() const override { return action; }
+  void setAfterRunAction(AfterRunAction chosen) override { action = chosen; }
+  IntervalMode intervalMode() const override { return mode; }
+  void setIntervalMode(IntervalMode chosen) override { mode = chosen; }
   bool syncDeletions() const override { return sync; }
   void setSyncDeletions(bool checked) override { sync = checked; }
   void collapse() override { ++collapsed; }
@@ -44,8 +44,8 @@ class PlainSettingsPanel : public SettingsPanel {
   bool interval = false;
   std::string afterStart = "10";
   std::string repeat = "10";
-  int action = 2;
-  int mode = 0;
+  AfterRunAction action = AfterRunAction::Nothing;
+  IntervalMode mode = IntervalMode::AfterStart;
   bool sync = true;
   int collapsed = 0;
   std::string eCas = "  :  ";

@@ -90,7 +90,7 @@ void Scheduler::refresh() {
     return;
   }
   const LocalDateTime now = clock_.now();
-  if (panel_.intervalMode() == 0) {
+  if (panel_.intervalMode() == IntervalMode::AfterStart) {
     refreshAfterStart(now);
   } else {
     refreshRepeat(now);

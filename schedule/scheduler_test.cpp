@@ -168,7 +168,7 @@ TEST_F(SchedulerTest, TickingTheIntervalBoxWithoutSavingComparesWithTheNextRunTi
 TEST_F(SchedulerTest, UnsavedClicksOnTheScheduleOptionsStartNothing) {
   clock.uptime = 60 * 60 * 1000;           // started at 9:00
   startUp("TAS=1\nTNT=0\nTASmin=10\n");  // after start: 9:10, long past
-  panel.mode = 1;                          // the repeat option clicked, not saved
+  panel.mode = IntervalMode::Repeat;       // the repeat option clicked, not saved
   panel.repeat = "1";
   tickFor(5 * 60);
   EXPECT_THAT(runs, IsEmpty());

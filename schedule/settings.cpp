@@ -32,8 +32,8 @@ void Settings::NactiIni() {
   }
   panel_.setAfterStartMinutes(file_.read(kSection, "TASmin", "10"));
   panel_.setRepeatMinutes(file_.read(kSection, "TNTmin", "30"));
-  panel_.setAfterRunAction(std::clamp(readInteger("AAZ", 2), -1, 2));
-  panel_.setIntervalMode(std::clamp(readInteger("TNT", 0), -1, 1));
+  panel_.setAfterRunAction(static_cast<AfterRunAction>(std::clamp(readInteger("AAZ", 2), -1, 2)));
+  panel_.setIntervalMode(static_cast<IntervalMode>(std::clamp(readInteger("TNT", 0), -1, 1)));
   panel_.setSyncDeletions(readInteger("SYNC", 1) != 0);
 
   // A refresh that cannot compute the schedule still lets the re-read show
@@ -63,8 +63,8 @@ void Settings::ZapisIni() {
   write("TAS", panel_.intervalChecked() ? "1" : "0");
   write("TASmin", panel_.afterStartMinutes());
   write("TNTmin", panel_.repeatMinutes());
-  write("AAZ", std::to_string(panel_.afterRunAction()));
-  write("TNT", std::to_string(panel_.intervalMode()));
+  write("AAZ", std::to_string(static_cast<int>(panel_.afterRunAction())));
+  write("TNT", std::to_string(static_cast<int>(panel_.intervalMode())));
   write("DZP", state_.backupRan ? "1" : "0");
   write("SYNC", panel_.syncDeletions() ? "1" : "0");
   NactiIni();

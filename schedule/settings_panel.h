@@ -7,6 +7,12 @@
 namespace tavro {
 
 enum class ScheduleMode { FixedTime, AfterStart, Repeat };
+
+// RG1, "Po provedení zálohy"; the value is the item's index, as AAZ stores it.
+enum class AfterRunAction : int { NotChosen = -1, ShutDown = 0, Suspend = 1, Nothing = 2 };
+// RG2, the interval mode; the value is the item's index, as TNT stores it.
+// With no item chosen the schedule refresh takes repeat mode.
+enum class IntervalMode : int { NotChosen = -1, AfterStart = 0, Repeat = 1 };
 enum class ScheduleDisplay { FixedTime /* ECas */, NextRun /* EVarCas */ };
 
 // The settings panel and the schedule displays of the main window, which
@@ -26,10 +32,10 @@ class SettingsPanel {
   virtual void setAfterStartMinutes(const std::string& text) = 0;
   virtual std::string repeatMinutes() const = 0;  // cxTextEdit2
   virtual void setRepeatMinutes(const std::string& text) = 0;
-  virtual int afterRunAction() const = 0;  // RG1: 0 shut down, 1 suspend, 2 nothing, -1 none
-  virtual void setAfterRunAction(int index) = 0;
-  virtual int intervalMode() const = 0;  // RG2: 0 after start, other repeat
-  virtual void setIntervalMode(int index) = 0;
+  virtual AfterRunAction afterRunAction() const = 0;  // RG1
+  virtual void setAfterRunAction(AfterRunAction action) = 0;
+  virtual IntervalMode intervalMode() const = 0;  // RG2
+  virtual void setIntervalMode(IntervalMode mode) = 0;
   virtual bool syncDeletions() const = 0;  // JvCheckBox1
   virtual void setSyncDeletions(bool checked) = 0;
   virtual void collapse() = 0;  // JvRollOut1

@@ -62,7 +62,7 @@ TEST(SettingsTimeTest, WritesTheRegionalLongTimeAndReadsItBack) {
   EXPECT_EQ(formatTimeText({7, 30, 0, 0}, twelve), "7:30:00 AM");
   EXPECT_EQ(formatTimeText({0, 0, 0, 0}, twelve), "12:00:00 AM");
   EXPECT_EQ(formatTimeText({12, 0, 5, 0}, twelve), "12:00:05 PM");
-  twelve.designatorFirst = true;
+  twelve.designatorAt = RegionalFormats::Designator::Before;
   twelve.am = "午前";
   twelve.pm = "午後";
   EXPECT_EQ(formatTimeText({15, 4, 0, 0}, twelve), "午後 3:04:00");

@@ -61,8 +61,8 @@ TEST_F(SettingsTest, StartUpWithoutAFileRunsNightlyAndCreatesEveryKey) {
   EXPECT_EQ(panel.eCas, "00:00");
   EXPECT_FALSE(panel.interval);
   EXPECT_EQ(panel.repeat, "30");
-  EXPECT_EQ(panel.action, 2);
-  EXPECT_EQ(panel.mode, 0);
+  EXPECT_EQ(panel.action, AfterRunAction::Nothing);
+  EXPECT_EQ(panel.mode, IntervalMode::AfterStart);
   EXPECT_TRUE(panel.timeEditorVisible);
 }
 
@@ -76,8 +76,8 @@ TEST_F(SettingsTest, ValuesAreReadByTheirRulesAndSavedBackNormalised) {
   EXPECT_FALSE(panel.timeEditorVisible) << "the click rule hides the fixed-time editor";
   EXPECT_EQ(panel.afterStart, "") << "present but empty is not missing";
   EXPECT_EQ(panel.repeat, "30");
-  EXPECT_EQ(panel.action, -1);
-  EXPECT_EQ(panel.mode, 1);
+  EXPECT_EQ(panel.action, AfterRunAction::NotChosen);
+  EXPECT_EQ(panel.mode, IntervalMode::Repeat);
   EXPECT_FALSE(panel.sync);
   EXPECT_EQ(ini(),
             "; kept\n[other]\nT=1:00\n[main]\nT=19:30:00\nTAS=1\nTASmin=\nAAZ=-1\nTNT=1\n"
@@ -99,7 +99,7 @@ TEST_F(SettingsTest, UnreadableValuesFallBackToTheirDefaults) {
     startUp();
     EXPECT_EQ(state.fixedTime, c.time);
     EXPECT_EQ(panel.interval, c.interval);
-    EXPECT_EQ(panel.action, c.action);
+    EXPECT_EQ(static_cast<int>(panel.action), c.action);
   }
 }
 
@@ -134,8 +134,8 @@ TEST_F(SettingsTest, ASettingsFileCutAtAnyByteReadsWithoutHarm) {
     state = ScheduleState{};
     panel = testkit::FakeSettingsPanel{};
     EXPECT_THROW(settings.NactiIni(), SettingsError);
-    EXPECT_GE(panel.action, -1);
-    EXPECT_LE(panel.action, 2);
+    EXPECT_GE(static_cast<int>(panel.action), -1);
+    EXPECT_LE(static_cast<int>(panel.action), 2);
   }
   fs.clear();
   tree.file("Tavro.ini", whole);
