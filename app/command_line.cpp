@@ -10,15 +10,10 @@
 #include "app/local_text.h"
 #include "app/signal_bridge.h"
 #include "app/single_instance.h"
-#include "engine/backup_run.h"
+#include "engine/run_display.h"
 #include "log/run_log.h"
-#include "pairs/pair_table.h"
-#include "platform/clock.h"
-#include "platform/file_system.h"
-#include "platform/power.h"
 #include "platform/profile_file.h"
-#include "platform/program_paths.h"
-#include "platform/regional_formats.h"
+#include "program/program.h"
 #include "schedule/plain_settings_panel.h"
 #include "schedule/settings_rules.h"
 
@@ -63,6 +58,18 @@ class NoPower final : public Power {
   void requestSuspend() override {}
 };
 
+// No window: nothing to show the table in, no pairs to edit or choose.
+class NoWindow final : public ProgramWindow, public FolderChooser {
+ public:
+  void showWarning(const std::string& message) override {
+    std::cerr << "tavro: " << message << std::endl;
+  }
+  void showTable() override {}
+  void setPairEditingEnabled(bool) override {}
+  bool execute(const std::string&, const std::string&) override { return false; }
+  std::string path() const override { return {}; }
+};
+
 int fail(const std::string& message) {
   std::cerr << "tavro: " << message << std::endl;
   return 2;
@@ -78,42 +85,39 @@ int runOnce(int argc, char** argv) {
 
   PosixFileSystem fs;
   SystemClock clock;
-  const RegionalFormats formats = RegionalFormats::fromLocale();
+  NoPower power;
+  TerminalDisplay display;
+  NoWindow window;
+  // The saved settings the run needs, read without saving anything back.
   PlainSettingsPanel settings;
   settings.action = AfterRunAction::Nothing;
   const ProfileFile profile(fs, paths.settingsFile);
   settings.sync = parseSettingsInteger(profile.read("Main", "SYNC", "1")).value_or(1) != 0;
-
-  PairTable table(fs, paths.pairTable);
-  try {
-    table.open();
-  } catch (const TableError& error) {
-    return fail(error.what());
-  }
-  TerminalDisplay display;
-  ScheduleState state;
-  NoPower power;
-  BackupRun run(fs, table, display, clock, state, settings, power);
+  Program program({fs, clock, power, paths, RegionalFormats::fromLocale()}, display, settings,
+                  window, window);
   SignalBridge bridge;
-  QObject::connect(&bridge, &SignalBridge::endRequested, [&run] { run.requestStop(); });
+  QObject::connect(&bridge, &SignalBridge::endRequested, [&program] { program.stopRun(); });
+
   try {
-    run.Zalohuj();
+    program.openPairTable();
   } catch (const TableError& error) {
     return fail(error.what());
   }
-
   int status = 0;
-  for (int i = 0; i < table.recordCount(); ++i) {
-    if (table.fieldTextAt(i, Column::Stav) != "OK") status = 1;
-  }
   try {
-    ZapisLog(fs, paths.logFile, run.messages(), clock.now(), formats);
+    program.backUp();
+  } catch (const TableError& error) {
+    return fail(error.what());
   } catch (const LogError& error) {
     std::cerr << "tavro: " << error.what() << std::endl;
     status = 1;
   }
+  const PairTable& table = program.table();
+  for (int i = 0; i < table.recordCount(); ++i) {
+    if (table.fieldTextAt(i, Column::Stav) != "OK") status = 1;
+  }
   try {
-    table.close();
+    program.end();
   } catch (const TableError& error) {
     std::cerr << "tavro: " << error.what() << std::endl;
     status = 1;

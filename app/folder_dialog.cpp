@@ -13,6 +13,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "app/local_text.h"
+
 namespace tavro {
 
 namespace {
@@ -64,6 +66,14 @@ class StayOnStart final : public QObject {
 };
 
 }  // namespace
+
+bool FolderDialog::execute(const std::string& caption, const std::string& label) {
+  setCaption(localText(caption));
+  setLabel(localText(label));
+  return execute();
+}
+
+std::string FolderDialog::path() const { return localBytes(path_); }
 
 bool FolderDialog::execute() {
   const auto chosen = hook_ ? hook_(caption_, label_, path_) : show();

@@ -3,6 +3,9 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
+
+#include "program/program.h"
 
 class QWidget;
 
@@ -11,7 +14,7 @@ namespace tavro {
 // The program's one folder dialog, bd1: a label, the selected folder's path,
 // a tree of folders, OK and Cancel. It opens at the folder last confirmed in
 // it by any command.
-class FolderDialog {
+class FolderDialog final : public FolderChooser {
  public:
   // Answers in place of the user, for tests: given the caption, the label and
   // the folder the dialog opens at, the folder confirmed, or nullopt for Cancel.
@@ -23,10 +26,12 @@ class FolderDialog {
   void setCaption(const QString& caption) { caption_ = caption; }
   void setLabel(const QString& label) { label_ = label; }
   // The folder last confirmed with OK; empty until then.
-  const QString& path() const { return path_; }
+  const QString& folder() const { return path_; }
 
   // Shows the dialog modally; true when a folder was confirmed with OK.
   bool execute();
+  bool execute(const std::string& caption, const std::string& label) override;
+  std::string path() const override;
 
   void setAnswerHook(AnswerHook hook) { hook_ = std::move(hook); }
 

@@ -53,7 +53,7 @@ class FolderDialogTest : public QObject {
 
     whenShown(first, QDialogButtonBox::Ok);
     QVERIFY(dialog.execute());
-    QCOMPARE(dialog.path(), first);
+    QCOMPARE(dialog.folder(), first);
     QCOMPARE(seenTitle, QStringLiteral("Vyberte adresář k záloze"));
     QCOMPARE(seenLabel, QStringLiteral("1. Vyberte adresář, který zálohovat."));
     QVERIFY(!(seenFilter & QDir::Files));  // folders only
@@ -61,7 +61,7 @@ class FolderDialogTest : public QObject {
     whenShown(second, QDialogButtonBox::Cancel);
     QVERIFY(!dialog.execute());
     QCOMPARE(seenStart, first);  // it opened at the folder last confirmed
-    QCOMPARE(dialog.path(), first);
+    QCOMPARE(dialog.folder(), first);
   }
 
   void itOpensScrolledToTheFolderLastConfirmed() {

@@ -27,7 +27,6 @@
 #include "app/log_opener.h"
 #include "app/pair_grid_model.h"
 #include "app/pair_grid_view.h"
-#include "log/run_log.h"
 
 // The icon lives in this static library's resources; nothing would pull its
 // initialiser into the program, so the window registers them itself. (The
@@ -61,16 +60,9 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, int x, 
 TForm1::TForm1(const Services& services, QWidget* parent)
     : QWidget(parent),
       services_(services),
-      profile_(services_.fs, services_.paths.settingsFile),
-      table_(services_.fs, services_.paths.pairTable),
-      settings_(profile_, *this, state_, services_.formats),
-      scheduler_(services_.clock, *this, state_, settings_,
-                 {[this] { Zalohuj(); }, [this] { ZapisLog(); },
-                  [this] { return run_.inProgress(); }}),
-      run_(services_.fs, table_, *this, services_.clock, state_, *this, services_.power),
       bd1_(this),
-      commands_(table_, bd1_, services_.fs,
-                [this](const QString& message) { services_.dialogs.showWarning(this, message); }) {
+      program_({services_.fs, services_.clock, services_.power, services_.paths, services_.formats},
+               *this, *this, *this, bd1_) {
   if (!services_.openFile) {
     services_.openFile = [](const QString& path) { return LogOpener().open(path); };
   }
@@ -237,7 +229,7 @@ void TForm1::buildControls() {
     connect(button, &QPushButton::clicked, this, c.handler);
     pairButtons_.push_back(button);
   }
-  model_ = new PairGridModel(table_, this);
+  model_ = new PairGridModel(program_.table(), this);
   model_->setErrorHandler([this](const std::exception& error) {
     services_.dialogs.showError(this, localText(error.what()));
   });
@@ -347,20 +339,15 @@ bool TForm1::guarded(const std::function<void()>& action) {
 }
 
 void TForm1::FormCreate() {
-  guarded([this] {
-    hideCountdown_ = 1;
-    Label6->setText(QStringLiteral("Čeká se na spuštění ..."));
-    tray_->SetTrayHint(QStringLiteral("Záloha zatím neprovedena ..."));
-    state_.firedThisMinute = false;
-    state_.advancePending = false;
-    state_.backupRan = false;
-    NactiIni();
-  });
+  hideCountdown_ = 1;
+  Label6->setText(QStringLiteral("Čeká se na spuštění ..."));
+  tray_->SetTrayHint(QStringLiteral("Záloha zatím neprovedena ..."));
+  guarded([this] { program_.readSettings(); });
   // A settings file that could not be read or saved (a full disk at start,
   // say) is shown above; the pair table opens all the same, or no backup
   // would run until the next start.
   guarded([this] {
-    table_.open();
+    program_.openPairTable();
     showFilePaths();
     showTable();
     hideProgress();
@@ -379,7 +366,7 @@ void TForm1::clearPairLabels() {
 }
 
 void TForm1::Timer1Timer() {
-  guarded([this] { DateAndTime(); });
+  guarded([this] { program_.tick(); });
   // The one-time hide belongs to the first tick after the window was shown:
   // ticks under a start-up error box, before it, must not use it up.
   if (shown_) {
@@ -396,27 +383,13 @@ void TForm1::Timer1Timer() {
 void TForm1::BitBtn1Click() { tray_->HideToTray(); }
 
 void TForm1::BitBtn2Click() {
-  if (run_.inProgress()) return;
+  if (program_.runInProgress()) return;
   guarded([this] {
     G1->show();
-    if (!runBackup()) return;
+    if (!program_.backUp()) return;
     G1->hide();
-    ZapisLog();
   });
   endIfRequested();
-}
-
-bool TForm1::runBackup() {
-  // The run walks the table by its cursor; editing pairs meanwhile would
-  // move it under the run.
-  setPairEditingEnabled(false);
-  struct Reenable {
-    TForm1* form;
-    ~Reenable() { form->setPairEditingEnabled(true); }
-  } reenable{this};
-  const bool ran = run_.Zalohuj();
-  showTable();
-  return ran;
 }
 
 void TForm1::setPairEditingEnabled(bool enabled) {
@@ -424,8 +397,8 @@ void TForm1::setPairEditingEnabled(bool enabled) {
   grid_->setEditingEnabled(enabled);
 }
 
-void TForm1::pairCommand(void (PairCommands::*command)()) {
-  guarded([&] { (commands_.*command)(); });
+void TForm1::pairCommand(void (Program::*command)()) {
+  guarded([&] { (program_.*command)(); });
   showTable();
 }
 
@@ -434,10 +407,10 @@ void TForm1::showTable() {
   grid_->followTable();
 }
 
-void TForm1::BitBtn3Click() { pairCommand(&PairCommands::BitBtn3Click); }
-void TForm1::PBEditSrcClick() { pairCommand(&PairCommands::PBEditSrcClick); }
-void TForm1::PBEditTrgClick() { pairCommand(&PairCommands::PBEditTrgClick); }
-void TForm1::BitBtn4Click() { pairCommand(&PairCommands::BitBtn4Click); }
+void TForm1::BitBtn3Click() { pairCommand(&Program::addPair); }
+void TForm1::PBEditSrcClick() { pairCommand(&Program::editSource); }
+void TForm1::PBEditTrgClick() { pairCommand(&Program::editTarget); }
+void TForm1::BitBtn4Click() { pairCommand(&Program::removePair); }
 
 void TForm1::JvgExtSpeedButton1Click() {
   const QString path = localText(services_.paths.logFile);
@@ -449,25 +422,22 @@ void TForm1::JvgExtSpeedButton1Click() {
 }
 
 void TForm1::JvXPButton1Click() {
-  guarded([this] { settings_.JvXPButton1Click(); });
+  guarded([this] { program_.saveSettings(); });
 }
 
-void TForm1::JVCHB1Click() { settings_.JVCHB1Click(); }
+void TForm1::JVCHB1Click() { program_.intervalBoxClicked(); }
 
 void TForm1::Zobrazit1Click() { tray_->RestoreFromTray(); }
 
 void TForm1::Ukonitprogram1Click() { requestEnd(); }
 
-void TForm1::Zalohuj() { runBackup(); }
-
-void TForm1::ZapisLog() {
-  tavro::ZapisLog(services_.fs, services_.paths.logFile, run_.messages(), services_.clock.now(),
-                  services_.formats);
+void TForm1::Zalohuj() {
+  guarded([this] { program_.backUp(); });
 }
 
-void TForm1::NactiIni() { settings_.NactiIni(); }
-void TForm1::ZapisIni() { settings_.ZapisIni(); }
-void TForm1::DateAndTime() { scheduler_.DateAndTime(); }
+void TForm1::showWarning(const std::string& message) {
+  services_.dialogs.showWarning(this, localText(message));
+}
 
 void TForm1::requestEnd() {
   endRequested_ = true;
@@ -475,7 +445,7 @@ void TForm1::requestEnd() {
 }
 
 void TForm1::endSoon() {
-  if (run_.inProgress()) run_.requestStop();
+  if (program_.runInProgress()) program_.stopRun();
   endRequested_ = true;
   // As the desktop's log-out does: open boxes and dialogs are closed (as
   // with Esc), and the end follows once control is back from them.
@@ -497,7 +467,7 @@ void TForm1::endIfRequested() {
   // entry are done and control is back in the loop. So does an open box:
   // the end follows once it is closed. Before the main loop runs (an error
   // box at start-up) quitting would be lost: the start-up sees the request.
-  if (!endRequested_ || run_.inProgress() || ending_ || !mainLoopRunning_) return;
+  if (!endRequested_ || program_.runInProgress() || ending_ || !mainLoopRunning_) return;
   if (QApplication::activeModalWidget() != nullptr) return;
   ending_ = true;
   QCoreApplication::quit();
@@ -505,7 +475,7 @@ void TForm1::endIfRequested() {
 
 void TForm1::FormDestroy() {
   Timer1->stop();
-  guarded([this] { table_.close(); });
+  guarded([this] { program_.end(); });
   tray_->remove();
 }
 
@@ -542,7 +512,8 @@ void TForm1::showFilePaths() {
     return caption + metrics.elidedText(localText(path), Qt::ElideMiddle,
                                         filePaths_->width() - metrics.horizontalAdvance(caption));
   };
-  const std::string table = table_.isOpen() ? table_.filePath() : services_.paths.pairTable;
+  const PairTable& pairs = program_.table();
+  const std::string table = pairs.isOpen() ? pairs.filePath() : services_.paths.pairTable;
   filePaths_->setText(line("Nastavení: ", services_.paths.settingsFile) + '\n' +
                       line("Přehled záloh: ", services_.paths.logFile) + '\n' +
                       line("Seznam párů: ", table));

@@ -10,18 +10,16 @@
 #include "app/autostart.h"
 #include "app/dialogs.h"
 #include "app/folder_dialog.h"
-#include "app/pair_commands.h"
 #include "app/tray_icon.h"
-#include "engine/backup_run.h"
+#include "engine/run_display.h"
 #include "pairs/pair_table.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/power.h"
-#include "platform/profile_file.h"
 #include "platform/program_paths.h"
 #include "platform/regional_formats.h"
-#include "schedule/scheduler.h"
-#include "schedule/settings.h"
+#include "program/program.h"
+#include "schedule/settings_panel.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -61,7 +59,10 @@ struct Services {
 // the window shows what the core tells it through the run display and the
 // settings panel, which it implements on its controls. No error leaves a
 // handler: each is shown in the default error box.
-class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
+class TForm1 : public QWidget,
+               public BackupRunDisplay,
+               public SettingsPanel,
+               public ProgramWindow {
   Q_OBJECT
 
  public:
@@ -86,10 +87,6 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   void Ukonitprogram1Click();        // tray menu "Ukončit program"
 
   void Zalohuj();
-  void ZapisLog();
-  void NactiIni();
-  void ZapisIni();
-  void DateAndTime();
 
   // Ends the program the orderly way, as "Ukončit program" does; during a
   // run, once the run and its log entry are done.
@@ -105,9 +102,7 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   TrayIcon& tray() { return *tray_; }
   FolderDialog& bd1() { return bd1_; }
   PairGridView& grid() { return *grid_; }
-  PairTable& table() { return table_; }
-  ScheduleState& scheduleState() { return state_; }
-  bool runInProgress() const { return run_.inProgress(); }
+  PairTable& table() { return program_.table(); }
   bool isEnding() const { return ending_; }
   // Whether an end was asked for (it may still wait for a run or a box).
   bool endRequested() const { return endRequested_; }
@@ -160,6 +155,12 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   void showModeControls(ScheduleMode mode) override;
   void showClock(const std::string& date, const std::string& time) override;
 
+  // What the program needs of the window besides those.
+  void showWarning(const std::string& message) override;
+  // The grid brought up to the table's rows and current row.
+  void showTable() override;
+  void setPairEditingEnabled(bool enabled) override;
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -173,24 +174,13 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   // The current pair's labels emptied, their captions and "/" hidden.
   void clearPairLabels();
   void endIfRequested();
-  // A backup run with pair editing off while it lasts; false when refused.
-  bool runBackup();
-  void setPairEditingEnabled(bool enabled);
-  // The grid brought up to the table's rows and current row.
-  void showTable();
   // Runs a pair list command; the grid then shows the table as it is.
-  void pairCommand(void (PairCommands::*command)());
+  void pairCommand(void (Program::*command)());
   // Runs `action`; an error it throws is shown in the default error box.
   // Returns false when it failed.
   bool guarded(const std::function<void()>& action);
 
   Services services_;
-  ProfileFile profile_;
-  PairTable table_;
-  ScheduleState state_;
-  Settings settings_;
-  Scheduler scheduler_;
-  BackupRun run_;
   static constexpr int kPanelBodyHeight = 290;
   QLabel* filePaths_ = nullptr;
   QCheckBox* startAtLogin_ = nullptr;
@@ -209,7 +199,7 @@ class TForm1 : public QWidget, public BackupRunDisplay, public SettingsPanel {
   QElapsedTimer sincePump_;
   QElapsedTimer sinceGaugePaint_;
   FolderDialog bd1_;
-  PairCommands commands_;
+  Program program_;
 
   TrayIcon* tray_ = nullptr;
   QTimer* Timer1 = nullptr;

@@ -95,69 +95,48 @@ bool pairFolderHoldsSource(FileSystem& fs, const BackupPair& holder, const Backu
   return isSameOrInside(fs.resolve(other.Src), fs.resolve(pairFolderOf(holder.Src, holder.Trg)));
 }
 
-BackupRun::BackupRun(FileSystem& fs, PairTable& table, BackupRunDisplay& display, Clock& clock,
-                     ScheduleState& state, const SettingsPanel& settings, Power& power)
-    : fs_(fs),
-      table_(table),
-      display_(display),
-      clock_(clock),
-      state_(state),
-      settings_(settings),
-      power_(power) {}
+BackupRun::BackupRun(FileSystem& fs, BackupRunDisplay& display, Clock& clock)
+    : fs_(fs), display_(display), clock_(clock) {}
 
-bool BackupRun::Zalohuj() {
-  if (inProgress_) return false;
+std::optional<RunResult> BackupRun::Zalohuj(const std::vector<BackupPair>& pairs,
+                                            const RunOptions& options, PairStates& states) {
+  if (inProgress_) return std::nullopt;
   InProgress running(inProgress_);
-  run();
-  return true;
+  return run(pairs, options, states);
 }
 
 void BackupRun::addLine(const std::string& line) {
-  messages_.push_back(printableLine(line));
-  display_.addLine(messages_.back());
+  result_->lines.push_back(printableLine(line));
+  display_.addLine(result_->lines.back());
 }
 
-bool BackupRun::recordState(const char* state) {
-  table_.edit();
-  try {
-    table_.setFieldText(Column::Stav, state);
-  } catch (const TableError&) {
-    // A row whose line cannot take the state (it would pass the file's line
-    // limit) keeps its old one; the pair is still run.
-    table_.cancel();
-    return false;
-  }
-  table_.post();
-  return true;
-}
-
-BackupRun::Pair BackupRun::makePair(std::string source, std::string target) const {
-  Pair pair{std::move(source), std::move(target), {}, {}};
+BackupRun::Pair BackupRun::makePair(const BackupPair& given) const {
+  Pair pair{given.Src, given.Trg, {}, {}};
   pair.folder = pairFolderOf(pair.source, pair.target);
   if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
   return pair;
 }
 
-void BackupRun::pumpNow(int k) {
+void BackupRun::pumpNow(std::size_t k) {
   // Often enough that the window answers during a table of many pairs, rarely
   // enough that a short table shows no extra pump.
   if (k > 0 && k % kRowsPerPump == 0) display_.processMessages();
 }
 
-void BackupRun::run() {
-  messages_.clear();
+RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions& options,
+                         PairStates& states) {
+  RunResult result;
+  result_ = &result;
   stopRequested_ = false;
   display_.runStarted();
   display_.setStatus("Zálohuji data", "Zálohuji data ...");
   display_.showBalloon("Tavro", "Spuštěno automatické zálohování...", BalloonIconKind::Information,
                        10);
-  const int n = table_.recordCount();
-  display_.showProgress(n);
+  const std::size_t n = given.size();
+  display_.showProgress(static_cast<int>(n));
 
-  table_.first();
-  for (int k = 0; k < n && !stopRequested_; ++k) {
-    (void)recordState("Neprovedeno");
-    table_.next();
+  for (std::size_t k = 0; k < n && !stopRequested_; ++k) {
+    (void)states.record(k, "Neprovedeno");
     pumpNow(k + 1);
   }
 
@@ -168,9 +147,8 @@ void BackupRun::run() {
   std::vector<Pair> pairs;
   std::vector<std::string> folders;
   std::vector<FolderId> sources;
-  for (int k = 0; k < n && !stopRequested_; ++k) {
-    pairs.push_back(
-        makePair(table_.fieldTextAt(k, Column::Src), table_.fieldTextAt(k, Column::Trg)));
+  for (std::size_t k = 0; k < n && !stopRequested_; ++k) {
+    pairs.push_back(makePair(given[k]));
     if (!pairs.back().resolved.empty()) folders.push_back(pairs.back().resolved);
     if (!pairs.back().source.empty()) {
       if (auto folder = fs_.openFolder(pairs.back().source); folder.ok()) {
@@ -182,60 +160,54 @@ void BackupRun::run() {
   std::sort(folders.begin(), folders.end());
   std::sort(sources.begin(), sources.end());
 
-  int failedPairs = 0;
-  table_.first();
-  for (int k = 1; k <= n && !stopRequested_; ++k) {
-    const Pair& pair = pairs[static_cast<std::size_t>(k - 1)];
-    display_.pairStarted(k, n, pair.source, pair.target);
-    bool ok = runPair(pair, folders, sources);
-    display_.pairFinished(k);
-    if (!recordState(ok ? "OK" : "Chyba")) {
+  for (std::size_t k = 0; k < n && !stopRequested_; ++k) {
+    const Pair& pair = pairs[k];
+    const int number = static_cast<int>(k + 1);
+    display_.pairStarted(number, static_cast<int>(n), pair.source, pair.target);
+    const std::size_t linesBefore = result.lines.size();
+    bool ok = runPair(pair, options, folders, sources);
+    display_.pairFinished(number);
+    if (!states.record(k, ok ? "OK" : "Chyba")) {
       addLine("Nelze zapsat stav: " + pair.source + " !!!");
       ok = false;
     }
-    if (!ok) ++failedPairs;
+    if (!ok) ++result.failedPairs;
     const LocalDateTime now = clock_.now();
     addLine(formatDayMonthYear(now) + formatHourMinute(now.hour, now.minute) +
             (ok ? "- Záloha OK: " : "- Záloha s chybami: ") + pair.source);
-    table_.next();
+    result.pairs.push_back({ok, std::vector<std::string>(
+                                    result.lines.begin() + static_cast<std::ptrdiff_t>(linesBefore),
+                                    result.lines.end())});
     // Pairs that fail at once (a missing source) pump nothing themselves.
-    pumpNow(k);
+    pumpNow(k + 1);
   }
-  const bool stopped = stopRequested_;
-  if (stopped) addLine("Záloha přerušena ukončením programu !!!");
-  const bool anyFailed = stopped || failedPairs > 0;
+  result.stopped = stopRequested_;
+  if (result.stopped) addLine("Záloha přerušena ukončením programu !!!");
 
   const LocalDateTime end = clock_.now();
   display_.setLastRun(formatDayMonthYear(end) + " " + formatHourMinute(end.hour, end.minute));
   display_.hideProgress();
-  state_.advancePending = true;
-  state_.backupRan = true;
   display_.processMessages();
-  if (anyFailed) {
+  if (result.anyFailed()) {
     display_.setStatus("Záloha provedena s chybami ...", "Záloha s chybami .");
   } else {
     display_.setStatus("Záloha provedena ...", "Záloha OK .");
   }
-  display_.runFinished(anyFailed);
+  display_.runFinished(result.anyFailed());
   // The start balloon said a run began; a run that did not go well says so
   // at its end too.
-  if (failedPairs > 0) {
+  if (result.failedPairs > 0) {
     display_.showBalloon("Tavro",
-                         "Záloha s chybami: " + std::to_string(failedPairs) + " z " + std::to_string(n),
+                         "Záloha s chybami: " + std::to_string(result.failedPairs) + " z " +
+                             std::to_string(n),
                          BalloonIconKind::Warning, 10);
   }
-
-  // A run cut short because the program is ending leads to no shut-down.
-  if (stopped) return;
-  switch (settings_.afterRunAction()) {
-    case AfterRunAction::ShutDown: power_.requestShutDown(); break;
-    case AfterRunAction::Suspend: power_.requestSuspend(); break;
-    case AfterRunAction::Nothing:
-    case AfterRunAction::NotChosen: break;
-  }
+  result_ = nullptr;
+  return result;
 }
 
-bool BackupRun::runPair(const Pair& pair, const std::vector<std::string>& folders,
+bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions,
+                        const std::vector<std::string>& folders,
                         const std::vector<FolderId>& sources) {
   if (pair.source.empty() || pair.target.empty()) {
     addLine("Neúplný pár: " + pair.source + " -> " + pair.target + " !!!");
@@ -247,16 +219,16 @@ bool BackupRun::runPair(const Pair& pair, const std::vector<std::string>& folder
   }
   PairOptions options;
   options.otherSources = sources;
-  if (!settings_.syncDeletions()) {
+  if (!runOptions.mirrorDeletions) {
     options.deletions = Deletions::Keep;
   } else if (anotherPairFolderIn(pair.resolved, folders)) {
     options.deletions = Deletions::Shared;
   }
 
-  const std::size_t linesBefore = messages_.size();
+  const std::size_t linesBefore = result_->lines.size();
   LineKeeper keeper(display_, [this](const std::string& line) { addLine(line); });
   mirrorPair(fs_, keeper, pair.source, pair.target, options);
-  return messages_.size() == linesBefore;
+  return result_->lines.size() == linesBefore;
 }
 
 }  // namespace tavro

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,9 +10,6 @@
 #include "pairs/pair_table.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
-#include "platform/power.h"
-#include "schedule/schedule_state.h"
-#include "schedule/settings_panel.h"
 
 namespace tavro {
 
@@ -29,32 +28,55 @@ bool pairOverlapsItsSource(FileSystem& fs, const BackupPair& pair);
 // that the deletion pass of `holder` has to pass it over.
 bool pairFolderHoldsSource(FileSystem& fs, const BackupPair& holder, const BackupPair& other);
 
-// The backup run over every pair of the table, in table order: each pair's
-// source is copied into its pair folder and, when deletions are mirrored,
-// what the source lacks is removed from there. Each pair's state ("OK",
-// "Chyba", "Neprovedeno") is recorded in the table, its lines go to the
-// run's message list, and the after-run action chosen in the settings is
-// requested at the end.
+// What a run is asked to do.
+struct RunOptions {
+  // "také synchronizuj (výmaz již smazaných)": off, the backup keeps what the
+  // sources lost.
+  bool mirrorDeletions = true;
+};
+
+// Where a run's pair states go while it runs: "Neprovedeno" for every pair
+// before the first one runs, then "OK" or "Chyba" as each one finishes. The
+// caller keeps them (the pair table, by row).
+class PairStates {
+ public:
+  virtual ~PairStates() = default;
+  // False when the state cannot be recorded (the pair still runs; a final
+  // state that cannot be recorded fails it with a line).
+  virtual bool record(std::size_t pair, const char* state) = 0;
+};
+
+struct PairResult {
+  bool ok = false;                 // recorded as "OK", else "Chyba"
+  std::vector<std::string> lines;  // its failure lines, then its result line
+};
+
+struct RunResult {
+  std::vector<PairResult> pairs;   // the pairs run, in order (fewer when stopped)
+  std::vector<std::string> lines;  // every line of the run in order: its log entry
+  int failedPairs = 0;
+  bool stopped = false;            // the program was ending
+  bool anyFailed() const { return stopped || failedPairs > 0; }
+};
+
+// The backup run over a list of pairs, in order: each pair's source is
+// copied into its pair folder and, when deletions are mirrored, what the
+// source lacks is removed from there. It shows itself on the display and
+// hands back what happened; the caller records it (the log entry, the
+// scheduler's flags) and takes the after-run action.
 class BackupRun {
  public:
-  BackupRun(FileSystem& fs, PairTable& table, BackupRunDisplay& display, Clock& clock,
-            ScheduleState& state, const SettingsPanel& settings, Power& power);
+  BackupRun(FileSystem& fs, BackupRunDisplay& display, Clock& clock);
 
-  // Runs a backup and returns true, or returns false at once when a run is
-  // already in progress (a start reached through the message pump). An
-  // error outside the single-file operations (from the pair table, say)
-  // ends the run where it stood and is thrown; the flags are then not set
-  // and no log entry should be written.
-  bool Zalohuj();
+  // Runs a backup, or returns nothing at once when a run is already in
+  // progress (a start reached through the message pump).
+  std::optional<RunResult> Zalohuj(const std::vector<BackupPair>& pairs, const RunOptions& options,
+                                   PairStates& states);
 
   bool inProgress() const { return inProgress_; }
   // Ends a run in progress once the pair being run is done (the program is
-  // ending): the pairs after it are not run, the run says so in a line, and
-  // no after-run action follows.
+  // ending): the pairs after it are not run, and the run says so in a line.
   void requestStop() { stopRequested_ = true; }
-
-  // The lines of the last run, for its log entry.
-  const std::vector<std::string>& messages() const { return messages_; }
 
  private:
   struct Pair {
@@ -65,28 +87,23 @@ class BackupRun {
   };
   static constexpr int kRowsPerPump = 256;
 
-  // A pair as read from the table, with its pair folder built and resolved.
-  Pair makePair(std::string source, std::string target) const;
-  void run();
+  // A pair with its pair folder built and resolved.
+  Pair makePair(const BackupPair& pair) const;
+  RunResult run(const std::vector<BackupPair>& pairs, const RunOptions& options,
+                PairStates& states);
   // Runs one pair; false when it had any failure. `folders` are every
   // pair's resolved folder and `sources` every pair's source folder, sorted.
-  bool runPair(const Pair& pair, const std::vector<std::string>& folders,
-               const std::vector<FolderId>& sources);
-  // Records a state in the current row; false when its line cannot take it.
-  bool recordState(const char* state);
-  void pumpNow(int k);
+  bool runPair(const Pair& pair, const RunOptions& options,
+               const std::vector<std::string>& folders, const std::vector<FolderId>& sources);
+  void pumpNow(std::size_t k);
   void addLine(const std::string& line);
 
   FileSystem& fs_;
-  PairTable& table_;
   BackupRunDisplay& display_;
   Clock& clock_;
-  ScheduleState& state_;
-  const SettingsPanel& settings_;
-  Power& power_;
   bool inProgress_ = false;
   bool stopRequested_ = false;
-  std::vector<std::string> messages_;
+  RunResult* result_ = nullptr;  // of the run in progress
 };
 
 }  // namespace tavro

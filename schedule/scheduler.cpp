@@ -53,8 +53,7 @@ void Scheduler::DateAndTime() {
 
   if (!state_.firedThisMinute && matches && usable) {
     state_.firedThisMinute = true;
-    actions_.Zalohuj();
-    actions_.ZapisLog();
+    actions_.backUp();
   }
   if (state_.firedThisMinute && !matches) {
     state_.firedThisMinute = false;

@@ -15,9 +15,10 @@ namespace tavro {
 class Scheduler {
  public:
   struct Actions {
-    std::function<void()> Zalohuj;          // the backup run; throws when it fails
-    std::function<void()> ZapisLog;         // the run's log entry
-    std::function<bool()> runInProgress;    // any run, scheduled or started by hand
+    // The backup run with its log entry and all that follows it; throws
+    // when it fails.
+    std::function<void()> backUp;
+    std::function<bool()> runInProgress;  // any run, scheduled or started by hand
   };
 
   // Registers the schedule refresh with `settings`.

@@ -65,7 +65,11 @@ class SchedulerTest : public ::testing::Test {
   bool inRun = false;
   int runSeconds = 0;
   Scheduler scheduler{clock, panel, state, settings,
-                      {[this] { run(); }, [this] { ++logs; }, [this] { return inRun; }}};
+                      {[this] {
+                         run();
+                         ++logs;
+                       },
+                       [this] { return inRun; }}};
 };
 
 TEST_F(SchedulerTest, TheClockShowsOnEveryTick) {

@@ -38,7 +38,7 @@ class SettingsTest : public ::testing::Test {
   RegionalFormats formats;
   testkit::FakeClock clock;
   Settings settings{file, panel, state, formats};
-  Scheduler scheduler{clock, panel, state, settings, {[] {}, [] {}, [] { return false; }}};
+  Scheduler scheduler{clock, panel, state, settings, {[] {}, [] { return false; }}};
 };
 
 TEST_F(SettingsTest, WorkedExampleUlozitCreatesTheFile) {

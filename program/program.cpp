@@ -1,0 +1,173 @@
+#include "program/program.h"
+
+#include <exception>
+#include <utility>
+
+#include "log/run_log.h"
+
+namespace tavro {
+
+namespace {
+
+// The pair states of a run go to the table row by row; the table's cursor
+// and any edit stay as they are.
+class RowStates final : public PairStates {
+ public:
+  explicit RowStates(PairTable& table) : table_(table) {}
+  bool record(std::size_t pair, const char* state) override {
+    try {
+      table_.setFieldTextAt(static_cast<int>(pair), Column::Stav, state);
+      return true;
+    } catch (const TableError&) {
+      // A row whose line cannot take the state (it would pass the file's
+      // line limit) keeps its old one.
+      return false;
+    }
+  }
+
+ private:
+  PairTable& table_;
+};
+
+std::string pairName(const BackupPair& pair) { return pair.Src + " -> " + pair.Trg; }
+
+}  // namespace
+
+Program::Program(const ProgramServices& services, BackupRunDisplay& display, SettingsPanel& panel,
+                 ProgramWindow& window, FolderChooser& folders)
+    : services_(services),
+      display_(display),
+      panel_(panel),
+      window_(window),
+      folders_(folders),
+      profile_(services_.fs, services_.paths.settingsFile),
+      table_(services_.fs, services_.paths.pairTable),
+      settings_(profile_, panel_, state_, services_.formats),
+      scheduler_(services_.clock, panel_, state_, settings_,
+                 {[this] { backUp(); }, [this] { return run_.inProgress(); }}),
+      run_(services_.fs, display_, services_.clock) {}
+
+void Program::readSettings() {
+  state_.firedThisMinute = false;
+  state_.advancePending = false;
+  state_.backupRan = false;
+  settings_.NactiIni();
+}
+
+bool Program::backUp() {
+  // Read before anything shows: a table that cannot be read ends the command
+  // with no run, no flags and no log entry.
+  const int n = table_.recordCount();
+  std::vector<BackupPair> pairs;
+  pairs.reserve(static_cast<std::size_t>(n));
+  for (int row = 0; row < n; ++row) pairs.push_back(table_.pairAt(row));
+
+  window_.setPairEditingEnabled(false);
+  struct Reenable {
+    ProgramWindow& window;
+    ~Reenable() { window.setPairEditingEnabled(true); }
+  } reenable{window_};
+  RowStates states(table_);
+  RunOptions options;
+  options.mirrorDeletions = panel_.syncDeletions();
+  const auto result = run_.Zalohuj(pairs, options, states);
+  if (!result) return false;
+  lastRunLines_ = result->lines;
+  // The cursor ends on the last row, as a run over the table leaves it.
+  if (n > 0) table_.moveTo(n - 1);
+  window_.showTable();
+
+  state_.advancePending = true;
+  state_.backupRan = true;
+  std::exception_ptr logError;
+  try {
+    ZapisLog(services_.fs, services_.paths.logFile, lastRunLines_, services_.clock.now(),
+             services_.formats);
+  } catch (const LogError&) {
+    logError = std::current_exception();
+  }
+  // After the log entry, so that it is on the disk when the computer goes
+  // down; not after a run cut short because the program is ending.
+  if (!result->stopped) takeAfterRunAction();
+  if (logError) std::rethrow_exception(logError);
+  return true;
+}
+
+void Program::takeAfterRunAction() {
+  switch (panel_.afterRunAction()) {
+    case AfterRunAction::ShutDown: services_.power.requestShutDown(); break;
+    case AfterRunAction::Suspend: services_.power.requestSuspend(); break;
+    case AfterRunAction::Nothing:
+    case AfterRunAction::NotChosen: break;
+  }
+}
+
+bool Program::chooseSource() {
+  return folders_.execute("Vyberte adresář k záloze", "1. Vyberte adresář, který zálohovat.");
+}
+
+bool Program::chooseTarget() {
+  return folders_.execute("Vyberte adresář kam zálohovat.", "2. Vyberte adresář kam zálohovat.");
+}
+
+void Program::addPair() {
+  if (!chooseSource()) return;
+  const std::string source = folders_.path();
+  if (!chooseTarget()) return;
+  const std::string target = folders_.path();
+  table_.insert();
+  table_.setFieldText(Column::Src, source);
+  table_.setFieldText(Column::Trg, target);
+  table_.setFieldText(Column::Stav, "Neprovedeno");
+  table_.post();
+  warnAboutConflicts();
+  table_.flush();
+}
+
+void Program::changePairFolder(Column column, bool chosen) {
+  if (!chosen) return;
+  table_.edit();
+  table_.setFieldText(column, folders_.path());
+  table_.post();
+  table_.flush();
+}
+
+void Program::editSource() { changePairFolder(Column::Src, chooseSource()); }
+void Program::editTarget() { changePairFolder(Column::Trg, chooseTarget()); }
+
+void Program::removePair() {
+  table_.edit();
+  table_.remove();
+  table_.flush();
+}
+
+// A new pair is added as asked, but the user learns before the first run
+// that its folder meets another pair's or its own source.
+void Program::warnAboutConflicts() {
+  const int added = table_.currentIndex();
+  const BackupPair pair = table_.pairAt(added);
+  if (pairOverlapsItsSource(services_.fs, pair)) {
+    window_.showWarning("Cíl páru " + pairName(pair) +
+                        " leží ve zdroji nebo zdroj v cíli. Takový pár se při záloze neprovede.");
+  }
+  for (int i = 0; i < table_.recordCount(); ++i) {
+    if (i == added) continue;
+    const BackupPair other = table_.pairAt(i);
+    if (pairFoldersCollide(services_.fs, pair, other)) {
+      window_.showWarning("Cílová složka páru " + pairName(pair) + " se překrývá s párem " +
+                          pairName(other) + ". Při záloze se u nich vynechá výmaz.");
+      return;
+    }
+    const bool holdsOther = pairFolderHoldsSource(services_.fs, pair, other);
+    if (holdsOther || pairFolderHoldsSource(services_.fs, other, pair)) {
+      const BackupPair& holder = holdsOther ? pair : other;
+      const BackupPair& held = holdsOther ? other : pair;
+      window_.showWarning("Zdroj páru " + pairName(held) + " leží v cílové složce páru " +
+                          pairName(holder) + ". Výmaz páru " + pairName(holder) +
+                          " tuto složku vynechá.");
+      return;
+    }
+  }
+}
+
+}  // namespace tavro

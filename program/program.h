@@ -1,0 +1,124 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/backup_run.h"
+#include "engine/run_display.h"
+#include "pairs/pair_table.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "platform/power.h"
+#include "platform/profile_file.h"
+#include "platform/program_paths.h"
+#include "platform/regional_formats.h"
+#include "schedule/scheduler.h"
+#include "schedule/settings.h"
+#include "schedule/settings_panel.h"
+
+namespace tavro {
+
+// What the program needs of its window besides the run display and the
+// settings panel. The window implements it on its widgets; the command line
+// and tests on their own.
+class ProgramWindow {
+ public:
+  virtual ~ProgramWindow() = default;
+  // A warning the user reads and confirms ("Tavro", warning icon, OK).
+  virtual void showWarning(const std::string& message) = 0;
+  // The pair table changed: the grid shows it again, with its current row.
+  virtual void showTable() = 0;
+  // Pair editing on or off (off while a run walks the pairs).
+  virtual void setPairEditingEnabled(bool enabled) = 0;
+};
+
+// The folder dialog bd1 as the pair commands use it: it remembers the folder
+// last confirmed and opens there.
+class FolderChooser {
+ public:
+  virtual ~FolderChooser() = default;
+  // Shows the dialog; true when a folder was confirmed with OK.
+  virtual bool execute(const std::string& caption, const std::string& label) = 0;
+  // The folder last confirmed; empty until then.
+  virtual std::string path() const = 0;
+};
+
+struct ProgramServices {
+  FileSystem& fs;
+  Clock& clock;
+  Power& power;
+  ProgramPaths paths;
+  RegionalFormats formats;
+};
+
+// The program without its widgets: it owns the settings file, the pair table,
+// the settings, the scheduler and the backup run, and carries out the
+// program's commands. Each command throws the error that ends it (the
+// window shows it in its error box); nothing here knows Qt.
+class Program {
+ public:
+  Program(const ProgramServices& services, BackupRunDisplay& display, SettingsPanel& panel,
+          ProgramWindow& window, FolderChooser& folders);
+
+  // Start-up: the scheduler's flags cleared and the settings read (and saved
+  // back, as every re-read that changes the schedule displays does).
+  void readSettings();
+  // Start-up: the pair table read. Opened whatever became of the settings,
+  // or no backup would run until the next start.
+  void openPairTable() { table_.open(); }
+
+  // The one-second tick: the clock, the schedule, a scheduled run.
+  void tick() { scheduler_.DateAndTime(); }
+  // "Zálohuj ihned" (and a scheduled run): runs every pair, records the
+  // states by row, writes the log entry, sets the scheduler's flags and then
+  // requests the after-run action. False when a run was already in progress.
+  bool backUp();
+  // "Uložit".
+  void saveSettings() { settings_.JvXPButton1Click(); }
+  // A change of the check box JVCHB1 (shows or hides the fixed-time editor).
+  void intervalBoxClicked() { settings_.JVCHB1Click(); }
+
+  // The four pair commands; each writes the table at its end.
+  void addPair();
+  void editSource();
+  void editTarget();
+  void removePair();
+
+  // The end: writes the pair table when it changed. A failure is thrown
+  // after the table closed.
+  void end() { table_.close(); }
+
+  bool runInProgress() const { return run_.inProgress(); }
+  // The program is ending: a run in progress stops after its pair.
+  void stopRun() { run_.requestStop(); }
+  // The lines of the last run.
+  const std::vector<std::string>& lastRunLines() const { return lastRunLines_; }
+
+  PairTable& table() { return table_; }
+  const ProgramPaths& paths() const { return services_.paths; }
+  const ScheduleState& scheduleState() const { return state_; }
+
+ private:
+  bool chooseSource();
+  bool chooseTarget();
+  void changePairFolder(Column column, bool chosen);
+  void warnAboutConflicts();
+  void takeAfterRunAction();
+
+  ProgramServices services_;
+  BackupRunDisplay& display_;
+  SettingsPanel& panel_;
+  ProgramWindow& window_;
+  FolderChooser& folders_;
+  ProfileFile profile_;
+  PairTable table_;
+  ScheduleState state_;
+  Settings settings_;
+  Scheduler scheduler_;
+  BackupRun run_;
+  std::vector<std::string> lastRunLines_;
+};
+
+}  // namespace tavro

@@ -1,0 +1,223 @@
+#include "program/program.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "schedule/plain_settings_panel.h"
+#include "testing/fake_clock.h"
+#include "testing/faulty_file_system.h"
+#include "testing/recording_display.h"
+#include "testing/recording_power.h"
+#include "testing/temp_tree.h"
+
+namespace tavro {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+// The program without any window: a recording display, the settings panel
+// as fields, folders chosen from a list.
+class ProgramTest : public ::testing::Test, public ProgramWindow, public FolderChooser {
+ protected:
+  ProgramTest() {
+    clock.set(2026, 12, 9, 10, 0);
+    tree.file("data/A/a.txt", "a");
+    tree.file("data/B/b.txt", "b");
+    tree.folder("backup");
+  }
+
+  void showWarning(const std::string& message) override { warnings.push_back(message); }
+  void showTable() override { ++tableShown; }
+  void setPairEditingEnabled(bool enabled) override { editing.push_back(enabled); }
+  bool execute(const std::string&, const std::string&) override {
+    if (answers.empty()) return false;
+    chosen = answers.front();
+    answers.erase(answers.begin());
+    return true;
+  }
+  std::string path() const override { return chosen; }
+
+  void start(const std::string& csv) {
+    if (!csv.empty()) tree.file("Tavro.csv", csv);
+    program.readSettings();
+    program.openPairTable();
+  }
+  std::string twoPairs() const {
+    return "SRC,TRG,STAV\r\n" + tree.path("data/A") + "," + tree.path("backup") + ",\r\n" +
+           tree.path("data/B") + "," + tree.path("backup") + ",\r\n";
+  }
+  std::vector<std::string> states() {
+    std::vector<std::string> values;
+    for (int i = 0; i < program.table().recordCount(); ++i) {
+      values.push_back(program.table().fieldTextAt(i, Column::Stav));
+    }
+    return values;
+  }
+  int logEntries() const {
+    if (!tree.exists("Tavro.log")) return 0;
+    const std::string log = tree.read("Tavro.log");
+    int entries = 0;
+    for (std::size_t at = log.find(std::string(37, '-')); at != std::string::npos;
+         at = log.find(std::string(37, '-'), at + 1)) {
+      ++entries;
+    }
+    return entries;
+  }
+
+  testkit::TempTree tree;
+  PosixFileSystem real;
+  testkit::FaultyFileSystem fs{real};
+  testkit::FakeClock clock;
+  testkit::RecordingDisplay display;
+  testkit::RecordingPower power{display.events};
+  PlainSettingsPanel panel;
+  std::vector<std::string> warnings;
+  std::vector<bool> editing;
+  std::vector<std::string> answers;
+  std::string chosen;
+  int tableShown = 0;
+  Program program{{fs, clock, power,
+                   ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"),
+                                tree.path("Tavro.csv")},
+                   RegionalFormats{}},
+                  display, panel, *this, *this};
+};
+
+TEST_F(ProgramTest, ADayOfTicksRunsTheFixedTimeOnceAndLogsIt) {
+  tree.file("Tavro.ini", "[Main]\nT=10:30:00\n");
+  start(twoPairs());
+  for (int second = 0; second < 86400; ++second) {
+    clock.advanceSeconds(1);
+    program.tick();
+  }
+  EXPECT_EQ(display.only("run started").size(), 1u);
+  EXPECT_EQ(logEntries(), 1);
+  EXPECT_THAT(states(), ElementsAre("OK", "OK"));
+  EXPECT_EQ(tree.read("backup/B/b.txt"), "b");
+}
+
+TEST_F(ProgramTest, BackingUpRecordsTheStatesTheLogTheFlagsAndThenTheAfterRunAction) {
+  start(twoPairs());
+  panel.action = AfterRunAction::ShutDown;
+  ASSERT_TRUE(program.backUp());
+  EXPECT_THAT(states(), ElementsAre("OK", "OK"));
+  EXPECT_EQ(program.table().currentIndex(), 1) << "the cursor ends on the last row";
+  EXPECT_TRUE(program.scheduleState().advancePending);
+  EXPECT_TRUE(program.scheduleState().backupRan);
+  EXPECT_EQ(logEntries(), 1);
+  EXPECT_EQ(display.events.back(), "power shut down");
+  EXPECT_EQ(display.events[display.events.size() - 2], "run finished");
+  EXPECT_THAT(editing, ElementsAre(false, true)) << "no pair editing while the run lasts";
+  EXPECT_GE(tableShown, 1);
+  EXPECT_THAT(program.lastRunLines(),
+              ElementsAre("09.12.202610:00- Záloha OK: " + tree.path("data/A"),
+                          "09.12.202610:00- Záloha OK: " + tree.path("data/B")));
+
+  // The log entry is on the disk when the computer is asked to go down.
+  struct CheckingPower : Power {
+    std::function<bool()> logged;
+    bool loggedFirst = false;
+    void requestShutDown() override { loggedFirst = logged(); }
+    void requestSuspend() override { loggedFirst = logged(); }
+  } checking;
+  checking.logged = [this] { return logEntries() == 2; };
+  Program checked{{fs, clock, checking,
+                   ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"),
+                                tree.path("Tavro.csv")},
+                   RegionalFormats{}},
+                  display, panel, *this, *this};
+  checked.openPairTable();
+  ASSERT_TRUE(checked.backUp());
+  EXPECT_TRUE(checking.loggedFirst);
+}
+
+TEST_F(ProgramTest, TheAfterRunActionFollowsTheChoiceAndNotARunCutShort) {
+  start(twoPairs());
+  for (AfterRunAction action : {AfterRunAction::ShutDown, AfterRunAction::Suspend,
+                                AfterRunAction::Nothing, AfterRunAction::NotChosen}) {
+    SCOPED_TRACE(static_cast<int>(action));
+    display.clear();
+    panel.action = action;
+    ASSERT_TRUE(program.backUp());
+    if (action == AfterRunAction::ShutDown) {
+      EXPECT_EQ(display.events.back(), "power shut down");
+    } else if (action == AfterRunAction::Suspend) {
+      EXPECT_EQ(display.events.back(), "power suspend");
+    } else {
+      EXPECT_THAT(display.only("power"), IsEmpty());
+    }
+  }
+  // A run stopped because the program is ending.
+  struct StoppingDisplay : testkit::RecordingDisplay {
+    Program* program = nullptr;
+    void pairFinished(int k) override {
+      RecordingDisplay::pairFinished(k);
+      program->stopRun();
+    }
+  };
+  display.clear();
+  panel.action = AfterRunAction::ShutDown;
+  StoppingDisplay stopping;
+  Program stopped{{fs, clock, power,
+                   ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"),
+                                tree.path("Tavro.csv")},
+                   RegionalFormats{}},
+                  stopping, panel, *this, *this};
+  stopping.program = &stopped;
+  stopped.openPairTable();
+  ASSERT_TRUE(stopped.backUp());
+  EXPECT_THAT(display.only("power"), IsEmpty()) << "no shut-down after a run cut short";
+}
+
+TEST_F(ProgramTest, ATableErrorEndsTheRunWithoutFlagsOrLog) {
+  // The table was never opened.
+  EXPECT_THROW(program.backUp(), TableError);
+  EXPECT_FALSE(program.runInProgress());
+  EXPECT_FALSE(program.scheduleState().backupRan);
+  EXPECT_FALSE(program.scheduleState().advancePending);
+  EXPECT_THAT(display.events, Not(Contains("run finished")));
+  EXPECT_EQ(logEntries(), 0);
+}
+
+TEST_F(ProgramTest, ARowThatCannotTakeItsStateIsStillRunAndSoAreTheOthers) {
+  const std::string a = tree.path("data/A"), b = tree.path("data/B"), t = tree.path("backup");
+  // An extra item of its own leaves no room in the line for any state.
+  std::string longRow = a + "," + t + ",,";
+  longRow += std::string(2045 - longRow.size(), 'x');
+  start("SRC,TRG,STAV\r\n" + longRow + "\r\n" + b + "," + t + ",\r\n");
+
+  ASSERT_TRUE(program.backUp());
+
+  EXPECT_THAT(program.lastRunLines(), ElementsAre("Nelze zapsat stav: " + a + " !!!",
+                                                  "09.12.202610:00- Záloha s chybami: " + a,
+                                                  "09.12.202610:00- Záloha OK: " + b));
+  EXPECT_EQ(tree.read("backup/A/a.txt"), "a");
+  EXPECT_THAT(states(), ElementsAre("", "OK"));
+}
+
+TEST_F(ProgramTest, SavingWritesTheSettingsAndTheEndWritesThePairs) {
+  start("");
+  answers = {tree.path("data/A"), tree.path("backup")};
+  program.addPair();
+  EXPECT_THAT(tree.read("Tavro.csv"), HasSubstr(tree.path("data/A") + "," + tree.path("backup")));
+  panel.repeat = "45";
+  panel.interval = true;
+  panel.mode = IntervalMode::Repeat;
+  program.saveSettings();
+  EXPECT_THAT(tree.read("Tavro.ini"), HasSubstr("TNTmin=45"));
+  EXPECT_EQ(panel.eVarCas, "10:45");
+
+  ASSERT_TRUE(program.backUp());
+  program.end();
+  EXPECT_THAT(tree.read("Tavro.csv"), HasSubstr(",OK\r\n"));
+  EXPECT_FALSE(program.table().isOpen());
+}
+
+}  // namespace
+}  // namespace tavro
