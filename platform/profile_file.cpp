@@ -56,6 +56,47 @@ std::optional<std::string_view> keyOf(std::string_view line) {
   return trimBlanks(line.substr(0, equals));
 }
 
+// `contents` with the key set: its value replaced in place (the line's own
+// break, if any, stays after the new text), or the key appended at the end
+// of its section, or the section appended at the end.
+std::string withValue(const std::string& contents, std::string_view section, std::string_view key,
+                      std::string_view value) {
+  const std::string_view newline = contents.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+  // A line break in a value would start a line of its own.
+  std::string entry = std::string(key) + "=";
+  for (char c : value) {
+    if (c != '\r' && c != '\n') entry += c;
+  }
+
+  std::optional<std::size_t> sectionEnd;  // where a new key of the section goes
+  bool inSection = false;
+  for (const Line& line : linesOf(contents)) {
+    if (const auto name = sectionOf(line.text)) {
+      inSection = equalsIgnoringCase(*name, section);
+      if (inSection) sectionEnd = line.end;
+      continue;
+    }
+    if (!inSection) continue;
+    if (const auto name = keyOf(line.text); name && equalsIgnoringCase(*name, key)) {
+      return contents.substr(0, line.begin) + entry +
+             contents.substr(line.begin + line.text.size());
+    }
+    if (!trimBlanks(line.text).empty()) sectionEnd = line.end;
+  }
+
+  if (sectionEnd) {
+    std::string before = contents.substr(0, *sectionEnd);
+    if (!before.empty() && before.back() != '\n') before += newline;
+    return before + entry + std::string(newline) + contents.substr(*sectionEnd);
+  }
+  std::string updated = contents;
+  if (!updated.empty() && updated.back() != '\n' && updated != kByteOrderMark) {
+    updated += newline;
+  }
+  return updated + "[" + std::string(section) + "]" + std::string(newline) + entry +
+         std::string(newline);
+}
+
 }  // namespace
 
 std::string ProfileFile::read(const std::string& section, const std::string& key,
@@ -79,49 +120,17 @@ std::string ProfileFile::read(const std::string& section, const std::string& key
 
 Status ProfileFile::write(const std::string& section, const std::string& key,
                           const std::string& value) {
+  return write(section, {{key, value}});
+}
+
+Status ProfileFile::write(const std::string& section, const std::vector<KeyValue>& values) {
   const auto contents = readWholeFile(fs_, path_);
   if (!contents.ok() && contents.error != ENOENT) return Status::failure(contents.error);
   const std::string old = contents.ok() ? contents.value : std::string();
-  const std::string_view newline = old.find("\r\n") != std::string::npos ? "\r\n" : "\n";
-
-  // A line break in a value would start a line of its own.
-  std::string cleanValue;
-  for (char c : value) {
-    if (c != '\r' && c != '\n') cleanValue += c;
-  }
-  const std::string entry = key + "=" + cleanValue;
-
-  const auto lines = linesOf(old);
-  std::optional<std::size_t> sectionEnd;  // where a new key of the section goes
-  bool inSection = false;
-  for (const Line& line : lines) {
-    if (const auto name = sectionOf(line.text)) {
-      inSection = equalsIgnoringCase(*name, section);
-      if (inSection) sectionEnd = line.end;
-      continue;
-    }
-    if (!inSection) continue;
-    if (const auto name = keyOf(line.text); name && equalsIgnoringCase(*name, key)) {
-      // The line's own break, if any, stays after the new text.
-      const std::string updated =
-          old.substr(0, line.begin) + entry + old.substr(line.begin + line.text.size());
-      return replaceWholeFile(fs_, path_, updated);
-    }
-    if (!trimBlanks(line.text).empty()) sectionEnd = line.end;
-  }
-
-  std::string updated;
-  if (sectionEnd) {
-    std::string before = old.substr(0, *sectionEnd);
-    if (!before.empty() && before.back() != '\n') before += newline;
-    updated = before + entry + std::string(newline) + old.substr(*sectionEnd);
-  } else {
-    updated = old;
-    if (!updated.empty() && updated.back() != '\n' && updated != kByteOrderMark) {
-      updated += newline;
-    }
-    updated += "[" + section + "]" + std::string(newline) + entry + std::string(newline);
-  }
+  std::string updated = old;
+  for (const auto& [key, value] : values) updated = withValue(updated, section, key, value);
+  // A file that already says it all is left alone: no replacement, no flush.
+  if (contents.ok() && updated == old) return Status::success();
   return replaceWholeFile(fs_, path_, updated);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/file_system.h"
 
@@ -21,10 +23,15 @@ class ProfileFile {
   std::string read(const std::string& section, const std::string& key,
                    const std::string& fallback) const;
 
-  // Replaces the key's value in place, leaving every other line as it was;
+  using KeyValue = std::pair<std::string, std::string>;
+
+  // Replaces each key's value in place, leaving every other line as it was;
   // a missing key goes at the end of its section, a missing section at the
-  // end of the file, and a missing file is created. The file is replaced
-  // whole and is on the disk when this returns.
+  // end of the file, and a missing file is created. All keys go in one
+  // replacement of the whole file, so either all are written or none; it is
+  // on the disk when this returns. A file that holds these values already is
+  // not touched.
+  Status write(const std::string& section, const std::vector<KeyValue>& values);
   Status write(const std::string& section, const std::string& key, const std::string& value);
 
  private:

@@ -42,15 +42,14 @@ Program::Program(const ProgramServices& services, BackupRunDisplay& display, Set
       folders_(folders),
       profile_(services_.fs, services_.paths.settingsFile),
       table_(services_.fs, services_.paths.pairTable),
-      settings_(profile_, panel_, state_, services_.formats),
-      scheduler_(services_.clock, panel_, state_, settings_,
-                 {[this] { backUp(); }, [this] { return run_.inProgress(); }}),
+      scheduler_(services_.clock, panel_,
+                 {[this] { backUp(); }, [this] { return run_.inProgress(); },
+                  [this] { settings_.NactiIni(); }}),
+      settings_(profile_, panel_, scheduler_, services_.formats),
       run_(services_.fs, display_, services_.clock) {}
 
 void Program::readSettings() {
-  state_.firedThisMinute = false;
-  state_.advancePending = false;
-  state_.backupRan = false;
+  scheduler_.startUp();
   settings_.NactiIni();
 }
 
@@ -77,8 +76,7 @@ bool Program::backUp() {
   if (n > 0) table_.moveTo(n - 1);
   window_.showTable();
 
-  state_.advancePending = true;
-  state_.backupRan = true;
+  scheduler_.runFinished();
   std::exception_ptr logError;
   try {
     ZapisLog(services_.fs, services_.paths.logFile, lastRunLines_, services_.clock.now(),

@@ -98,7 +98,7 @@ class Program {
 
   PairTable& table() { return table_; }
   const ProgramPaths& paths() const { return services_.paths; }
-  const ScheduleState& scheduleState() const { return state_; }
+  const Scheduler& scheduler() const { return scheduler_; }
 
  private:
   bool chooseSource();
@@ -114,9 +114,8 @@ class Program {
   FolderChooser& folders_;
   ProfileFile profile_;
   PairTable table_;
-  ScheduleState state_;
-  Settings settings_;
   Scheduler scheduler_;
+  Settings settings_;
   BackupRun run_;
   std::vector<std::string> lastRunLines_;
 };

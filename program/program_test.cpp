@@ -108,8 +108,8 @@ TEST_F(ProgramTest, BackingUpRecordsTheStatesTheLogTheFlagsAndThenTheAfterRunAct
   ASSERT_TRUE(program.backUp());
   EXPECT_THAT(states(), ElementsAre("OK", "OK"));
   EXPECT_EQ(program.table().currentIndex(), 1) << "the cursor ends on the last row";
-  EXPECT_TRUE(program.scheduleState().advancePending);
-  EXPECT_TRUE(program.scheduleState().backupRan);
+  EXPECT_TRUE(program.scheduler().advancePending());
+  EXPECT_TRUE(program.scheduler().backupRan());
   EXPECT_EQ(logEntries(), 1);
   EXPECT_EQ(display.events.back(), "power shut down");
   EXPECT_EQ(display.events[display.events.size() - 2], "run finished");
@@ -179,8 +179,8 @@ TEST_F(ProgramTest, ATableErrorEndsTheRunWithoutFlagsOrLog) {
   // The table was never opened.
   EXPECT_THROW(program.backUp(), TableError);
   EXPECT_FALSE(program.runInProgress());
-  EXPECT_FALSE(program.scheduleState().backupRan);
-  EXPECT_FALSE(program.scheduleState().advancePending);
+  EXPECT_FALSE(program.scheduler().backupRan());
+  EXPECT_FALSE(program.scheduler().advancePending());
   EXPECT_THAT(display.events, Not(Contains("run finished")));
   EXPECT_EQ(logEntries(), 0);
 }

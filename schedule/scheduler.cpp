@@ -14,10 +14,30 @@ std::string formatClock(const LocalDateTime& t) {
 
 }  // namespace
 
-Scheduler::Scheduler(Clock& clock, SettingsPanel& panel, ScheduleState& state,
-                     Settings& settings, Actions actions)
-    : clock_(clock), panel_(panel), state_(state), settings_(settings), actions_(std::move(actions)) {
-  settings_.setScheduleRefresh([this] { refresh(); });
+Scheduler::Scheduler(Clock& clock, SettingsPanel& panel, Actions actions)
+    : clock_(clock), panel_(panel), actions_(std::move(actions)) {}
+
+void Scheduler::startUp() {
+  state_.firedThisMinute = false;
+  state_.advancePending = false;
+  state_.backupRan = false;
+}
+
+void Scheduler::runFinished() {
+  state_.advancePending = true;
+  state_.backupRan = true;
+}
+
+void Scheduler::settingsSaved() {
+  state_.advancePending = false;
+  state_.backupRan = false;
+  // A save is the user's answer to a bad minute field: report it again if
+  // it is still bad.
+  state_.minutesErrorShown = false;
+}
+
+std::string Scheduler::nextRunText() const {
+  return formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute);
 }
 
 void Scheduler::DateAndTime() {
@@ -35,9 +55,7 @@ void Scheduler::DateAndTime() {
     const LocalDateTime before = state_.nextRunTime;
     moveRepeatTimeAhead(now, state_.repeatInterval);
     if (minutesSinceEpoch(before) != minutesSinceEpoch(state_.nextRunTime)) {
-      panel_.setScheduleDisplay(
-          ScheduleDisplay::NextRun,
-          formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute));
+      panel_.setScheduleDisplay(ScheduleDisplay::NextRun, nextRunText());
     }
   }
 
@@ -57,11 +75,11 @@ void Scheduler::DateAndTime() {
   }
   if (state_.firedThisMinute && !matches) {
     state_.firedThisMinute = false;
-    settings_.NactiIni();
+    actions_.reread();
   }
 }
 
-std::optional<std::int64_t> Scheduler::minutesOf(const std::string& text) {
+std::optional<std::int64_t> Scheduler::minutesOf(const std::string& text, ScheduleView& view) {
   const auto value = parseSettingsInteger(text);
   if (value) return *value;
   state_.minutesInvalid = true;
@@ -70,7 +88,8 @@ std::optional<std::int64_t> Scheduler::minutesOf(const std::string& text) {
   state_.firedThisMinute = false;
   if (state_.minutesErrorShown) return std::nullopt;
   state_.minutesErrorShown = true;
-  throw SettingsError("'" + text + "' is not a valid integer value");
+  view.error = "'" + text + "' is not a valid integer value";
+  return std::nullopt;
 }
 
 void Scheduler::moveRepeatTimeAhead(const LocalDateTime& now, std::int64_t interval) {
@@ -81,53 +100,51 @@ void Scheduler::moveRepeatTimeAhead(const LocalDateTime& now, std::int64_t inter
   state_.nextRunTime = addMinutes(state_.nextRunTime, steps * interval);
 }
 
-void Scheduler::refresh() {
+ScheduleView Scheduler::refresh() {
+  ScheduleView view;
   state_.repeatInterval = 0;
   if (!panel_.intervalChecked()) {
-    panel_.showModeControls(ScheduleMode::FixedTime);
     state_.minutesInvalid = false;
-    return;
+    return view;
   }
   const LocalDateTime now = clock_.now();
   if (panel_.intervalMode() == IntervalMode::AfterStart) {
-    refreshAfterStart(now);
+    refreshAfterStart(now, view);
   } else {
-    refreshRepeat(now);
+    refreshRepeat(now, view);
   }
+  return view;
 }
 
-void Scheduler::refreshAfterStart(const LocalDateTime& now) {
-  const std::string minutes = panel_.afterStartMinutes();
-  panel_.setMinutesDisplay(minutes);
-  panel_.showModeControls(ScheduleMode::AfterStart);
+void Scheduler::refreshAfterStart(const LocalDateTime& now, ScheduleView& view) {
+  view.mode = ScheduleMode::AfterStart;
+  view.minutes = panel_.afterStartMinutes();
   if (state_.backupRan) return;
   // The computer's start as a full date and time, from a 64-bit uptime.
   const auto upMinutes = static_cast<std::int64_t>(clock_.uptimeMilliseconds() / 60000);
   state_.nextRunTime = addMinutes(now, -upMinutes);
-  const auto m = minutesOf(minutes);
+  const auto m = minutesOf(view.minutes, view);
   if (!m) return;
   state_.nextRunTime = addMinutes(state_.nextRunTime, *m);
   state_.nextRunComputed = true;
   state_.minutesInvalid = false;
   state_.minutesErrorShown = false;
-  settings_.setScheduleDisplay(
-      ScheduleDisplay::NextRun, formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute));
+  view.nextRun = nextRunText();
 }
 
-void Scheduler::refreshRepeat(const LocalDateTime& now) {
-  const std::string minutes = panel_.repeatMinutes();
-  panel_.setMinutesDisplay(minutes);
-  panel_.showModeControls(ScheduleMode::Repeat);
+void Scheduler::refreshRepeat(const LocalDateTime& now, ScheduleView& view) {
+  view.mode = ScheduleMode::Repeat;
+  view.minutes = panel_.repeatMinutes();
   state_.firedThisMinute = true;
   std::optional<std::int64_t> n;
   if (!state_.backupRan) {
     state_.nextRunTime = now;
-    n = minutesOf(minutes);
+    n = minutesOf(view.minutes, view);
     if (!n) return;
     state_.nextRunTime = addMinutes(state_.nextRunTime, *n);
   }
   if (state_.advancePending) {
-    n = minutesOf(minutes);
+    n = minutesOf(view.minutes, view);
     if (!n) return;
     state_.nextRunTime = addMinutes(state_.nextRunTime, *n);
     // A run that outlasted one or more intervals: the next step still ahead.
@@ -136,10 +153,11 @@ void Scheduler::refreshRepeat(const LocalDateTime& now) {
   state_.nextRunComputed = true;
   state_.minutesInvalid = false;
   state_.minutesErrorShown = false;
+  // Cleared before the display changes: the save that change starts re-reads
+  // at once, and that refresh must not add the interval a second time.
   state_.advancePending = false;
-  state_.repeatInterval = parseSettingsInteger(minutes).value_or(0);
-  settings_.setScheduleDisplay(
-      ScheduleDisplay::NextRun, formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute));
+  state_.repeatInterval = parseSettingsInteger(view.minutes).value_or(0);
+  view.nextRun = nextRunText();
   state_.firedThisMinute = false;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "schedule/settings.h"
 #include "testing/fake_clock.h"
 #include "testing/fake_settings_panel.h"
 #include "testing/temp_tree.h"
@@ -25,7 +26,7 @@ class SchedulerTest : public ::testing::Test {
 
   void startUp(const std::string& iniText = "") {
     if (!iniText.empty()) tree.file("Tavro.ini", "[Main]\n" + iniText);
-    state = ScheduleState{};
+    scheduler.startUp();
     settings.NactiIni();
   }
 
@@ -48,28 +49,26 @@ class SchedulerTest : public ::testing::Test {
     inRun = true;
     for (int i = 0; i < runSeconds; ++i) tick();  // ticks handled inside the run
     inRun = false;
-    state.advancePending = true;
-    state.backupRan = true;
+    scheduler.runFinished();
   }
 
   testkit::TempTree tree;
   PosixFileSystem fs;
   ProfileFile file{fs, tree.path("Tavro.ini")};
   testkit::FakeSettingsPanel panel;
-  ScheduleState state;
   RegionalFormats formats;
   testkit::FakeClock clock;
-  Settings settings{file, panel, state, formats};
   std::vector<std::string> runs;
   int logs = 0;
   bool inRun = false;
   int runSeconds = 0;
-  Scheduler scheduler{clock, panel, state, settings,
+  Scheduler scheduler{clock, panel,
                       {[this] {
                          run();
                          ++logs;
                        },
-                       [this] { return inRun; }}};
+                       [this] { return inRun; }, [this] { settings.NactiIni(); }}};
+  Settings settings{file, panel, scheduler, formats};
 };
 
 TEST_F(SchedulerTest, TheClockShowsOnEveryTick) {
@@ -94,9 +93,9 @@ TEST_F(SchedulerTest, TheSettingsAreReReadAfterTheMinuteOfARun) {
   // A change by hand during the run's minute is seen on the first tick after it.
   tree.file("Tavro.ini", "[Main]\nT=10:03:00\n");
   tickFor(59);
-  EXPECT_EQ(state.fixedTime.minute, 1);
+  EXPECT_EQ(scheduler.fixedTime().minute, 1);
   tickFor(1);
-  EXPECT_EQ(state.fixedTime.minute, 3);
+  EXPECT_EQ(scheduler.fixedTime().minute, 3);
   tickFor(120);
   EXPECT_THAT(runs, ElementsAre("09.12. 10:01", "09.12. 10:03"));
 }
@@ -118,8 +117,8 @@ TEST_F(SchedulerTest, AfterStartCountsUptimesOfManyDays) {
   clock.uptime = (60ULL * 1440 + 5) * 60 * 1000;
   startUp("TAS=1\nTNT=0\nTASmin=10\n");
   EXPECT_EQ(panel.eVarCas, "12:05");
-  EXPECT_EQ(state.nextRunTime.month, 10) << "the start time is a whole date, sixty days back";
-  EXPECT_EQ(state.nextRunTime.day, 10);
+  EXPECT_EQ(scheduler.nextRunTime().month, 10) << "the start time is a whole date, sixty days back";
+  EXPECT_EQ(scheduler.nextRunTime().day, 10);
   tickFor(10 * 60);
   EXPECT_THAT(runs, ElementsAre("09.12. 12:05"));
 }
@@ -215,7 +214,7 @@ TEST_F(SchedulerTest, ARepeatScheduleThatSleptOverItsTimeGoesOnAtItsNextStep) {
 
 TEST_F(SchedulerTest, ABadMinuteFieldIsReportedOnceAndStartsNothingUntilSaved) {
   tree.file("Tavro.ini", "[Main]\nTAS=1\nTNT=1\nTNTmin=abc\n");
-  state = ScheduleState{};
+  scheduler.startUp();
   EXPECT_THROW(
       {
         try {
@@ -247,7 +246,7 @@ TEST_F(SchedulerTest, ABadMinuteFieldIsReportedOnceAndStartsNothingUntilSaved) {
 TEST_F(SchedulerTest, ABadAfterStartFieldStartsNoRunFromTheComputersStartTime) {
   clock.uptime = 0;  // started "now": the half-computed time would be 10:00
   tree.file("Tavro.ini", "[Main]\nTAS=1\nTNT=0\nTASmin=\n");
-  state = ScheduleState{};
+  scheduler.startUp();
   EXPECT_THROW(settings.NactiIni(), SettingsError);
   tickFor(86400);
   EXPECT_THAT(runs, IsEmpty());

@@ -1,7 +1,6 @@
 #include "schedule/settings.h"
 
 #include <algorithm>
-#include <exception>
 
 namespace tavro {
 
@@ -11,9 +10,9 @@ constexpr const char* kSection = "Main";
 
 }  // namespace
 
-Settings::Settings(ProfileFile& file, SettingsPanel& panel, ScheduleState& state,
+Settings::Settings(ProfileFile& file, SettingsPanel& panel, Schedule& schedule,
                    const RegionalFormats& formats)
-    : file_(file), panel_(panel), state_(state), formats_(formats) {}
+    : file_(file), panel_(panel), schedule_(schedule), formats_(formats) {}
 
 int Settings::readInteger(const char* key, int fallback) const {
   const auto value = parseSettingsInteger(file_.read(kSection, key, std::to_string(fallback)));
@@ -22,8 +21,9 @@ int Settings::readInteger(const char* key, int fallback) const {
 
 void Settings::NactiIni() {
   const auto time = parseTimeText(file_.read(kSection, "T", "00:00:00"), formats_);
-  state_.fixedTime = time.value_or(TimeOfDay{});
-  panel_.setFixedTimeEditor(state_.fixedTime);
+  const TimeOfDay fixedTime = time.value_or(TimeOfDay{});
+  schedule_.fixedTimeRead(fixedTime);
+  panel_.setFixedTimeEditor(fixedTime);
 
   const bool interval = readInteger("TAS", 0) != 0;
   if (interval != panel_.intervalChecked()) {
@@ -36,47 +36,35 @@ void Settings::NactiIni() {
   panel_.setIntervalMode(static_cast<IntervalMode>(std::clamp(readInteger("TNT", 0), -1, 1)));
   panel_.setSyncDeletions(readInteger("SYNC", 1) != 0);
 
+  const ScheduleView view = schedule_.refresh();
+  if (view.mode != ScheduleMode::FixedTime) panel_.setMinutesDisplay(view.minutes);
+  panel_.showModeControls(view.mode);
+  if (view.nextRun) setScheduleDisplay(ScheduleDisplay::NextRun, *view.nextRun);
   // A refresh that cannot compute the schedule still lets the re-read show
   // the fixed time and the editor as they are; its error comes after.
-  std::exception_ptr refreshError;
-  if (refresh_) {
-    try {
-      refresh_();
-    } catch (const SettingsError&) {
-      refreshError = std::current_exception();
-    }
-  }
   setScheduleDisplay(ScheduleDisplay::FixedTime,
-                     formatHourMinute(state_.fixedTime.hour, state_.fixedTime.minute));
+                     formatHourMinute(fixedTime.hour, fixedTime.minute));
   JVCHB1Click();
-  if (refreshError) std::rethrow_exception(refreshError);
-}
-
-void Settings::write(const char* key, const std::string& value) {
-  if (!file_.write(kSection, key, value).ok()) {
-    throw SettingsError("Unable to write to " + file_.path());
-  }
+  if (view.error) throw SettingsError(*view.error);
 }
 
 void Settings::ZapisIni() {
-  write("T", formatTimeText(panel_.fixedTimeEditor(), formats_));
-  write("TAS", panel_.intervalChecked() ? "1" : "0");
-  write("TASmin", panel_.afterStartMinutes());
-  write("TNTmin", panel_.repeatMinutes());
-  write("AAZ", std::to_string(static_cast<int>(panel_.afterRunAction())));
-  write("TNT", std::to_string(static_cast<int>(panel_.intervalMode())));
-  write("DZP", state_.backupRan ? "1" : "0");
-  write("SYNC", panel_.syncDeletions() ? "1" : "0");
+  const Status written = file_.write(
+      kSection, {{"T", formatTimeText(panel_.fixedTimeEditor(), formats_)},
+                 {"TAS", panel_.intervalChecked() ? "1" : "0"},
+                 {"TASmin", panel_.afterStartMinutes()},
+                 {"TNTmin", panel_.repeatMinutes()},
+                 {"AAZ", std::to_string(static_cast<int>(panel_.afterRunAction()))},
+                 {"TNT", std::to_string(static_cast<int>(panel_.intervalMode()))},
+                 {"DZP", schedule_.backupRan() ? "1" : "0"},
+                 {"SYNC", panel_.syncDeletions() ? "1" : "0"}});
+  if (!written.ok()) throw SettingsError("Unable to write to " + file_.path());
   NactiIni();
 }
 
 void Settings::JvXPButton1Click() {
   panel_.collapse();
-  state_.advancePending = false;
-  state_.backupRan = false;
-  // A save is the user's answer to a bad minute field: report it again if
-  // it is still bad.
-  state_.minutesErrorShown = false;
+  schedule_.settingsSaved();
   ZapisIni();
 }
 

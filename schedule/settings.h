@@ -1,12 +1,11 @@
 #pragma once
 
-#include <functional>
 #include <stdexcept>
 #include <string>
 
 #include "platform/profile_file.h"
 #include "platform/regional_formats.h"
-#include "schedule/schedule_state.h"
+#include "schedule/schedule.h"
 #include "schedule/settings_panel.h"
 
 namespace tavro {
@@ -20,39 +19,34 @@ class SettingsError : public std::runtime_error {
 // hold the settings between its reads and writes.
 class Settings {
  public:
-  Settings(ProfileFile& file, SettingsPanel& panel, ScheduleState& state,
+  Settings(ProfileFile& file, SettingsPanel& panel, Schedule& schedule,
            const RegionalFormats& formats);
 
-  // The scheduler's schedule refresh, run as step 6 of every re-read.
-  void setScheduleRefresh(std::function<void()> refresh) { refresh_ = std::move(refresh); }
-
   // Re-read: the file's values into the controls and the fixed time, then
-  // the schedule refresh. A refresh error is thrown once the re-read has
-  // finished its other steps.
+  // the schedule refresh and what it found shown. A refresh error is thrown
+  // once the re-read has finished its other steps.
   void NactiIni();
-  // Save: every key from the controls, in order, then a re-read. A key that
-  // cannot be written stops the save with "Unable to write to <path>".
+  // Save: every key from the controls in one replacement of the file, then
+  // a re-read. A file that cannot be written keeps all its old values and
+  // the save stops with "Unable to write to <path>".
   void ZapisIni();
   // "Uložit".
   void JvXPButton1Click();
-  // The change handler of ECas and EVarCas.
-  void ECasChange();
   // The click rule of JVCHB1: the fixed-time editor shows only when clear.
   void JVCHB1Click();
 
+ private:
   // Sets ECas or EVarCas; a text that differs from the one shown raises the
   // change handler, which saves (and so re-reads) at once.
   void setScheduleDisplay(ScheduleDisplay which, const std::string& text);
-
- private:
-  void write(const char* key, const std::string& value);
+  // The change handler of ECas and EVarCas.
+  void ECasChange();
   int readInteger(const char* key, int fallback) const;
 
   ProfileFile& file_;
   SettingsPanel& panel_;
-  ScheduleState& state_;
+  Schedule& schedule_;
   const RegionalFormats& formats_;
-  std::function<void()> refresh_;
 };
 
 }  // namespace tavro
