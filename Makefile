@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 TEST_BUILD := build/test
 RELEASE_BUILD := build/release
 
-.PHONY: all deps-run deps-test run test bench fuzz package build-test build-release clean
+.PHONY: all deps-run deps-test run test bench bench-settings fuzz package build-test build-release clean
 
 all: build-release
 
@@ -32,6 +32,10 @@ test: build-test
 
 bench: deps-test build-release
 	bash bench/mirror_bench.sh $(RELEASE_BUILD)
+
+# How many times one press of "Uložit" replaces Tavro.ini (strace).
+bench-settings: deps-test build-release
+	bash bench/ini_writes.sh $(RELEASE_BUILD)/app/tavro
 
 # A Debian package in build/package (make test builds and checks it too).
 package: deps-test

@@ -19,7 +19,7 @@ test_packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   xvfb trayer xdotool x11-apps x11-utils imagemagick
-  rsync hyperfine time jq
+  rsync hyperfine time jq strace
   desktop-file-utils appstream lintian dpkg-dev file
 )
 
