@@ -28,19 +28,19 @@ class PairEditingTest : public QObject {
   // Starts the window; the folder dialog answers from `answers` (nullopt for
   // Cancel) and records how it was shown.
   void start(const std::string& csv = "") {
-    h.start(csv);
     shown.clear();
     answers.clear();
-    h.form->bd1().setAnswerHook(
-        [this](const QString& caption, const QString& label, const QString& startFolder) {
-          shown.push_back({caption, label, startFolder});
-          if (answers.empty()) qFatal("the folder dialog was not expected");
-          const auto answer = answers.front();
-          answers.pop_front();
-          return answer;
-        });
+    h.folderAnswers = [this](const QString& caption, const QString& label,
+                             const QString& startFolder) {
+      shown.push_back({caption, label, startFolder});
+      if (answers.empty()) qFatal("the folder dialog was not expected");
+      const auto answer = answers.front();
+      answers.pop_front();
+      return answer;
+    };
+    h.start(csv);
   }
-  QAbstractItemModel* model() { return h.form->grid().model(); }
+  QAbstractItemModel* model() { return h.grid().model(); }
   QString cell(int row, int column) { return model()->index(row, column).data().toString(); }
   std::string csv() { return h.tree->read("Tavro.csv"); }
   void add(const QString& source, const QString& target) {
@@ -49,7 +49,7 @@ class PairEditingTest : public QObject {
   }
   // Types into the grid's cell as a user would, and commits with Enter.
   void type(int row, int column, const QString& text) {
-    PairGridView& grid = h.form->grid();
+    PairGridView& grid = h.grid();
     grid.setFocus();
     grid.setCurrentIndex(model()->index(row, column));
     grid.edit(model()->index(row, column));
@@ -66,7 +66,7 @@ class PairEditingTest : public QObject {
 
   // The open cell editor of the grid, if any.
   QLineEdit* openEditor() {
-    for (auto* candidate : h.form->grid().viewport()->findChildren<QLineEdit*>()) {
+    for (auto* candidate : h.grid().viewport()->findChildren<QLineEdit*>()) {
       if (candidate->isVisible()) return candidate;
     }
     return nullptr;
@@ -74,20 +74,20 @@ class PairEditingTest : public QObject {
   // A key as the user presses it: to the open cell editor, else the grid.
   void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QWidget* editor = openEditor();
-    QTest::keyClick(editor != nullptr ? editor : &h.form->grid(), key, modifiers);
+    QTest::keyClick(editor != nullptr ? editor : &h.grid(), key, modifiers);
     QCoreApplication::processEvents();
   }
   // The real delete question, answered with OK or Cancel a moment after it
   // took the focus, as a user answers.
   void askForRealAnswering(bool ok) {
-    h.form->grid().setConfirmDelete([this, ok] {
+    h.grid().setConfirmDelete([this, ok] {
       ++realQuestions;
       QTimer::singleShot(50, [ok] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         QVERIFY(box != nullptr);
         box->button(ok ? QMessageBox::Ok : QMessageBox::Cancel)->click();
       });
-      return MessageBoxDialogs().confirmDelete(&h.form->grid());
+      return MessageBoxDialogs().confirmDelete(&h.grid());
     });
   }
 
@@ -111,7 +111,7 @@ class PairEditingTest : public QObject {
     QCOMPARE(shown[1].startFolder, QStringLiteral("/data/Dokumenty"));
     QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/data/Dokumenty,/zaloha,Neprovedeno\r\n"));
     QCOMPARE(cell(0, 2), QStringLiteral("Neprovedeno"));
-    QCOMPARE(h.form->grid().currentIndex().row(), 0);
+    QCOMPARE(h.grid().currentIndex().row(), 0);
   }
 
   void theWorkedExampleIsBuiltThroughTheCommandsAndTheGrid() {
@@ -120,7 +120,7 @@ class PairEditingTest : public QObject {
     add("C:\\Foto, 2006", "E:\\Zaloha");
     QCOMPARE(cell(0, 0), QStringLiteral("C:\\Foto, 2006"));
     type(1, 2, QStringLiteral("chyba \"x\""));
-    h.form->grid().setCurrentIndex(model()->index(0, 0));  // leaving the row stores it
+    h.grid().setCurrentIndex(model()->index(0, 0));  // leaving the row stores it
     QVERIFY(h.form->table().changed());
     h.form->FormDestroy();  // the write at the end
     QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n"
@@ -155,7 +155,7 @@ class PairEditingTest : public QObject {
 
   void ctrlDeleteRemovesARowAfterTheQuestion() {
     start("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n");
-    PairGridView& grid = h.form->grid();
+    PairGridView& grid = h.grid();
     grid.setCurrentIndex(model()->index(1, 0));
     h.dialogs.answerYes = false;
     QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
@@ -170,7 +170,7 @@ class PairEditingTest : public QObject {
 
   void ctrlDeleteActsOnTheRowItAsksAbout() {
     start("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n/e,/f,OK\r\n");
-    PairGridView& grid = h.form->grid();
+    PairGridView& grid = h.grid();
     h.form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(h.form.get()));
     grid.setFocus();
@@ -215,7 +215,7 @@ class PairEditingTest : public QObject {
 
   void insertDownAndEscapeOpenAndDropRows() {
     start("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n");
-    PairGridView& grid = h.form->grid();
+    PairGridView& grid = h.grid();
     grid.setCurrentIndex(model()->index(1, 0));
     QTest::keyClick(&grid, Qt::Key_Insert);
     QCOMPARE(model()->rowCount(), 3);

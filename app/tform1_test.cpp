@@ -64,7 +64,7 @@ class TForm1Test : public QObject {
 
   void everyTextIsShownWhole() {
     start();
-    form->setSettingsPanelOpen(true);
+    h.setSettingsPanelOpen(true);
     // The longest texts the labels take at run time; paths are left out.
     const std::vector<std::pair<const char*, const char*>> longest = {
         {"Label6", "Záloha provedena s chybami ..."}, {"Label3", "09.12.2026 12:47"},
@@ -106,7 +106,7 @@ class TForm1Test : public QObject {
     QCOMPARE(form->windowTitle(), QStringLiteral("Tavro"));
     QCOMPARE(form->size(), QSize(844, 518));
     QCOMPARE(labelText("Label6"), QStringLiteral("Čeká se na spuštění ..."));
-    QCOMPARE(form->tray().hint(), QStringLiteral("Záloha zatím neprovedena ..."));
+    QCOMPARE(h.tray().hint(), QStringLiteral("Záloha zatím neprovedena ..."));
     QCOMPARE(labelText("Label3"), QStringLiteral("neprovedeno"));
     for (const char* hidden : {"Label14", "Label17", "Label19"}) {
       QVERIFY2(!find<QLabel>(hidden)->isVisible(), hidden);
@@ -116,7 +116,7 @@ class TForm1Test : public QObject {
     QCOMPARE(find<QLineEdit>("ECas")->text(), QStringLiteral("00:00"));
     QVERIFY(QFileInfo::exists(QString::fromStdString(tree->path("Tavro.ini"))));
     QVERIFY(dialogs.errors.isEmpty());
-    QVERIFY(!form->settingsPanelOpen());
+    QVERIFY(!h.settingsPanelOpen());
   }
 
   void runNowUpdatesTheWindowAndWritesTheLog() {
@@ -129,10 +129,10 @@ class TForm1Test : public QObject {
     QCOMPARE(lines->item(0)->text(),
              QString::fromStdString("09.12.202610:00- Záloha OK: " + tree->path("data/A")));
     QCOMPARE(labelText("Label6"), QStringLiteral("Záloha provedena ..."));
-    QCOMPARE(form->tray().hint(), QStringLiteral("Záloha OK ."));
-    QCOMPARE(form->tray().lastBalloon().title, QStringLiteral("Tavro"));
-    QCOMPARE(form->tray().lastBalloon().text, QStringLiteral("Spuštěno automatické zálohování..."));
-    QCOMPARE(form->tray().lastBalloon().seconds, 10);
+    QCOMPARE(h.tray().hint(), QStringLiteral("Záloha OK ."));
+    QCOMPARE(h.tray().lastBalloon().title, QStringLiteral("Tavro"));
+    QCOMPARE(h.tray().lastBalloon().text, QStringLiteral("Spuštěno automatické zálohování..."));
+    QCOMPARE(h.tray().lastBalloon().seconds, 10);
     QCOMPARE(labelText("Label3"), QStringLiteral("09.12.2026 10:00"));
     QCOMPARE(find<QLabel>("Label6")->palette().color(QPalette::Window), QColor(0, 255, 0));
     QVERIFY(!find<QProgressBar>("G1")->isVisible());
@@ -154,10 +154,10 @@ class TForm1Test : public QObject {
     form->table().setFieldText("Trg", tree->path("backup"));
     form->table().post();
     click("BitBtn2");
-    QCOMPARE(form->tray().lastBalloon().text, QStringLiteral("Záloha s chybami: 1 z 2"));
-    QCOMPARE(form->tray().lastBalloon().kind, BalloonIconKind::Warning);
-    QVERIFY(form->tray().showsWarning());
-    QVERIFY(form->tray().icon().icon().cacheKey() != form->windowIcon().cacheKey());
+    QCOMPARE(h.tray().lastBalloon().text, QStringLiteral("Záloha s chybami: 1 z 2"));
+    QCOMPARE(h.tray().lastBalloon().kind, BalloonIconKind::Warning);
+    QVERIFY(h.tray().showsWarning());
+    QVERIFY(h.tray().icon().icon().cacheKey() != form->windowIcon().cacheKey());
     // The status stays readable on its warning colour (WCAG contrast).
     const QPalette status = find<QLabel>("Label6")->palette();
     auto luminance = [](const QColor& c) {
@@ -175,9 +175,9 @@ class TForm1Test : public QObject {
     form->table().moveTo(1);
     form->table().remove();
     click("BitBtn2");
-    QVERIFY(!form->tray().showsWarning());
+    QVERIFY(!h.tray().showsWarning());
     QCOMPARE(find<QLabel>("Label6")->palette().color(QPalette::Window), QColor(0, 255, 0));
-    QCOMPARE(form->tray().lastBalloon().text, QStringLiteral("Spuštěno automatické zálohování..."));
+    QCOMPARE(h.tray().lastBalloon().text, QStringLiteral("Spuštěno automatické zálohování..."));
   }
 
   void runNowOnAnEmptyTableLogsTwoLines() {
@@ -203,7 +203,7 @@ class TForm1Test : public QObject {
   void ukoncitProgramEndsWithoutAQuestion() {
     start();
     form->hide();
-    form->tray().Ukonitprogram1()->trigger();
+    h.tray().Ukonitprogram1()->trigger();
     QVERIFY(form->isEnding());
     QCOMPARE(dialogs.questions, 0);
   }
@@ -291,12 +291,12 @@ class TForm1Test : public QObject {
     trayAvailable = true;
     click("BitBtn1");
     QVERIFY(!form->isVisible());
-    emit form->tray().icon().activated(QSystemTrayIcon::DoubleClick);
+    emit h.tray().icon().activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(form->isVisible());
     click("BitBtn1");
-    emit form->tray().icon().activated(QSystemTrayIcon::Trigger);  // a single click
+    emit h.tray().icon().activated(QSystemTrayIcon::Trigger);  // a single click
     QVERIFY(form->isVisible());
-    form->tray().Zobrazit1()->trigger();
+    h.tray().Zobrazit1()->trigger();
     QVERIFY(form->isVisible());
   }
 
@@ -306,15 +306,15 @@ class TForm1Test : public QObject {
     form->Timer1Timer();
     QVERIFY(!form->isVisible());
     QCOMPARE(labelText("Label5"), QStringLiteral("10:00:30"));
-    form->tray().RestoreFromTray();
+    h.tray().RestoreFromTray();
     form->Timer1Timer();
     QVERIFY2(form->isVisible(), "only the first tick hides");
   }
 
   void theHoverTextKeepsItsFirst127Characters() {
     start();
-    form->tray().SetTrayHint(QString(200, QChar('x')));
-    QCOMPARE(form->tray().hint().size(), 127);
+    h.tray().SetTrayHint(QString(200, QChar('x')));
+    QCOMPARE(h.tray().hint().size(), 127);
   }
 
   void aBadPairTableIsShownAndTheRestOfStartUpIsSkipped() {
@@ -343,7 +343,7 @@ class TForm1Test : public QObject {
     start();
     auto* box = find<QCheckBox>("CHBAutostart");
     QVERIFY(!box->isChecked());
-    form->setSettingsPanelOpen(true);
+    h.setSettingsPanelOpen(true);
     box->click();
     const QString entry = QString::fromStdString(tree->path("autostart/tavro.desktop"));
     const std::string text = tree->read("autostart/tavro.desktop");
@@ -363,7 +363,7 @@ class TForm1Test : public QObject {
 
   void everyControlIsReachedWithTheKeyboard() {
     start("SRC,TRG,STAV\r\n/a,/b,OK\r\n");
-    form->setSettingsPanelOpen(true);
+    h.setSettingsPanelOpen(true);
     form->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     auto* grid = find<QTableView>("DBGrid1");
@@ -411,15 +411,15 @@ class TForm1Test : public QObject {
   void theSettingsPanelOpensClosesAndSaves() {
     start();
     click("JvRollOut1Header");
-    QVERIFY(form->settingsPanelOpen());
+    QVERIFY(h.settingsPanelOpen());
     click("JvRollOut1Header");
-    QVERIFY(!form->settingsPanelOpen());
+    QVERIFY(!h.settingsPanelOpen());
     click("JvRollOut1Header");
     find<QLineEdit>("cxTextEdit2")->setText(QStringLiteral("45"));
     find<QCheckBox>("JVCHB1")->click();
     find<QButtonGroup>("RG2")->button(1)->click();
     click("JvXPButton1");
-    QVERIFY(!form->settingsPanelOpen());
+    QVERIFY(!h.settingsPanelOpen());
     QVERIFY(tree->read("Tavro.ini").find("TNTmin=45") != std::string::npos);
     QCOMPARE(find<QLineEdit>("EVarCas")->text(), QStringLiteral("10:45"));
     QVERIFY(find<QLineEdit>("EVarCas")->isVisible());

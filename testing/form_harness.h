@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/pair_grid_view.h"
 #include "app/tform1.h"
 #include "testing/fake_clock.h"
 #include "testing/faulty_file_system.h"
@@ -85,6 +86,7 @@ class FormHarness {
       opened << path;
       return canOpen;
     };
+    services.folderAnswers = folderAnswers;
     form = std::make_unique<TForm1>(services);
     form->FormCreate();
     form->show();
@@ -99,6 +101,13 @@ class FormHarness {
   }
   QString labelText(const char* name) { return find<QLabel>(name)->text(); }
   void click(const char* name) { find<QPushButton>(name)->click(); }
+  PairGridView& grid() { return *find<PairGridView>("DBGrid1"); }
+  TrayIcon& tray() { return *form->findChild<TrayIcon*>(); }
+  bool settingsPanelOpen() { return find<QWidget>("JvRollOut1Body")->isVisible(); }
+  // Opens or closes the settings panel with a click on its header.
+  void setSettingsPanelOpen(bool open) {
+    if (settingsPanelOpen() != open) click("JvRollOut1Header");
+  }
 
   std::unique_ptr<TempTree> tree;
   PosixFileSystem real;
@@ -110,6 +119,8 @@ class FormHarness {
   QStringList opened;
   bool canOpen = true;  // whether a text editor can be started
   bool trayAvailable = false;
+  // Answers the folder dialog, when set before the window is created.
+  FolderDialog::AnswerHook folderAnswers;
   std::unique_ptr<TForm1> form;
 };
 
