@@ -21,7 +21,7 @@ build-release: deps-run
 	cmake --build $(RELEASE_BUILD) -j $(JOBS)
 
 build-test: deps-test
-	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVRO_SANITIZE=ON >/dev/null
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTAVRO_SANITIZE=ON -DTAVRO_WERROR=ON >/dev/null
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 
 run: build-release

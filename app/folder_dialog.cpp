@@ -32,8 +32,8 @@ class StayOnStart final : public QObject {
             Qt::QueuedConnection);
     connect(model, &QAbstractItemModel::layoutChanged, this, &StayOnStart::follow,
             Qt::QueuedConnection);
-    for (QObject* input : std::initializer_list<QObject*>{&tree, tree.viewport(),
-                                                          tree.verticalScrollBar()}) {
+    for (QObject* input :
+         std::initializer_list<QObject*>{&tree, tree.viewport(), tree.verticalScrollBar()}) {
       input->installEventFilter(this);
     }
     follow();
@@ -44,11 +44,8 @@ class StayOnStart final : public QObject {
     switch (event->type()) {
       case QEvent::MouseButtonPress:
       case QEvent::Wheel:
-      case QEvent::KeyPress:
-        following_ = false;
-        break;
-      default:
-        break;
+      case QEvent::KeyPress: following_ = false; break;
+      default: break;
     }
     return false;
   }

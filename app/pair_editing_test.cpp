@@ -136,7 +136,8 @@ class PairEditingTest : public QObject {
     QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/only/source,,\r\n"));
     answers = {QStringLiteral("/new/target")};
     h.click("PBEditTrg");
-    QCOMPARE(shown.back().startFolder, QStringLiteral("/only/source"));  // "the dialog opens where it was last confirmed"
+    QCOMPARE(shown.back().startFolder,
+             QStringLiteral("/only/source"));  // "the dialog opens where it was last confirmed"
     QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/only/source,/new/target,\r\n"));
   }
 
@@ -165,7 +166,9 @@ class PairEditingTest : public QObject {
     QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(model()->rowCount(), 1);
     QCOMPARE(cell(0, 0), QStringLiteral("/a"));
-    QCOMPARE(csv(), std::string("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n"));  // "the grid never writes the file itself"
+    QCOMPARE(csv(),
+             std::string("SRC,TRG,STAV\r\n/a,/b,OK\r\n/c,/d,OK\r\n"));  // "the grid never writes
+                                                                        // the file itself"
   }
 
   void ctrlDeleteActsOnTheRowItAsksAbout() {
@@ -280,8 +283,9 @@ class PairEditingTest : public QObject {
     h.dialogs.errors.clear();
     add("/a", "/b");
     QCOMPARE(shown.size(), 2u);  // the dialogs come first
-    QCOMPARE(h.dialogs.errors,
-             QStringList{QStringLiteral("jcsv1: Cannot perform this operation on a closed dataset.")});
+    QCOMPARE(
+        h.dialogs.errors,
+        QStringList{QStringLiteral("jcsv1: Cannot perform this operation on a closed dataset.")});
 
     start("SRC,TRG,STAV\r\n/a,/b,OK\r\n");
     h.faulty.failUnder(testkit::FaultOp::Create, h.tree->root(), ENOSPC);
@@ -319,9 +323,9 @@ class PairEditingTest : public QObject {
     QCOMPARE(h.dialogs.warnings.size(), 2);
     add(t1 + "/data/sub", "/t2");
     QCOMPARE(h.dialogs.warnings.size(), 3);
-    QVERIFY(h.dialogs.warnings[2].contains(QStringLiteral("Zdroj páru ") + t1 +
-                                           "/data/sub -> /t2 leží v cílové složce páru /p1/data -> " +
-                                           t1));
+    QVERIFY(h.dialogs.warnings[2].contains(
+        QStringLiteral("Zdroj páru ") + t1 +
+        "/data/sub -> /t2 leží v cílové složce páru /p1/data -> " + t1));
     add(t1 + "/other/x", "/t3");
     QCOMPARE(h.dialogs.warnings.size(), 3);
     add("/p4/other", t1);

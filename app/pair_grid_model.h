@@ -39,9 +39,9 @@ class PairGridModel : public QAbstractTableModel {
   // Makes the pair shown at `viewRow` current, storing or dropping the row
   // being edited as the table does.
   void moveToRow(int viewRow);
-  void insertRow();    // a new row before the current one
-  void appendRow();    // a new row after the last
-  void cancelRow();    // drops the changes of the row being edited
+  void insertRow();  // a new row before the current one
+  void appendRow();  // a new row after the last
+  void cancelRow();  // drops the changes of the row being edited
   void removeCurrent();
   // A new row that was left without any change goes.
   void dropUntouchedNewRow();

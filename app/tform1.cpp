@@ -74,7 +74,8 @@ TForm1::TForm1(const Services& services, QWidget* parent)
 
   registerIconResource();
   // The installed theme's icon, or the one built in.
-  const QIcon icon = QIcon::fromTheme(QStringLiteral("tavro"), QIcon(QStringLiteral(":/tavro.png")));
+  const QIcon icon =
+      QIcon::fromTheme(QStringLiteral("tavro"), QIcon(QStringLiteral(":/tavro.png")));
   setWindowIcon(icon);
   ui_.tray = new TrayIcon(this, icon, services_.trayAvailable);
   connectControls();
@@ -182,7 +183,8 @@ void TForm1::JvgExtSpeedButton1Click() {
   if (!QFileInfo::exists(path)) return;
   if (!services_.openFile(path)) {
     services_.dialogs.showError(
-        this, QStringLiteral("Přehled nelze zobrazit, žádný textový editor nelze spustit: ") + path);
+        this,
+        QStringLiteral("Přehled nelze zobrazit, žádný textový editor nelze spustit: ") + path);
   }
 }
 
@@ -260,8 +262,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::startAtLoginClicked(bool checked) {
   if (services_.autostart->setEnabled(checked)) return;
   ui_.CHBAutostart->setChecked(services_.autostart->enabled());
-  services_.dialogs.showError(this, QStringLiteral("Nelze zapsat do ") +
-                                        services_.autostart->entryFile());
+  services_.dialogs.showError(
+      this, QStringLiteral("Nelze zapsat do ") + services_.autostart->entryFile());
 }
 
 void TForm1::showFilePaths() {

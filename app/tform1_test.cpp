@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,7 +12,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
-#include <QFileInfo>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTableView>
@@ -67,8 +67,11 @@ class TForm1Test : public QObject {
     h.setSettingsPanelOpen(true);
     // The longest texts the labels take at run time; paths are left out.
     const std::vector<std::pair<const char*, const char*>> longest = {
-        {"Label6", "Záloha provedena s chybami ..."}, {"Label3", "09.12.2026 12:47"},
-        {"Label4", "09.12.2026"}, {"Label5", "12:47:07"}, {"Label15", "2000000"},
+        {"Label6", "Záloha provedena s chybami ..."},
+        {"Label3", "09.12.2026 12:47"},
+        {"Label4", "09.12.2026"},
+        {"Label5", "12:47:07"},
+        {"Label15", "2000000"},
         {"Label16", "2000000"}};
     for (const auto& [name, text] : longest) find<QLabel>(name)->setText(QString::fromUtf8(text));
     for (const char* shown : {"Lmin", "Lm", "LKaz", "LVarCas"}) find<QLabel>(shown)->show();
@@ -347,9 +350,9 @@ class TForm1Test : public QObject {
     box->click();
     const QString entry = QString::fromStdString(tree->path("autostart/tavro.desktop"));
     const std::string text = tree->read("autostart/tavro.desktop");
-    for (const std::string& line : {std::string("[Desktop Entry]\n"), std::string("Type=Application\n"),
-                                    std::string("Exec=\"/opt/Tavro 1/tavro\"\n"),
-                                    "Path=" + tree->path("pairs") + "\n"}) {
+    for (const std::string& line :
+         {std::string("[Desktop Entry]\n"), std::string("Type=Application\n"),
+          std::string("Exec=\"/opt/Tavro 1/tavro\"\n"), "Path=" + tree->path("pairs") + "\n"}) {
       QVERIFY2(text.find(line) != std::string::npos, line.c_str());
     }
     QVERIFY(!tree->read("Tavro.ini").empty());
@@ -402,9 +405,10 @@ class TForm1Test : public QObject {
     start();
     const QString shown = labelText("LPaths");
     for (const char* file : {"Tavro.ini", "Tavro.log", "Tavro.csv"}) {
-      QVERIFY2(shown.contains(QString::fromStdString(tree->path(file))) ||
-                   find<QLabel>("LPaths")->toolTip().contains(QString::fromStdString(tree->path(file))),
-               file);
+      QVERIFY2(
+          shown.contains(QString::fromStdString(tree->path(file))) ||
+              find<QLabel>("LPaths")->toolTip().contains(QString::fromStdString(tree->path(file))),
+          file);
     }
   }
 

@@ -118,8 +118,7 @@ constexpr Control kControls[] = {
     {"JvCheckBox1", Kind::CheckBox, "JvRollOut1Body", "také s&ynchronizuj (výmaz již smazaných)",
      10, 198, 320, 20},
     {"JvXPButton1", Kind::Button, "JvRollOut1Body", "&Uložit", 250, 160, 80, 28},
-    {"CHBAutostart", Kind::CheckBox, "JvRollOut1Body", "Spouštět po př&ihlášení", 10, 220, 320,
-     20},
+    {"CHBAutostart", Kind::CheckBox, "JvRollOut1Body", "Spouštět po př&ihlášení", 10, 220, 320, 20},
     // Where the program keeps its files, so the user can find them.
     {"LPaths", Kind::Label, "JvRollOut1Body", "", 10, 244, 320, 40},
 };
@@ -199,8 +198,8 @@ void dress(QWidget* window, const WindowControls& c) {
   QFont big = bold;
   big.setPointSize(20);
   c.ECas->setFont(big);
-  for (QWidget* w : std::initializer_list<QWidget*>{c.LKaz, c.Emin, c.Lm, c.Lmin, c.LVarCas,
-                                                    c.EVarCas}) {
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{c.LKaz, c.Emin, c.Lm, c.Lmin, c.LVarCas, c.EVarCas}) {
     w->setFont(plain);
   }
   setColours(c.EVarCas, QPalette::Base, QColor(204, 255, 204), c.EVarCas->palette().text().color());
@@ -236,8 +235,8 @@ void dress(QWidget* window, const WindowControls& c) {
   c.LPaths->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
-QButtonGroup* radioGroup(QWidget* window, const char* name, std::initializer_list<const char*> items,
-                         int checked) {
+QButtonGroup* radioGroup(QWidget* window, const char* name,
+                         std::initializer_list<const char*> items, int checked) {
   auto* group = new QButtonGroup(window);
   group->setObjectName(QString::fromLatin1(name));
   int id = 0;
@@ -259,7 +258,8 @@ WindowControls buildWindowControls(QWidget* window, PairGridView* grid) {
   }
 
   WindowControls c;
-#define TAVRO_FIND(member) c.member = find<std::remove_pointer_t<decltype(c.member)>>(window, #member)
+#define TAVRO_FIND(member) \
+  c.member = find<std::remove_pointer_t<decltype(c.member)>>(window, #member)
   TAVRO_FIND(ECas);
   TAVRO_FIND(EVarCas);
   TAVRO_FIND(Emin);

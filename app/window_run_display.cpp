@@ -85,7 +85,9 @@ void WindowRunDisplay::fileCopyFinished() {
   fileGaugeShown_ = false;
 }
 
-void WindowRunDisplay::fileDeletionStarted(const std::string& targetPath) { shownFile_ = localText(targetPath); }
+void WindowRunDisplay::fileDeletionStarted(const std::string& targetPath) {
+  shownFile_ = localText(targetPath);
+}
 
 void WindowRunDisplay::fileDeletionFinished() { shownFile_.clear(); }
 
@@ -119,7 +121,7 @@ void WindowRunDisplay::setStatus(const std::string& caption, const std::string& 
 }
 
 void WindowRunDisplay::showBalloon(const std::string& title, const std::string& message,
-                         BalloonIconKind kind, int seconds) {
+                                   BalloonIconKind kind, int seconds) {
   c_.tray->ShowBalloon(localText(title), localText(message), kind, seconds);
 }
 
@@ -136,7 +138,8 @@ void WindowRunDisplay::showProgress(int pairCount) {
   c_.Label17->show();
 }
 
-void WindowRunDisplay::pairStarted(int k, int n, const std::string& source, const std::string& target) {
+void WindowRunDisplay::pairStarted(int k, int n, const std::string& source,
+                                   const std::string& target) {
   c_.Label7->setText(localText(source));
   c_.Label8->setText(localText(target));
   c_.Label15->setText(QString::number(k));

@@ -58,7 +58,9 @@ std::string WindowSettingsPanel::afterStartMinutes() const {
 void WindowSettingsPanel::setAfterStartMinutes(const std::string& text) {
   c_.cxTextEdit1->setText(localText(text));
 }
-std::string WindowSettingsPanel::repeatMinutes() const { return localBytes(c_.cxTextEdit2->text()); }
+std::string WindowSettingsPanel::repeatMinutes() const {
+  return localBytes(c_.cxTextEdit2->text());
+}
 void WindowSettingsPanel::setRepeatMinutes(const std::string& text) {
   c_.cxTextEdit2->setText(localText(text));
 }

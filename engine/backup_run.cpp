@@ -18,9 +18,7 @@ class LineKeeper final : public RunDisplay {
   void fileGaugeRange(int maximum) override { display_.fileGaugeRange(maximum); }
   void fileGaugeProgress(int position) override { display_.fileGaugeProgress(position); }
   void fileCopyFinished() override { display_.fileCopyFinished(); }
-  void fileDeletionStarted(const std::string& path) override {
-    display_.fileDeletionStarted(path);
-  }
+  void fileDeletionStarted(const std::string& path) override { display_.fileDeletionStarted(path); }
   void fileDeletionFinished() override { display_.fileDeletionFinished(); }
   void addLine(const std::string& line) override { addLine_(line); }
   void processMessages() override { display_.processMessages(); }
@@ -197,10 +195,10 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
   // The start balloon said a run began; a run that did not go well says so
   // at its end too.
   if (result.failedPairs > 0) {
-    display_.showBalloon("Tavro",
-                         "Záloha s chybami: " + std::to_string(result.failedPairs) + " z " +
-                             std::to_string(n),
-                         BalloonIconKind::Warning, 10);
+    display_.showBalloon(
+        "Tavro",
+        "Záloha s chybami: " + std::to_string(result.failedPairs) + " z " + std::to_string(n),
+        BalloonIconKind::Warning, 10);
   }
   result_ = nullptr;
   return result;

@@ -55,7 +55,7 @@ struct RunResult {
   std::vector<PairResult> pairs;   // the pairs run, in order (fewer when stopped)
   std::vector<std::string> lines;  // every line of the run in order: its log entry
   int failedPairs = 0;
-  bool stopped = false;            // the program was ending
+  bool stopped = false;  // the program was ending
   bool anyFailed() const { return stopped || failedPairs > 0; }
 };
 
@@ -93,8 +93,8 @@ class BackupRun {
                 PairStates& states);
   // Runs one pair; false when it had any failure. `folders` are every
   // pair's resolved folder and `sources` every pair's source folder, sorted.
-  bool runPair(const Pair& pair, const RunOptions& options,
-               const std::vector<std::string>& folders, const std::vector<FolderId>& sources);
+  bool runPair(const Pair& pair, const RunOptions& options, const std::vector<std::string>& folders,
+               const std::vector<FolderId>& sources);
   void pumpNow(std::size_t k);
   void addLine(const std::string& line);
 

@@ -9,8 +9,8 @@
 
 #include "testing/fake_clock.h"
 #include "testing/faulty_file_system.h"
-#include "testing/recording_display.h"
 #include "testing/real_system.h"
+#include "testing/recording_display.h"
 #include "testing/temp_tree.h"
 
 namespace tavro {
@@ -109,19 +109,18 @@ TEST_F(BackupRunTest, TwoPairsShowThisSequenceAndEndOk) {
   EXPECT_THAT(
       shown,
       ElementsAre("run started", "status Zálohuji data | Zálohuji data ...",
-                  "balloon Tavro | Spuštěno automatické zálohování... | 1 | 10",
-                  "progress shown 2", "pair 1/2 " + a + " -> " + t, "copy " + a + "/a.txt",
-                  "range 1", "progress 1", "progress 0", "copied", "pair done 1",
-                  "line 09.12.202610:00- Záloha OK: " + a, "pair 2/2 " + b + " -> " + t,
-                  "copy " + b + "/b.txt", "range 1", "progress 1", "progress 0", "copied",
-                  "pair done 2", "line 09.12.202610:00- Záloha OK: " + b,
+                  "balloon Tavro | Spuštěno automatické zálohování... | 1 | 10", "progress shown 2",
+                  "pair 1/2 " + a + " -> " + t, "copy " + a + "/a.txt", "range 1", "progress 1",
+                  "progress 0", "copied", "pair done 1", "line 09.12.202610:00- Záloha OK: " + a,
+                  "pair 2/2 " + b + " -> " + t, "copy " + b + "/b.txt", "range 1", "progress 1",
+                  "progress 0", "copied", "pair done 2", "line 09.12.202610:00- Záloha OK: " + b,
                   "last run 09.12.2026 10:00", "progress hidden",
                   "status Záloha provedena ... | Záloha OK .", "run finished"));
   EXPECT_EQ(tree.read("backup/A/a.txt"), "a");
   EXPECT_EQ(tree.read("backup/B/b.txt"), "b");
   EXPECT_THAT(states(), ElementsAre("OK", "OK"));
-  EXPECT_THAT(messages(), ElementsAre("09.12.202610:00- Záloha OK: " + a,
-                                             "09.12.202610:00- Záloha OK: " + b));
+  EXPECT_THAT(messages(),
+              ElementsAre("09.12.202610:00- Záloha OK: " + a, "09.12.202610:00- Záloha OK: " + b));
   EXPECT_FALSE(backup.inProgress());
 }
 
@@ -159,10 +158,9 @@ TEST_F(BackupRunTest, APairWithFailuresIsMarkedAndTheRunSaysSo) {
 
   ASSERT_TRUE(Zalohuj());
 
-  EXPECT_THAT(messages(),
-              ElementsAre("Nelze zkopirovat: " + tree.path("data/A/a.txt") + " !!!",
-                          "09.12.202610:00- Záloha s chybami: " + tree.path("data/A"),
-                          "09.12.202610:00- Záloha OK: " + tree.path("data/B")));
+  EXPECT_THAT(messages(), ElementsAre("Nelze zkopirovat: " + tree.path("data/A/a.txt") + " !!!",
+                                      "09.12.202610:00- Záloha s chybami: " + tree.path("data/A"),
+                                      "09.12.202610:00- Záloha OK: " + tree.path("data/B")));
   EXPECT_THAT(states(), ElementsAre("Chyba", "OK"));
   EXPECT_THAT(display.events,
               Contains("status Záloha provedena s chybami ... | Záloha s chybami ."));
@@ -195,11 +193,10 @@ TEST_F(BackupRunTest, AnIncompletePairIsNotRun) {
   addPair("", tree.path("backup"));
   addPair(tree.path("data"), "");
   ASSERT_TRUE(Zalohuj());
-  EXPECT_THAT(messages(),
-              ElementsAre("Neúplný pár:  -> " + tree.path("backup") + " !!!",
-                          "09.12.202610:00- Záloha s chybami: ",
-                          "Neúplný pár: " + tree.path("data") + " ->  !!!",
-                          "09.12.202610:00- Záloha s chybami: " + tree.path("data")));
+  EXPECT_THAT(messages(), ElementsAre("Neúplný pár:  -> " + tree.path("backup") + " !!!",
+                                      "09.12.202610:00- Záloha s chybami: ",
+                                      "Neúplný pár: " + tree.path("data") + " ->  !!!",
+                                      "09.12.202610:00- Záloha s chybami: " + tree.path("data")));
   EXPECT_THAT(tree.listing("backup"), IsEmpty());
 }
 
@@ -213,7 +210,7 @@ TEST_F(BackupRunTest, PairsSharingAPairFolderKeepEachOthersBackups) {
   const std::string skipped =
       "Výmaz vynechán, cíl sdílí jiný pár: " + tree.path("backup") + "/docs !!!";
   EXPECT_THAT(messages(), ElementsAre(skipped, ::testing::HasSubstr("s chybami"), skipped,
-                                             ::testing::HasSubstr("s chybami")));
+                                      ::testing::HasSubstr("s chybami")));
 }
 
 TEST_F(BackupRunTest, ASourceEndingInASlashDoesNotDeleteTheOtherPairsFolders) {
@@ -234,14 +231,13 @@ TEST_F(BackupRunTest, ASourceEndingInASlashDoesNotDeleteTheOtherPairsFolders) {
 TEST_F(BackupRunTest, APairOverlappingItsOwnSourceIsNotRun) {
   tree.file("s/file.txt", "f");
   tree.link("alias", tree.path("s"));
-  addPair(tree.path("s"), tree.path("s/backup"));       // the pair folder inside the source
-  addPair(tree.path("t/src"), tree.path("t"));          // the pair folder is the source
-  addPair(tree.path("s"), tree.path("alias"));          // the same, through a link
+  addPair(tree.path("s"), tree.path("s/backup"));  // the pair folder inside the source
+  addPair(tree.path("t/src"), tree.path("t"));     // the pair folder is the source
+  addPair(tree.path("s"), tree.path("alias"));     // the same, through a link
   tree.file("t/src/keep.txt", "k");
   ASSERT_TRUE(Zalohuj());
   for (const char* source : {"s", "t/src", "s"}) {
-    EXPECT_THAT(messages(),
-                Contains("Cíl a zdroj se překrývají: " + tree.path(source) + " !!!"));
+    EXPECT_THAT(messages(), Contains("Cíl a zdroj se překrývají: " + tree.path(source) + " !!!"));
   }
   EXPECT_THAT(states(), ElementsAre("Chyba", "Chyba", "Chyba"));
   EXPECT_THAT(tree.listing("s"), ElementsAre("file.txt"));
@@ -259,7 +255,7 @@ TEST_F(BackupRunTest, AnotherPairsSourceInsideThePairFolderIsNeverDeleted) {
   EXPECT_EQ(tree.read("t2/sub/mine.txt"), "only here");
   EXPECT_EQ(tree.read("t1/data/a.txt"), "a");
   EXPECT_THAT(messages(), Contains("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " +
-                                          tree.path("t1/data/sub") + " !!!"));
+                                   tree.path("t1/data/sub") + " !!!"));
   EXPECT_THAT(states(), ElementsAre("Chyba", "OK"));
 }
 
@@ -275,7 +271,7 @@ TEST_F(BackupRunTest, AnotherPairsSourceBoundIntoThePairFolderIsKnownByItsIdenti
   EXPECT_EQ(tree.read("photos/p.jpg"), "only here");
   EXPECT_EQ(tree.read("t2/photos/p.jpg"), "only here");
   EXPECT_THAT(messages(), Contains("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " +
-                                          tree.path("t1/data/photos") + " !!!"));
+                                   tree.path("t1/data/photos") + " !!!"));
   EXPECT_EQ(testkit::unmount(bound), "");
 }
 
@@ -292,16 +288,19 @@ TEST_F(BackupRunTest, PairsMeetingThroughALinkAndDotDotKeepEachOthersBackups) {
 }
 
 TEST_F(BackupRunTest, ControlCharactersInNamesCannotSplitOrForgeLines) {
-  EXPECT_EQ(printableLine("a\nb\tc\x7f" "\xc2\x85" "d\xe2\x80\xa8" "é\r"), "a?b?c??d?é?");
+  EXPECT_EQ(printableLine("a\nb\tc\x7f"
+                          "\xc2\x85"
+                          "d\xe2\x80\xa8"
+                          "é\r"),
+            "a?b?c??d?é?");
   const std::string name = "x\n09.12.202610:00- Záloha OK: \x1b[0m";
   tree.file("data/A/" + name, "x");
   fs.fail(FaultOp::Open, tree.path("data/A/" + name));
   addPair(tree.path("data/A"), tree.path("backup"));
   ASSERT_TRUE(Zalohuj());
-  EXPECT_THAT(messages(),
-              ElementsAre("Nelze zkopirovat: " + tree.path("data/A") +
-                              "/x?09.12.202610:00- Záloha OK: ?[0m !!!",
-                          "09.12.202610:00- Záloha s chybami: " + tree.path("data/A")));
+  EXPECT_THAT(messages(), ElementsAre("Nelze zkopirovat: " + tree.path("data/A") +
+                                          "/x?09.12.202610:00- Záloha OK: ?[0m !!!",
+                                      "09.12.202610:00- Záloha s chybami: " + tree.path("data/A")));
   EXPECT_THAT(display.lines, ElementsAre(messages()[0], messages()[1]));
 }
 
@@ -323,7 +322,8 @@ TEST_F(BackupRunTest, ManyPairsKeepTheWindowAnsweringAndAStopEndsAfterThePairBei
   stopping.run = &stoppable;
   constexpr int kPairs = 2000;
   // Sources that are not there fail at once, without a pump of their own.
-  for (int i = 0; i < kPairs; ++i) addPair(tree.path("gone/p" + std::to_string(i)), tree.path("backup"));
+  for (int i = 0; i < kPairs; ++i)
+    addPair(tree.path("gone/p" + std::to_string(i)), tree.path("backup"));
 
   ASSERT_TRUE(Zalohuj(stoppable));
 

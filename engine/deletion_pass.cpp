@@ -141,8 +141,8 @@ class DeletionPass {
       const FolderId id = sub.value->id();
       if (id == sourceTop_) return;
       if (isOtherSource(id)) {
-        display_.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " +
-                         target.pathOf(name) + " !!!");
+        display_.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " + target.pathOf(name) +
+                         " !!!");
         return;
       }
     }

@@ -30,10 +30,9 @@ TEST_F(DeletionPassTest, RemovesWhatTheSourceLacksDeepestFirst) {
 
   EXPECT_THAT(tree.listing("trg"), ElementsAre("keep.txt", "sub/", "sub/keep.txt"));
   EXPECT_EQ(tree.read("trg/keep.txt"), "different contents and time");
-  EXPECT_THAT(display.only("delete "),
-              ::testing::UnorderedElementsAre("delete " + trg("gone.txt"),
-                                              "delete " + trg(".hidden"),
-                                              "delete " + trg("old/deeper/x.txt")));
+  EXPECT_THAT(display.only("delete "), ::testing::UnorderedElementsAre(
+                                           "delete " + trg("gone.txt"), "delete " + trg(".hidden"),
+                                           "delete " + trg("old/deeper/x.txt")));
   EXPECT_THAT(display.lines, IsEmpty());
 }
 

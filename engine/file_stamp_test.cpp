@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <ctime>
 
-
 namespace tavro {
 namespace {
 

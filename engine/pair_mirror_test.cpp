@@ -71,7 +71,8 @@ TEST_F(PairMirrorTest, AnUnmountedSourceDriveLeavesItsBackup) {
   ASSERT_EQ(testkit::unmount(drive), "");
   display.clear();
   run("media/usb", "backup");
-  EXPECT_THAT(display.lines, ElementsAre(failure("Zdroj je prázdný, výmaz vynechán: ", "media/usb")));
+  EXPECT_THAT(display.lines,
+              ElementsAre(failure("Zdroj je prázdný, výmaz vynechán: ", "media/usb")));
   EXPECT_THAT(tree.listing("backup/usb"), ElementsAre("notes.txt", "photos/", "photos/p.jpg"));
 }
 
@@ -120,7 +121,8 @@ TEST_F(PairMirrorTest, APairFolderSwappedForALinkDuringTheRunLeadsNowhere) {
   tree.file("backup/docs/stale.txt", "s");
   tree.file("elsewhere/precious.txt", "p");
   display.action = [&] {
-    ASSERT_EQ(::rename(tree.path("backup/docs").c_str(), tree.path("backup/docs.moved").c_str()), 0);
+    ASSERT_EQ(::rename(tree.path("backup/docs").c_str(), tree.path("backup/docs.moved").c_str()),
+              0);
     tree.link("backup/docs", tree.path("elsewhere"));
   };
   run("data/docs", "backup");

@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -31,9 +31,9 @@ mode_t copyMode(mode_t sourceMode) { return (sourceMode & 0777) | S_IWUSR; }
 // creating the entry through `create`. A name that is taken and that the
 // source does not have is what an interrupted copy left behind: it is
 // removed and the name reused.
-std::optional<std::string> claimTemporaryName(Folder& source, Folder& target,
-                                              const std::string& name,
-                                              const std::function<Status(const std::string&)>& create) {
+std::optional<std::string> claimTemporaryName(
+    Folder& source, Folder& target, const std::string& name,
+    const std::function<Status(const std::string&)>& create) {
   for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
     const std::string temporary = temporaryNameFor(name, attempt);
     Status made = create(temporary);
@@ -156,8 +156,8 @@ class TreeCopy {
       if (Folder* folder = inside.get()) there = folder->stat(name);
       // A folder of that name in there, too, makes the creation fail.
       const bool replace = there.ok() && there.value.kind != EntryKind::Folder;
-      copyWithDisplay(source, name, info, inside, name,
-                      replace ? CopyMode::Replace : CopyMode::New, false);
+      copyWithDisplay(source, name, info, inside, name, replace ? CopyMode::Replace : CopyMode::New,
+                      false);
       return;
     }
 
@@ -227,8 +227,7 @@ std::string temporaryNameFor(const std::string& name, int attempt) {
 }
 
 CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
-                                 const std::string& targetName, CopyMode mode,
-                                 RunDisplay& gauge) {
+                                 const std::string& targetName, CopyMode mode, RunDisplay& gauge) {
   struct ProgressReset {
     RunDisplay& gauge;
     ~ProgressReset() { gauge.fileGaugeProgress(0); }

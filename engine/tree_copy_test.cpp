@@ -167,9 +167,9 @@ TEST_F(TreeCopyTest, FailuresBecomeLinesAndTheWalkGoesOn) {
 
   EXPECT_THAT(display.lines,
               ::testing::UnorderedElementsAre("Nelze zkopirovat: " + src("a.txt") + " !!!",
-                                         "Nelze zkopirovat: " + src("b.txt") + " !!!",
-                                         "Nelze zkopirovat: " + src("c.txt") + " !!!",
-                                         "Nelze zkopirovat: " + src("d.txt") + " !!!"));
+                                              "Nelze zkopirovat: " + src("b.txt") + " !!!",
+                                              "Nelze zkopirovat: " + src("c.txt") + " !!!",
+                                              "Nelze zkopirovat: " + src("d.txt") + " !!!"));
   EXPECT_THAT(tree.listing("trg"), IsEmpty()) << "a copy that broke off leaves nothing";
 }
 
@@ -295,10 +295,9 @@ TEST_F(TreeCopyTest, AFolderCreationFailureFailsEachFileInside) {
 
   copy();
 
-  EXPECT_THAT(display.lines,
-              ::testing::UnorderedElementsAre("Nelze zkopirovat: " + src("sub/a.txt") + " !!!",
-                                              "Nelze zkopirovat: " + src("sub/deeper/b.txt") +
-                                                  " !!!"));
+  EXPECT_THAT(display.lines, ::testing::UnorderedElementsAre(
+                                 "Nelze zkopirovat: " + src("sub/a.txt") + " !!!",
+                                 "Nelze zkopirovat: " + src("sub/deeper/b.txt") + " !!!"));
 }
 
 TEST_F(TreeCopyTest, UnreadableSourceFoldersArePassedOverWithALine) {
@@ -313,10 +312,10 @@ TEST_F(TreeCopyTest, UnreadableSourceFoldersArePassedOverWithALine) {
 
   mirror();
 
-  EXPECT_THAT(display.lines, ::testing::UnorderedElementsAre(
-                                 "Nelze číst složku: " + src("a") + " !!!",
-                                 "Nelze číst složku: " + src("b") + " !!!",
-                                 "Nelze číst složku: " + src("c") + " !!!"));
+  EXPECT_THAT(display.lines,
+              ::testing::UnorderedElementsAre("Nelze číst složku: " + src("a") + " !!!",
+                                              "Nelze číst složku: " + src("b") + " !!!",
+                                              "Nelze číst složku: " + src("c") + " !!!"));
   EXPECT_FALSE(tree.exists("trg/a/1.txt"));
   EXPECT_EQ(tree.read("trg/b/2.txt"), "the backup of b") << "its backup stays";
   EXPECT_EQ(tree.listing("trg/c").size(), 1u) << "the listing ends where it broke off";
@@ -499,7 +498,7 @@ TEST_F(TreeCopyTest, SpecialFilesArePassedOverWithoutOpening) {
 }
 
 TEST_F(TreeCopyTest, TimesOutsideTheDosRangeAreCopiedOnceAndKept) {
-  sourceFile("old.txt", "1975", 157766400);      // 1975
+  sourceFile("old.txt", "1975", 157766400);  // 1975
   sourceFile("epoch.txt", "1970", 0);
   sourceFile("future.txt", "2200", 7258118400);  // 2200
   copy();

@@ -357,8 +357,7 @@ std::string PairTable::assigned(std::string line, Column column, std::string_vie
     line += ',';
     items.starts.push_back(line.size());
   }
-  const std::string item =
-      itemFor(utf8Prefix(text, kColumns[static_cast<int>(column)].limit));
+  const std::string item = itemFor(utf8Prefix(text, kColumns[static_cast<int>(column)].limit));
   const std::string_view old = itemText(line, items, position);
   line.replace(items.starts[position], old.size(), item);
   // A line with extra items of its own could grow past what the file may

@@ -124,8 +124,7 @@ class PairTable {
 
   static Items itemsOf(std::string_view line);
   // The characters of item `position` of `line`, whose items are `items`.
-  static std::string_view itemText(std::string_view line, const Items& items,
-                                   std::size_t position);
+  static std::string_view itemText(std::string_view line, const Items& items, std::size_t position);
 
   FileSystem& fs_;
   std::string fileName_;

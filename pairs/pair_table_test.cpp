@@ -231,8 +231,8 @@ TEST_F(PairTableTest, PathsAreKeptWholeAndTheStateIsCutToTwentyCharacters) {
   table.setFieldText("Stav", "OK");
   table.post();
   table.flush();
-  EXPECT_EQ(csv(), "SRC,TRG,STAV\r\n" + std::string(700, 'a') + "," + std::string(500, 'b') +
-                       ",OK\r\n");
+  EXPECT_EQ(csv(),
+            "SRC,TRG,STAV\r\n" + std::string(700, 'a') + "," + std::string(500, 'b') + ",OK\r\n");
 }
 
 TEST_F(PairTableTest, ASecondWriteChangesNothingEvenForARowWithAnOpenQuote) {

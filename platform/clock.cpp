@@ -70,8 +70,13 @@ LocalDateTime SystemClock::now() {
   ::clock_gettime(CLOCK_REALTIME, &ts);
   std::tm local{};
   ::localtime_r(&ts.tv_sec, &local);
-  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-          local.tm_min,         local.tm_sec,     static_cast<int>(ts.tv_nsec / 1000000)};
+  return {local.tm_year + 1900,
+          local.tm_mon + 1,
+          local.tm_mday,
+          local.tm_hour,
+          local.tm_min,
+          local.tm_sec,
+          static_cast<int>(ts.tv_nsec / 1000000)};
 }
 
 std::uint64_t SystemClock::uptimeMilliseconds() {
@@ -79,7 +84,8 @@ std::uint64_t SystemClock::uptimeMilliseconds() {
   // was started should.
   timespec ts{};
   ::clock_gettime(CLOCK_BOOTTIME, &ts);
-  return static_cast<std::uint64_t>(ts.tv_sec) * 1000 + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000;
+  return static_cast<std::uint64_t>(ts.tv_sec) * 1000 +
+         static_cast<std::uint64_t>(ts.tv_nsec) / 1000000;
 }
 
 }  // namespace tavro

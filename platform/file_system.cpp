@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <vector>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace tavro {
 
@@ -345,23 +345,22 @@ class PosixFolder final : public Folder {
 
   Status makeFolder(const std::string& name) override {
     return ::mkdirat(fd_.get(), name.c_str(), 0777) == 0 ? Status::success()
-                                                          : Status::failure(errno);
+                                                         : Status::failure(errno);
   }
 
   Status removeFolder(const std::string& name) override {
     return ::unlinkat(fd_.get(), name.c_str(), AT_REMOVEDIR) == 0 ? Status::success()
-                                                                   : Status::failure(errno);
+                                                                  : Status::failure(errno);
   }
 
   Status removeFile(const std::string& name) override {
-    return ::unlinkat(fd_.get(), name.c_str(), 0) == 0 ? Status::success()
-                                                        : Status::failure(errno);
+    return ::unlinkat(fd_.get(), name.c_str(), 0) == 0 ? Status::success() : Status::failure(errno);
   }
 
   Result<std::unique_ptr<InputFile>> openFile(const std::string& name) override {
     // O_NONBLOCK keeps a FIFO that took a file's place from hanging the run.
-    Descriptor fd(::openat(fd_.get(), name.c_str(),
-                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    Descriptor fd(
+        ::openat(fd_.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) return Result<std::unique_ptr<InputFile>>::failure(errno);
     struct stat st;
     if (::fstat(fd.get(), &st) != 0) return Result<std::unique_ptr<InputFile>>::failure(errno);
@@ -389,9 +388,8 @@ class PosixFolder final : public Folder {
   }
 
   Status rename(const std::string& from, const std::string& to) override {
-    return ::renameat(fd_.get(), from.c_str(), fd_.get(), to.c_str()) == 0
-               ? Status::success()
-               : Status::failure(errno);
+    return ::renameat(fd_.get(), from.c_str(), fd_.get(), to.c_str()) == 0 ? Status::success()
+                                                                           : Status::failure(errno);
   }
 
   Result<std::string> readLink(const std::string& name) override {

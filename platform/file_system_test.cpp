@@ -46,9 +46,10 @@ TEST_F(PosixFileSystemTest, ListsEveryEntryWithItsKindButNotTheDotEntries) {
   int error = 0;
   while (listing.value->next(entry, &error)) seen[entry.name] = entry.kind;
   EXPECT_EQ(error, 0);
-  EXPECT_THAT(seen, UnorderedElementsAre(Pair("f", EntryKind::File), Pair(".hidden", EntryKind::File),
-                                         Pair("d", EntryKind::Folder), Pair("l", EntryKind::Link),
-                                         Pair("p", EntryKind::Special)));
+  EXPECT_THAT(seen,
+              UnorderedElementsAre(Pair("f", EntryKind::File), Pair(".hidden", EntryKind::File),
+                                   Pair("d", EntryKind::Folder), Pair("l", EntryKind::Link),
+                                   Pair("p", EntryKind::Special)));
 }
 
 TEST_F(PosixFileSystemTest, NeverFollowsALinkBelowTheFolderItWasGiven) {
@@ -142,9 +143,9 @@ TEST(PathTest, SplitsAtTheLastSlashOnly) {
 
 TEST_F(PosixFileSystemTest, ResolvesPathsAsTheSystemDoes) {
   tree.folder("b/c/d");
-  tree.link("a/link", tree.path("b/c"));          // absolute
-  tree.link("a/rel", "../b/c/d");                 // relative to its own folder
-  tree.link("a/chain", "rel");                    // a link to a link
+  tree.link("a/link", tree.path("b/c"));  // absolute
+  tree.link("a/rel", "../b/c/d");         // relative to its own folder
+  tree.link("a/chain", "rel");            // a link to a link
   tree.link("a/loop1", "loop2");
   tree.link("a/loop2", "loop1");
   const auto real = [](const std::string& path) {

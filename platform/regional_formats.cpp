@@ -17,9 +17,11 @@ std::string expandTimeFormat(std::string format) {
     const char* expansion;
   } compounds[] = {{"%r", nullptr}, {"%T", "%H:%M:%S"}, {"%R", "%H:%M"}, {"%X", "%H:%M:%S"}};
   for (const auto& c : compounds) {
-    for (auto at = format.find(c.directive); at != std::string::npos; at = format.find(c.directive)) {
+    for (auto at = format.find(c.directive); at != std::string::npos;
+         at = format.find(c.directive)) {
       const char* expansion = c.expansion ? c.expansion : ::nl_langinfo(T_FMT_AMPM);
-      if (expansion == nullptr || *expansion == '\0' || std::string(expansion).find(c.directive) != std::string::npos) {
+      if (expansion == nullptr || *expansion == '\0' ||
+          std::string(expansion).find(c.directive) != std::string::npos) {
         expansion = "%I:%M:%S %p";
       }
       format.replace(at, 2, expansion);

@@ -38,10 +38,11 @@ std::string temporaryPrefix(const std::string& name) { return "." + name + ".tav
 // writing the same file at once each get their own.
 Result<std::unique_ptr<OutputFile>> createTemporary(Folder& dir, const std::string& name,
                                                     std::string& temporary) {
-  static std::mt19937_64 random{std::random_device{}() ^
-                                static_cast<std::uint64_t>(::getpid()) << 32};
+  static std::mt19937_64 random{std::random_device{}() ^ static_cast<std::uint64_t>(::getpid())
+                                                             << 32};
   static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  Result<std::unique_ptr<OutputFile>> created = Result<std::unique_ptr<OutputFile>>::failure(EEXIST);
+  Result<std::unique_ptr<OutputFile>> created =
+      Result<std::unique_ptr<OutputFile>>::failure(EEXIST);
   for (int attempt = 0; attempt < 16 && created.error == EEXIST; ++attempt) {
     temporary = temporaryPrefix(name);
     for (int i = 0; i < 8; ++i) temporary += kLetters[random() % (sizeof kLetters - 1)];
@@ -66,7 +67,8 @@ void removeLeftovers(Folder& dir, const std::string& name) {
   }
   for (const auto& leftover : leftovers) {
     const auto info = dir.stat(leftover);
-    if (info.ok() && info.value.kind == EntryKind::File && now - info.value.modified.tv_sec > kOld) {
+    if (info.ok() && info.value.kind == EntryKind::File &&
+        now - info.value.modified.tv_sec > kOld) {
       (void)dir.removeFile(leftover);
     }
   }

@@ -48,7 +48,8 @@ TEST_F(WholeFileTest, AFailureAtAnyStepLeavesTheOldFileWhole) {
     std::int64_t after;
   };
   std::vector<Step> steps = {{FaultOp::Create, 0}, {FaultOp::Sync, 0}, {FaultOp::Rename, 0}};
-  for (std::int64_t after = 0; after < 40000; after += 3333) steps.push_back({FaultOp::Write, after});
+  for (std::int64_t after = 0; after < 40000; after += 3333)
+    steps.push_back({FaultOp::Write, after});
   for (const auto& step : steps) {
     SCOPED_TRACE(static_cast<int>(step.op) * 100000 + step.after);
     tree.file("f", "old contents");
@@ -124,9 +125,11 @@ TEST_F(WholeFileTest, TheFilesOwnPermissionDecidesAsAUserSeesIt) {
   const std::string errors = testkit::runAsNobody(
       [&] {
         PosixFileSystem plain;
-        return std::to_string(replaceWholeFile(plain, tree.path("mine/read-only.csv"), "new").error) +
+        return std::to_string(
+                   replaceWholeFile(plain, tree.path("mine/read-only.csv"), "new").error) +
                " " +
-               std::to_string(replaceWholeFile(plain, tree.path("theirs/writable.csv"), "new").error);
+               std::to_string(
+                   replaceWholeFile(plain, tree.path("theirs/writable.csv"), "new").error);
       },
       &whyNot);
   if (!whyNot.empty()) GTEST_SKIP() << whyNot;

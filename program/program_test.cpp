@@ -82,11 +82,14 @@ class ProgramTest : public ::testing::Test, public ProgramWindow, public FolderC
   std::vector<std::string> answers;
   std::string chosen;
   int tableShown = 0;
-  Program program{{fs, clock, power,
-                   ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"),
-                                tree.path("Tavro.csv")},
-                   RegionalFormats{}},
-                  display, panel, *this, *this};
+  Program program{
+      {fs, clock, power,
+       ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"), tree.path("Tavro.csv")},
+       RegionalFormats{}},
+      display,
+      panel,
+      *this,
+      *this};
 };
 
 TEST_F(ProgramTest, ADayOfTicksRunsTheFixedTimeOnceAndLogsIt) {
@@ -127,11 +130,14 @@ TEST_F(ProgramTest, BackingUpRecordsTheStatesTheLogTheFlagsAndThenTheAfterRunAct
     void requestSuspend() override { loggedFirst = logged(); }
   } checking;
   checking.logged = [this] { return logEntries() == 2; };
-  Program checked{{fs, clock, checking,
-                   ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"),
-                                tree.path("Tavro.csv")},
-                   RegionalFormats{}},
-                  display, panel, *this, *this};
+  Program checked{
+      {fs, clock, checking,
+       ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"), tree.path("Tavro.csv")},
+       RegionalFormats{}},
+      display,
+      panel,
+      *this,
+      *this};
   checked.openPairTable();
   ASSERT_TRUE(checked.backUp());
   EXPECT_TRUE(checking.loggedFirst);
@@ -164,11 +170,14 @@ TEST_F(ProgramTest, TheAfterRunActionFollowsTheChoiceAndNotARunCutShort) {
   display.clear();
   panel.action = AfterRunAction::ShutDown;
   StoppingDisplay stopping;
-  Program stopped{{fs, clock, power,
-                   ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"),
-                                tree.path("Tavro.csv")},
-                   RegionalFormats{}},
-                  stopping, panel, *this, *this};
+  Program stopped{
+      {fs, clock, power,
+       ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"), tree.path("Tavro.csv")},
+       RegionalFormats{}},
+      stopping,
+      panel,
+      *this,
+      *this};
   stopping.program = &stopped;
   stopped.openPairTable();
   ASSERT_TRUE(stopped.backUp());

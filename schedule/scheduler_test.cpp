@@ -62,7 +62,8 @@ class SchedulerTest : public ::testing::Test {
   int logs = 0;
   bool inRun = false;
   int runSeconds = 0;
-  Scheduler scheduler{clock, panel,
+  Scheduler scheduler{clock,
+                      panel,
                       {[this] {
                          run();
                          ++logs;
@@ -169,9 +170,9 @@ TEST_F(SchedulerTest, TickingTheIntervalBoxWithoutSavingComparesWithTheNextRunTi
 }
 
 TEST_F(SchedulerTest, UnsavedClicksOnTheScheduleOptionsStartNothing) {
-  clock.uptime = 60 * 60 * 1000;           // started at 9:00
+  clock.uptime = 60 * 60 * 1000;         // started at 9:00
   startUp("TAS=1\nTNT=0\nTASmin=10\n");  // after start: 9:10, long past
-  panel.mode = IntervalMode::Repeat;       // the repeat option clicked, not saved
+  panel.mode = IntervalMode::Repeat;     // the repeat option clicked, not saved
   panel.repeat = "1";
   tickFor(5 * 60);
   EXPECT_THAT(runs, IsEmpty());
@@ -189,7 +190,7 @@ TEST_F(SchedulerTest, UnsavedClicksOnTheScheduleOptionsStartNothing) {
 
 TEST_F(SchedulerTest, TicksDuringARunNeitherStartNorReReadAndTheRepeatScheduleKeepsItsSteps) {
   startUp("TAS=1\nTNT=1\nTNTmin=2\n");  // runs at 10:02, 10:04, ...
-  runSeconds = 3 * 60;                   // each run lasts three minutes
+  runSeconds = 3 * 60;                  // each run lasts three minutes
   tickFor(2 * 60);
   ASSERT_THAT(runs, ElementsAre("09.12. 10:02"));
   EXPECT_EQ(clock.now().minute, 5) << "the run went on into 10:05";

@@ -49,15 +49,15 @@ void Settings::NactiIni() {
 }
 
 void Settings::ZapisIni() {
-  const Status written = file_.write(
-      kSection, {{"T", formatTimeText(panel_.fixedTimeEditor(), formats_)},
-                 {"TAS", panel_.intervalChecked() ? "1" : "0"},
-                 {"TASmin", panel_.afterStartMinutes()},
-                 {"TNTmin", panel_.repeatMinutes()},
-                 {"AAZ", std::to_string(static_cast<int>(panel_.afterRunAction()))},
-                 {"TNT", std::to_string(static_cast<int>(panel_.intervalMode()))},
-                 {"DZP", schedule_.backupRan() ? "1" : "0"},
-                 {"SYNC", panel_.syncDeletions() ? "1" : "0"}});
+  const Status written =
+      file_.write(kSection, {{"T", formatTimeText(panel_.fixedTimeEditor(), formats_)},
+                             {"TAS", panel_.intervalChecked() ? "1" : "0"},
+                             {"TASmin", panel_.afterStartMinutes()},
+                             {"TNTmin", panel_.repeatMinutes()},
+                             {"AAZ", std::to_string(static_cast<int>(panel_.afterRunAction()))},
+                             {"TNT", std::to_string(static_cast<int>(panel_.intervalMode()))},
+                             {"DZP", schedule_.backupRan() ? "1" : "0"},
+                             {"SYNC", panel_.syncDeletions() ? "1" : "0"}});
   if (!written.ok()) throw SettingsError("Unable to write to " + file_.path());
   NactiIni();
 }

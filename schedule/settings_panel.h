@@ -26,7 +26,7 @@ class SettingsPanel {
   virtual TimeOfDay fixedTimeEditor() const = 0;  // cxTimeEdit1
   virtual void setFixedTimeEditor(const TimeOfDay& time) = 0;
   virtual void setFixedTimeEditorVisible(bool visible) = 0;  // cxLabel2 and cxTimeEdit1
-  virtual bool intervalChecked() const = 0;  // JVCHB1
+  virtual bool intervalChecked() const = 0;                  // JVCHB1
   virtual void setIntervalChecked(bool checked) = 0;
   virtual std::string afterStartMinutes() const = 0;  // cxTextEdit1
   virtual void setAfterStartMinutes(const std::string& text) = 0;

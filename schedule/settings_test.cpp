@@ -126,7 +126,8 @@ TEST_F(SettingsTest, ASaveWritesAllKeysInOneReplacementOrNoneAtAll) {
 }
 
 TEST_F(SettingsTest, ASettingsFileCutAtAnyByteReadsWithoutHarm) {
-  const std::string whole = "[Main]\r\nT=7:30:00\r\nTAS=1\r\nTASmin=15\r\nTNTmin=45\r\nAAZ=0\r\nTNT=1\r\n";
+  const std::string whole =
+      "[Main]\r\nT=7:30:00\r\nTAS=1\r\nTASmin=15\r\nTNTmin=45\r\nAAZ=0\r\nTNT=1\r\n";
   for (std::size_t cut = 0; cut <= whole.size(); ++cut) {
     SCOPED_TRACE(cut);
     tree.file("Tavro.ini", whole.substr(0, cut));

@@ -343,8 +343,8 @@ void FaultyFileSystem::fail(FaultOp op, const std::string& path, int error, std:
 void FaultyFileSystem::failUnder(FaultOp op, const std::string& folder, int error,
                                  std::int64_t after) {
   const std::string prefix = folder + "/";
-  faults_.push_back({op, [prefix](const std::string& p) { return p.rfind(prefix, 0) == 0; },
-                     error, after, false});
+  faults_.push_back({op, [prefix](const std::string& p) { return p.rfind(prefix, 0) == 0; }, error,
+                     after, false});
 }
 
 void FaultyFileSystem::crash(FaultOp op, const std::string& path, std::int64_t after) {

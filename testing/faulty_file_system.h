@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <functional>
-#include <stdexcept>
 #include <deque>
+#include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,20 +14,20 @@
 namespace tavro::testkit {
 
 enum class FaultOp {
-  Open,        // opening a file for reading
-  Create,      // creating a file (or a link), or opening one to append or rewrite
-  Read,        // reading, after `after` bytes
-  Write,       // writing, after `after` bytes
-  Delete,      // removing a file or a folder
-  Rename,      // either end of a rename
+  Open,    // opening a file for reading
+  Create,  // creating a file (or a link), or opening one to append or rewrite
+  Read,    // reading, after `after` bytes
+  Write,   // writing, after `after` bytes
+  Delete,  // removing a file or a folder
+  Rename,  // either end of a rename
   MakeFolder,
   OpenFolder,
   ListStart,
   ListMiddle,  // the listing breaks off after `after` entries
   Stat,
-  SetTime,     // giving a copy its time
-  SetMode,     // giving a copy its permissions
-  Sync,        // putting a written file, or a folder's whole file system, on the disk
+  SetTime,  // giving a copy its time
+  SetMode,  // giving a copy its permissions
+  Sync,     // putting a written file, or a folder's whole file system, on the disk
 };
 
 // Thrown where a test asks the computer to "die": the walk stops at once,
@@ -110,7 +110,7 @@ class FaultyFileSystem final : public FileSystem {
 
  private:
   FileSystem& inner_;
-  std::deque<Fault> faults_;  // stable addresses: open files keep pointers
+  std::deque<Fault> faults_;                      // stable addresses: open files keep pointers
   std::map<std::string, std::int64_t> unsynced_;  // path -> size last synced
   std::vector<std::string> foldingFolders_;
   bool hideKinds_ = false;

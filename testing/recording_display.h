@@ -36,9 +36,7 @@ class RecordingDisplay : public BackupRunDisplay {
 
   void fileCopyStarted(const std::string& path) override { record("copy " + path); }
   void fileGaugeRange(int maximum) override { record("range " + std::to_string(maximum)); }
-  void fileGaugeProgress(int position) override {
-    record("progress " + std::to_string(position));
-  }
+  void fileGaugeProgress(int position) override { record("progress " + std::to_string(position)); }
   void fileCopyFinished() override { record("copied"); }
   void fileDeletionStarted(const std::string& path) override { record("delete " + path); }
   void fileDeletionFinished() override { record("deleted"); }
