@@ -1,6 +1,8 @@
 #include "schedule/scheduler.h"
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 namespace tavro {
 
