@@ -215,7 +215,11 @@ sleep 2
 window=$(main_window)
 [ -n "$window" ] || fail "the window is not shown"
 import -window root "$artifacts/window.png" || fail "no screenshot"
-xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (' || fail "the window has no icon"
+# Read the whole answer first: it draws every size of the icon, and a grep -q
+# that stops at the first match would kill xprop with SIGPIPE mid-way, which
+# pipefail reports as a failure.
+icon_property=$(xprop -id "$window" _NET_WM_ICON)
+[[ $icon_property == *'Icon ('* ]] || fail "the window has no icon"
 
 # The settings panel, open.
 xdotool mousemove --window "$window" 420 14 click 1
