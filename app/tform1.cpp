@@ -103,6 +103,8 @@ void TForm1::connectControls() {
   connect(ui_.JvXPButton1, &QPushButton::clicked, this, &TForm1::JvXPButton1Click);
   connect(ui_.CHBAutostart, &QCheckBox::clicked, this, &TForm1::startAtLoginClicked);
   connect(ui_.tray, &TrayIcon::endRequested, this, &TForm1::Ukonitprogram1Click);
+  connect(ui_.BBPrerusit, &QPushButton::clicked, this, [this] { program_.interruptRun(); });
+  connect(ui_.tray, &TrayIcon::interruptRequested, this, [this] { program_.interruptRun(); });
 }
 
 bool TForm1::guarded(const std::function<void()>& action) {

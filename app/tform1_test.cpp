@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
@@ -252,6 +253,47 @@ class TForm1Test : public QObject {
     QCOMPARE(form->table().fieldTextAt(1, "Stav"), std::string("Neprovedeno"));
     QVERIFY(tree->read("Tavro.log").find("Záloha přerušena ukončením programu !!!") !=
             std::string::npos);
+  }
+
+  void prerusitStopsTheRunWithoutTheAfterRunAction() {
+    start();
+    addPairWithOneFile();
+    tree->file("data/B/b.txt", "b");
+    form->table().append();
+    form->table().setFieldText("Src", tree->path("data/B"));
+    form->table().setFieldText("Trg", tree->path("backup"));
+    form->table().post();
+    find<QRadioButton>("RG1Item0")->click();  // "Vypnout PC"
+    auto* button = find<QPushButton>("BBPrerusit");
+    QVERIFY(!button->isVisible());
+    QVERIFY(!h.tray().Prerusit1()->isVisible());
+    bool offered = false;
+    // The button is pressed from inside the run, as the user's click arrives
+    // through its message pump.
+    QTimer::singleShot(0, form.get(), [&] {
+      offered = button->isVisible() && h.tray().Prerusit1()->isVisible();
+      button->click();
+    });
+    click("BitBtn2");
+
+    QVERIFY(offered);
+    QVERIFY(!button->isVisible());
+    QVERIFY(!h.tray().Prerusit1()->isVisible());
+    QCOMPARE(form->table().fieldTextAt(0, "Stav"), std::string("Přerušeno"));
+    QCOMPARE(form->table().fieldTextAt(1, "Stav"), std::string("Neprovedeno"));
+    QCOMPARE(labelText("Label6"), QStringLiteral("Záloha přerušena ..."));
+    QCOMPARE(h.tray().hint(), QStringLiteral("Záloha přerušena ."));
+    const std::string entry = "09.12.202610:00- Záloha přerušena: " + tree->path("data/A");
+    QCOMPARE(find<QListWidget>("LB2")->item(find<QListWidget>("LB2")->count() - 1)->text(),
+             QString::fromStdString(entry));
+    QVERIFY(tree->read("Tavro.log").find(entry) != std::string::npos);
+    QVERIFY2(events.empty(), "no shut-down after a stopped run");
+
+    // The tray's item does the same.
+    QTimer::singleShot(0, form.get(), [&] { h.tray().Prerusit1()->trigger(); });
+    click("BitBtn2");
+    QCOMPARE(form->table().fieldTextAt(0, "Stav"), std::string("Přerušeno"));
+    QVERIFY(events.empty());
   }
 
   void ticksUnderAStartUpErrorBoxLeaveTheHideToTheFirstTickAfterShowing() {

@@ -48,16 +48,22 @@ TrayIcon::TrayIcon(QWidget* mainWindow, const QIcon& icon, std::function<bool()>
   menu_->setObjectName(QStringLiteral("PopupMenu1"));
   show_ = menu_->addAction(QStringLiteral("&Zobrazit program"));
   show_->setObjectName(QStringLiteral("Zobrazit1"));
+  interrupt_ = menu_->addAction(QStringLiteral("Přerušit zálohu"));
+  interrupt_->setObjectName(QStringLiteral("Prerusit1"));
+  interrupt_->setVisible(false);
   quit_ = menu_->addAction(QStringLiteral("&Ukončit program"));
   quit_->setObjectName(QStringLiteral("Ukonitprogram1"));
   icon_.setContextMenu(menu_);
   connect(show_, &QAction::triggered, this, &TrayIcon::RestoreFromTray);
   connect(quit_, &QAction::triggered, this, &TrayIcon::endRequested);
+  connect(interrupt_, &QAction::triggered, this, &TrayIcon::interruptRequested);
   connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
   ShowTrayIcon();
 }
 
 TrayIcon::~TrayIcon() { icon_.hide(); }
+
+void TrayIcon::setRunInProgress(bool running) { interrupt_->setVisible(running); }
 
 void TrayIcon::activated(QSystemTrayIcon::ActivationReason reason) {
   // A click, as the desktop's other tray programs take it (a

@@ -14,7 +14,8 @@ class QWidget;
 namespace tavro {
 
 // The program's presence in the notification area: icon, hover text,
-// balloons and the menu "Zobrazit program" / "Ukončit program". Hiding the
+// balloons and the menu "Zobrazit program" / "Přerušit zálohu" (during a
+// run) / "Ukončit program". Hiding the
 // window into a tray that is not there would leave the program unreachable,
 // so without a tray the window stays where the user can see it.
 class TrayIcon : public QObject {
@@ -48,6 +49,9 @@ class TrayIcon : public QObject {
   QMenu* menu() const { return menu_; }
   QAction* Zobrazit1() const { return show_; }
   QAction* Ukonitprogram1() const { return quit_; }
+  QAction* Prerusit1() const { return interrupt_; }
+  // "Přerušit zálohu" is in the menu while a run is in progress.
+  void setRunInProgress(bool running);
 
   // Re-adds the icon when a tray has appeared since it was shown.
   void checkTray();
@@ -59,6 +63,7 @@ class TrayIcon : public QObject {
 
  signals:
   void endRequested();
+  void interruptRequested();
 
  private:
   void activated(QSystemTrayIcon::ActivationReason reason);
@@ -67,6 +72,7 @@ class TrayIcon : public QObject {
   QSystemTrayIcon icon_;
   QMenu* menu_;
   QAction* show_;
+  QAction* interrupt_;
   QAction* quit_;
   QString hint_;
   Balloon balloon_;

@@ -78,6 +78,8 @@ constexpr Control kControls[] = {
     {"Label4", Kind::Label, "Panel1", "", 4, 6, 128, 20},
     {"Label5", Kind::Label, "Panel1", "", 4, 30, 128, 20},
     {"BitBtn1", Kind::Button, nullptr, "&Schovat", 700, 70, 136, 26},
+    // Shown while a run is in progress.
+    {"BBPrerusit", Kind::Button, nullptr, "P&řerušit", 700, 102, 136, 26},
 
     {"GroupBox2", Kind::Group, nullptr, "", 8, 118, 236, 46},
     {"BitBtn2", Kind::Button, "GroupBox2", "&Zálohuj ihned", 10, 10, 216, 28},
@@ -284,6 +286,7 @@ WindowControls buildWindowControls(QWidget* window, PairGridView* grid) {
   TAVRO_FIND(LB2);
   TAVRO_FIND(BitBtn1);
   TAVRO_FIND(BitBtn2);
+  TAVRO_FIND(BBPrerusit);
   TAVRO_FIND(JvgExtSpeedButton1);
   TAVRO_FIND(BitBtn3);
   TAVRO_FIND(PBEditSrc);

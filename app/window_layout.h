@@ -46,6 +46,7 @@ struct WindowControls {
   QListWidget* LB2 = nullptr;
   QPushButton* BitBtn1 = nullptr;             // "Schovat"
   QPushButton* BitBtn2 = nullptr;             // "Zálohuj ihned"
+  QPushButton* BBPrerusit = nullptr;          // "Přerušit"
   QPushButton* JvgExtSpeedButton1 = nullptr;  // "Zobrazit přehled"
   // The pair commands: add, edit source, edit target, remove.
   QPushButton* BitBtn3 = nullptr;

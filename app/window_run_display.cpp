@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPalette>
 #include <QProgressBar>
+#include <QPushButton>
 
 #include "app/local_text.h"
 #include "app/tray_icon.h"
@@ -127,6 +128,8 @@ void WindowRunDisplay::showBalloon(const std::string& title, const std::string& 
 
 void WindowRunDisplay::showProgress(int pairCount) {
   c_.G1->show();
+  c_.BBPrerusit->show();
+  c_.tray->setRunInProgress(true);
   fileGaugeShown_ = true;
   showCurrentFile();
   setStatusLook(StatusLook::Running);
@@ -155,6 +158,8 @@ void WindowRunDisplay::setLastRun(const std::string& when) { c_.Label3->setText(
 
 void WindowRunDisplay::hideProgress() {
   c_.G1->hide();
+  c_.BBPrerusit->hide();
+  c_.tray->setRunInProgress(false);
   fileGaugeShown_ = false;
   shownFile_.clear();
   showCurrentFile();

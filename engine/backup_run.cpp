@@ -126,6 +126,7 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
   RunResult result;
   result_ = &result;
   stopRequested_ = false;
+  interrupt_.clear();
   display_.runStarted();
   display_.setStatus("Zálohuji data", "Zálohuji data ...");
   display_.showBalloon("Tavro", "Spuštěno automatické zálohování...", BalloonIconKind::Information,
@@ -158,21 +159,26 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
   std::sort(folders.begin(), folders.end());
   std::sort(sources.begin(), sources.end());
 
-  for (std::size_t k = 0; k < n && !stopRequested_; ++k) {
+  for (std::size_t k = 0; k < n && !stopRequested_ && !result.interrupted; ++k) {
     const Pair& pair = pairs[k];
     const int number = static_cast<int>(k + 1);
     display_.pairStarted(number, static_cast<int>(n), pair.source, pair.target);
     const std::size_t linesBefore = result.lines.size();
     bool ok = runPair(pair, options, folders, sources);
     display_.pairFinished(number);
-    if (!states.record(k, ok ? "OK" : "Chyba")) {
+    result.interrupted = interrupt_.requested();
+    const char* state = result.interrupted ? "Přerušeno" : ok ? "OK" : "Chyba";
+    if (!states.record(k, state)) {
       addLine("Nelze zapsat stav: " + pair.source + " !!!");
       ok = false;
     }
-    if (!ok) ++result.failedPairs;
+    if (!ok && !result.interrupted) ++result.failedPairs;
     const LocalDateTime now = clock_.now();
-    addLine(formatDayMonthYear(now) + formatHourMinute(now.hour, now.minute) +
-            (ok ? "- Záloha OK: " : "- Záloha s chybami: ") + pair.source);
+    const char* outcome = result.interrupted ? "- Záloha přerušena: "
+                          : ok               ? "- Záloha OK: "
+                                             : "- Záloha s chybami: ";
+    addLine(formatDayMonthYear(now) + formatHourMinute(now.hour, now.minute) + outcome +
+            pair.source);
     result.pairs.push_back({ok, std::vector<std::string>(
                                     result.lines.begin() + static_cast<std::ptrdiff_t>(linesBefore),
                                     result.lines.end())});
@@ -186,7 +192,9 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
   display_.setLastRun(formatDayMonthYear(end) + " " + formatHourMinute(end.hour, end.minute));
   display_.hideProgress();
   display_.processMessages();
-  if (result.anyFailed()) {
+  if (result.interrupted) {
+    display_.setStatus("Záloha přerušena ...", "Záloha přerušena .");
+  } else if (result.anyFailed()) {
     display_.setStatus("Záloha provedena s chybami ...", "Záloha s chybami .");
   } else {
     display_.setStatus("Záloha provedena ...", "Záloha OK .");
@@ -217,6 +225,7 @@ bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions,
   }
   PairOptions options;
   options.otherSources = sources;
+  options.stop = &interrupt_;
   if (!runOptions.mirrorDeletions) {
     options.deletions = Deletions::Keep;
   } else if (anotherPairFolderIn(pair.resolved, folders)) {

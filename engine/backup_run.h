@@ -7,6 +7,7 @@
 
 #include "engine/pair_mirror.h"
 #include "engine/run_display.h"
+#include "engine/stop_request.h"
 #include "pairs/pair_table.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -36,7 +37,8 @@ struct RunOptions {
 };
 
 // Where a run's pair states go while it runs: "Neprovedeno" for every pair
-// before the first one runs, then "OK" or "Chyba" as each one finishes. The
+// before the first one runs, then "OK" or "Chyba" as each one finishes
+// ("Přerušeno" for the one the user stopped). The
 // caller keeps them (the pair table, by row).
 class PairStates {
  public:
@@ -55,8 +57,9 @@ struct RunResult {
   std::vector<PairResult> pairs;   // the pairs run, in order (fewer when stopped)
   std::vector<std::string> lines;  // every line of the run in order: its log entry
   int failedPairs = 0;
-  bool stopped = false;  // the program was ending
-  bool anyFailed() const { return stopped || failedPairs > 0; }
+  bool stopped = false;      // the program was ending
+  bool interrupted = false;  // the user stopped the run ("Přerušit")
+  bool anyFailed() const { return stopped || interrupted || failedPairs > 0; }
 };
 
 // The backup run over a list of pairs, in order: each pair's source is
@@ -77,6 +80,11 @@ class BackupRun {
   // Ends a run in progress once the pair being run is done (the program is
   // ending): the pairs after it are not run, and the run says so in a line.
   void requestStop() { stopRequested_ = true; }
+  // "Přerušit": the file being copied is abandoned, the pair being run ends
+  // as "Přerušeno" and the pairs after it are not run.
+  void interrupt() {
+    if (inProgress_) interrupt_.request();
+  }
 
  private:
   struct Pair {
@@ -103,6 +111,7 @@ class BackupRun {
   Clock& clock_;
   bool inProgress_ = false;
   bool stopRequested_ = false;
+  StopRequest interrupt_;
   RunResult* result_ = nullptr;  // of the run in progress
 };
 

@@ -374,5 +374,53 @@ TEST_F(BackupRunTest, ClearingTheSyncBoxKeepsWhatTheSourceLost) {
   EXPECT_FALSE(tree.exists("backup/A/old.txt"));
 }
 
+TEST_F(BackupRunTest, PrerusitEndsThePairBeingRunAndLeavesTheRestUndone) {
+  // The user presses "Přerušit" while pair 2 copies its large file.
+  struct InterruptingDisplay : testkit::RecordingDisplay {
+    BackupRun* run = nullptr;
+    bool inSecondPair = false;
+    void pairStarted(int k, int n, const std::string& source, const std::string& target) override {
+      RecordingDisplay::pairStarted(k, n, source, target);
+      inSecondPair = k == 2;
+    }
+    void fileGaugeProgress(int position) override {
+      RecordingDisplay::fileGaugeProgress(position);
+      if (inSecondPair && position > 0 && run != nullptr) {
+        run->interrupt();
+        run = nullptr;  // once
+      }
+    }
+  } interrupting;
+  BackupRun run{fs, interrupting, clock};
+  interrupting.run = &run;
+  tree.file("data/A/a.txt", "a");
+  tree.file("data/B/big.bin", std::string(3 * 1024 * 1024, 'b'));
+  tree.file("backup/B/gone.txt", "the source lost it");
+  tree.file("data/C/c.txt", "c");
+  const std::string a = tree.path("data/A"), b = tree.path("data/B"), c = tree.path("data/C");
+  for (const auto& source : {a, b, c}) addPair(source, tree.path("backup"));
+
+  ASSERT_TRUE(Zalohuj(run));
+
+  EXPECT_TRUE(result->interrupted);
+  EXPECT_THAT(states(), ElementsAre("OK", "Přerušeno", "Neprovedeno"));
+  EXPECT_THAT(messages(), ElementsAre("09.12.202610:00- Záloha OK: " + a,
+                                      "09.12.202610:00- Záloha přerušena: " + b));
+  EXPECT_THAT(tree.listing("backup/B"), ElementsAre("gone.txt"))
+      << "no part of the file, and no deletion pass after the stop";
+  EXPECT_FALSE(tree.exists("backup/C"));
+  EXPECT_THAT(interrupting.only("status "),
+              ElementsAre("status Zálohuji data | Zálohuji data ...",
+                          "status Záloha přerušena ... | Záloha přerušena ."));
+  EXPECT_THAT(interrupting.only("run finished"), ElementsAre("run finished"));
+  EXPECT_THAT(interrupting.only("shown with failures"), ElementsAre("shown with failures"));
+
+  // The next run starts afresh.
+  ASSERT_TRUE(Zalohuj(run));
+  EXPECT_FALSE(result->interrupted);
+  EXPECT_THAT(states(), ElementsAre("OK", "OK", "OK"));
+  EXPECT_EQ(tree.read("backup/B/big.bin").size(), 3u * 1024 * 1024);
+}
+
 }  // namespace
 }  // namespace tavro

@@ -99,8 +99,9 @@ class Orphans {
 
 class DeletionPass {
  public:
-  DeletionPass(RunDisplay& display, FolderId sourceTop, std::span<const FolderId> otherSources)
-      : display_(display), sourceTop_(sourceTop), otherSources_(otherSources) {}
+  DeletionPass(RunDisplay& display, FolderId sourceTop, std::span<const FolderId> otherSources,
+               const StopRequest* stop)
+      : display_(display), sourceTop_(sourceTop), otherSources_(otherSources), stop_(stop) {}
 
   // `source` is null when the source has no folder of this name any more:
   // then everything below `target` goes.
@@ -120,6 +121,7 @@ class DeletionPass {
     ListedEntry entry;
     int error = 0;
     while (listing.value->next(entry, &error)) {
+      if (stopRequested(stop_)) return;
       const auto kind = kindOf(target, entry);
       if (!kind) continue;
       if (*kind == EntryKind::Folder) {
@@ -165,7 +167,7 @@ class DeletionPass {
       prune(sourceSub.get(), *sub.value);
       --depth_;
     }
-    if (!sourceSub) (void)target.removeFolder(name);
+    if (!sourceSub && !stopRequested(stop_)) (void)target.removeFolder(name);
   }
 
   // Whether the target entry `name`, missing from the source as written, is
@@ -218,16 +220,17 @@ class DeletionPass {
   RunDisplay& display_;
   FolderId sourceTop_;
   std::span<const FolderId> otherSources_;
+  const StopRequest* stop_;
   int depth_ = 0;
 };
 
 void prunePair(RunDisplay& display, Folder& source, Folder& target,
-               std::span<const FolderId> otherSources) {
+               std::span<const FolderId> otherSources, const StopRequest* stop) {
   if (std::binary_search(otherSources.begin(), otherSources.end(), target.id())) {
     display.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " + target.path() + " !!!");
     return;
   }
-  DeletionPass(display, source.id(), otherSources).prune(&source, target);
+  DeletionPass(display, source.id(), otherSources, stop).prune(&source, target);
 }
 
 }  // namespace
@@ -241,13 +244,13 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
   // drive must not empty its backup.
   auto sourceTop = fs.openFolder(source);
   if (!sourceTop.ok()) return;
-  prunePair(display, *sourceTop.value, *targetTop.value, {});
+  prunePair(display, *sourceTop.value, *targetTop.value, {}, nullptr);
 }
 
 void Vymaz(RunDisplay& display, Folder& source, Folder& target,
-           std::span<const FolderId> otherSources) {
+           std::span<const FolderId> otherSources, const StopRequest* stop) {
   display.processMessages();
-  prunePair(display, source, target, otherSources);
+  prunePair(display, source, target, otherSources, stop);
 }
 
 }  // namespace tavro

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/run_display.h"
+#include "engine/stop_request.h"
 #include "platform/file_system.h"
 
 namespace tavro {
@@ -27,8 +28,9 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
 
 // The same on folders already open. Folders of `otherSources` (pairs'
 // sources, sorted) are never entered or removed: each one met other than
-// `source` itself, the target included, is passed over with a line.
+// `source` itself, the target included, is passed over with a line. A stop
+// request ends the pass at the next entry.
 void Vymaz(RunDisplay& display, Folder& source, Folder& target,
-           std::span<const FolderId> otherSources);
+           std::span<const FolderId> otherSources, const StopRequest* stop = nullptr);
 
 }  // namespace tavro

@@ -69,10 +69,13 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
     pairFolder = child.get();
   }
 
-  Kopiruj(display, *sourceTop.value, *pairFolder);
+  Kopiruj(display, *sourceTop.value, *pairFolder, options.stop);
 
   Folder* folder = pairFolder->get();
-  switch (options.deletions) {
+  // After a stop the deletion pass does not start; what the copy pass wrote
+  // still goes on the disk below.
+  const Deletions deletions = stopRequested(options.stop) ? Deletions::Keep : options.deletions;
+  switch (deletions) {
     case Deletions::Keep:
       break;
     case Deletions::Shared:
@@ -83,7 +86,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
       if (!*sourceHoldsEntries && holdsEntries(*folder).value_or(true)) {
         fail("Zdroj je prázdný, výmaz vynechán: " + source);
       } else {
-        Vymaz(display, *sourceTop.value, *folder, options.otherSources);
+        Vymaz(display, *sourceTop.value, *folder, options.otherSources, options.stop);
       }
       break;
   }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/run_display.h"
+#include "engine/stop_request.h"
 #include "platform/file_system.h"
 
 namespace tavro {
@@ -30,6 +31,9 @@ struct PairOptions {
   std::span<const FolderId> otherSources;
   // Off only to measure what putting the pair on the disk costs.
   bool durable = true;
+  // Asked between entries: once set, the pair ends where it is, without its
+  // deletion pass.
+  const StopRequest* stop = nullptr;
 };
 
 // Mirrors one pair: copies the source into the pair folder (the target, "/",

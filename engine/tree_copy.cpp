@@ -76,7 +76,7 @@ CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& i
 
 class TreeCopy {
  public:
-  explicit TreeCopy(RunDisplay& display) : display_(display) {}
+  TreeCopy(RunDisplay& display, const StopRequest* stop) : display_(display), stop_(stop) {}
 
   void run(Folder& source, TargetFolder& target) {
     display_.processMessages();
@@ -95,6 +95,7 @@ class TreeCopy {
     int error = 0;
     // A listing that breaks off ends this folder like its end would.
     while (listing.value->next(entry, &error)) {
+      if (stopRequested(stop_)) return;
       const auto kind = kindOf(source, entry);
       if (!kind) continue;
       if (*kind == EntryKind::Folder) {
@@ -187,7 +188,11 @@ class TreeCopy {
       outcome = copyLink(source, name, info.value, target, targetName, mode);
       display_.fileGaugeProgress(0);
     } else {
-      outcome = CopyFileWithProgress(source, name, target, targetName, mode, display_);
+      outcome = CopyFileWithProgress(source, name, target, targetName, mode, display_, stop_);
+    }
+    if (outcome == CopyOutcome::Stopped) {
+      display_.fileCopyFinished();
+      return;
     }
     if (outcome == CopyOutcome::ReplaceFailed && replacingOutdatedCopy) {
       display_.addLine("Nelze vymazat: " + target.path() + "/" + targetName + " !!!");
@@ -199,6 +204,7 @@ class TreeCopy {
   }
 
   RunDisplay& display_;
+  const StopRequest* stop_;
   const long offset_ = currentUtcOffset();
   TargetFolder* targetTop_ = nullptr;
   int depth_ = 0;
@@ -227,7 +233,8 @@ std::string temporaryNameFor(const std::string& name, int attempt) {
 }
 
 CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
-                                 const std::string& targetName, CopyMode mode, RunDisplay& gauge) {
+                                 const std::string& targetName, CopyMode mode, RunDisplay& gauge,
+                                 const StopRequest* stop) {
   struct ProgressReset {
     RunDisplay& gauge;
     ~ProgressReset() { gauge.fileGaugeProgress(0); }
@@ -260,10 +267,10 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     writtenName = *temporary;
   }
 
-  auto abandon = [&] {
+  auto abandon = [&](CopyOutcome outcome = CopyOutcome::Failed) {
     (void)output->close();
     (void)out->removeFile(writtenName);
-    return CopyOutcome::Failed;
+    return outcome;
   };
 
   std::int64_t total = 0;
@@ -273,6 +280,10 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     if (moved.value == 0) break;
     total += static_cast<std::int64_t>(moved.value);
     gauge.fileGaugeProgress(gaugeUnits(total, size));
+    // A large file takes long enough that the window must answer, "Přerušit"
+    // above all.
+    gauge.processMessages();
+    if (stopRequested(stop)) return abandon(CopyOutcome::Stopped);
   }
   // Permissions are carried over where the target can hold them: vfat and
   // exFAT, the usual file systems of USB drives, refuse most modes, and a
@@ -302,8 +313,8 @@ void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
   Kopiruj(display, *top.value, targetTop);
 }
 
-void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target) {
-  TreeCopy(display).run(source, target);
+void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target, const StopRequest* stop) {
+  TreeCopy(display, stop).run(source, target);
 }
 
 }  // namespace tavro

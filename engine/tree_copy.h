@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/run_display.h"
+#include "engine/stop_request.h"
 #include "engine/target_folder.h"
 #include "platform/file_system.h"
 
@@ -27,13 +28,16 @@ namespace tavro {
 void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
              const std::string& target);
 // The same on folders already open: the target is created (one level, below
-// its existing parent) only when a copy needs it.
-void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target);
+// its existing parent) only when a copy needs it. A stop request ends the
+// walk at the next entry and abandons the file being copied.
+void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target,
+             const StopRequest* stop = nullptr);
 
 enum class CopyOutcome {
   Copied,
   Failed,         // nothing changed under the target name
   ReplaceFailed,  // the new copy was complete but could not take the old one's place
+  Stopped,        // abandoned on a stop request: what it wrote is gone, the old copy kept
 };
 
 // How the copy meets the name it is to take in the target folder.
@@ -46,10 +50,11 @@ enum class CopyMode {
 // driving the display's per-file gauge, and gives the copy the source's
 // last-write time and permissions (always writable by its owner). The time is
 // set only once the contents are complete, so a copy that broke off never
-// looks current. A failed copy removes what it wrote.
+// looks current. A failed copy removes what it wrote. Between chunks the
+// window gets to handle its input, where the user may ask `stop` to end.
 CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
-                                 const std::string& targetName, CopyMode mode,
-                                 RunDisplay& gauge);
+                                 const std::string& targetName, CopyMode mode, RunDisplay& gauge,
+                                 const StopRequest* stop = nullptr);
 
 // A position of the per-file gauge for `bytes` of a file of `size` bytes. The
 // gauge holds signed 32-bit counts, so a file of 2 GiB or more is shown on a

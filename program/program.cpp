@@ -85,8 +85,9 @@ bool Program::backUp() {
     logError = std::current_exception();
   }
   // After the log entry, so that it is on the disk when the computer goes
-  // down; not after a run cut short because the program is ending.
-  if (!result->stopped) takeAfterRunAction();
+  // down; not after a run cut short, by the user or because the program is
+  // ending.
+  if (!result->stopped && !result->interrupted) takeAfterRunAction();
   if (logError) std::rethrow_exception(logError);
   return true;
 }

@@ -93,6 +93,9 @@ class Program {
   bool runInProgress() const { return run_.inProgress(); }
   // The program is ending: a run in progress stops after its pair.
   void stopRun() { run_.requestStop(); }
+  // "Přerušit": a run in progress ends at once, within its current pair,
+  // and no after-run action follows.
+  void interruptRun() { run_.interrupt(); }
   // The lines of the last run.
   const std::vector<std::string>& lastRunLines() const { return lastRunLines_; }
 
