@@ -127,6 +127,7 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
   result_ = &result;
   stopRequested_ = false;
   interrupt_.clear();
+  runStart_ = clock_.now();
   display_.runStarted();
   display_.setStatus("Zálohuji data", "Zálohuji data ...");
   display_.showBalloon("Tavro", "Spuštěno automatické zálohování...", BalloonIconKind::Information,
@@ -226,6 +227,9 @@ bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions,
   PairOptions options;
   options.otherSources = sources;
   options.stop = &interrupt_;
+  options.historyDays = runOptions.historyDays;
+  options.runStart = runStart_;
+  options.confirmMassDeletion = runOptions.confirmMassDeletion;
   if (!runOptions.mirrorDeletions) {
     options.deletions = Deletions::Keep;
   } else if (anotherPairFolderIn(pair.resolved, folders)) {

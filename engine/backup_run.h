@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,6 +36,13 @@ struct RunOptions {
   // "také synchronizuj (výmaz již smazaných)": off, the backup keeps what the
   // sources lost.
   bool mirrorDeletions = true;
+  // "Uchovávat smazané a přepsané soubory": for how many days what a run
+  // removes or replaces is kept in each target's history; 0 removes it.
+  int historyDays = 0;
+  // The question before a pair's deletion pass takes most of its files (a
+  // run the user started); unset, such a pass is skipped with a line.
+  std::function<bool(std::int64_t files, std::int64_t of, const std::string& folder)>
+      confirmMassDeletion;
 };
 
 // Where a run's pair states go while it runs: "Neprovedeno" for every pair
@@ -112,6 +121,7 @@ class BackupRun {
   bool inProgress_ = false;
   bool stopRequested_ = false;
   StopRequest interrupt_;
+  LocalDateTime runStart_;  // of the run in progress: its history folders' name
   RunResult* result_ = nullptr;  // of the run in progress
 };
 

@@ -8,6 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/history.h"
+#include "engine/plan.h"
 #include "engine/walk_limits.h"
 
 namespace tavro {
@@ -100,8 +102,13 @@ class Orphans {
 class DeletionPass {
  public:
   DeletionPass(RunDisplay& display, FolderId sourceTop, std::span<const FolderId> otherSources,
-               const StopRequest* stop)
-      : display_(display), sourceTop_(sourceTop), otherSources_(otherSources), stop_(stop) {}
+               const PassOptions& options)
+      : display_(display),
+        sourceTop_(sourceTop),
+        otherSources_(otherSources),
+        stop_(options.stop),
+        plan_(options.plan),
+        history_(options.history) {}
 
   // `source` is null when the source has no folder of this name any more:
   // then everything below `target` goes.
@@ -124,8 +131,9 @@ class DeletionPass {
       if (stopRequested(stop_)) return;
       const auto kind = kindOf(target, entry);
       if (!kind) continue;
+      if (*kind != EntryKind::Folder && plan_ != nullptr) ++plan_->pairFolderFiles;
       if (*kind == EntryKind::Folder) {
-        pruneSubfolder(source, target, entry.name, orphans);
+        if (entry.name != kHistoryFolderName) pruneSubfolder(source, target, entry.name, orphans);
       } else if (!sameNames && !inSourceAsFile(source, entry.name) &&
                  !keptUnderSourceCase(source, target, entry.name, false, orphans)) {
         deleteFile(target, entry.name);
@@ -162,12 +170,39 @@ class DeletionPass {
         sourceSub = std::move(again.value);
       }
     }
+    if (!sourceSub && sub.ok() && history_ != nullptr && !holdsOtherSource(*sub.value, 0) &&
+        history_->moveIn(target, name).ok()) {
+      return;  // the whole folder, in one move
+    }
     if (sub.ok()) {
       ++depth_;
       prune(sourceSub.get(), *sub.value);
       --depth_;
     }
-    if (!sourceSub && !stopRequested(stop_)) (void)target.removeFolder(name);
+    if (sourceSub || stopRequested(stop_)) return;
+    if (plan_ != nullptr) {
+      plan_->add(Change::Deleted, true, 0, target.pathOf(name));
+    } else {
+      // Emptied by now, when versions are kept too: what it held was moved.
+      (void)target.removeFolder(name);
+    }
+  }
+
+  // Whether a pair's source lies in `folder` (or is it): such a folder
+  // cannot move as a whole.
+  bool holdsOtherSource(Folder& folder, int depth) {
+    if (isOtherSource(folder.id())) return true;
+    if (depth >= kMaxFolderDepth) return true;
+    auto listing = folder.list();
+    if (!listing.ok()) return true;
+    ListedEntry entry;
+    int error = 0;
+    while (listing.value->next(entry, &error)) {
+      if (kindOf(folder, entry) != EntryKind::Folder) continue;
+      auto sub = folder.openFolder(entry.name);
+      if (!sub.ok() || holdsOtherSource(*sub.value, depth + 1)) return true;
+    }
+    return error != 0;
   }
 
   // Whether the target entry `name`, missing from the source as written, is
@@ -190,7 +225,11 @@ class DeletionPass {
       if (!same.ok() || same.value.inode != entry.value.inode) continue;
       const auto original = source.stat(candidate);
       if (!original.ok() || (original.value.kind == EntryKind::Folder) != folder) continue;
-      (void)target.rename(name, candidate);
+      if (plan_ != nullptr) {
+        ++plan_->caseRenames;
+      } else {
+        (void)target.rename(name, candidate);
+      }
       return candidate;
     }
     return std::nullopt;
@@ -211,9 +250,19 @@ class DeletionPass {
 
   void deleteFile(Folder& target, const std::string& name) {
     const std::string path = target.pathOf(name);
+    if (plan_ != nullptr) {
+      std::int64_t size = 0;
+      if (plan_->keepEntries) {
+        const auto info = target.stat(name);
+        if (info.ok() && info.value.kind == EntryKind::File) size = info.value.size;
+      }
+      plan_->add(Change::Deleted, false, size, path);
+      return;
+    }
     display_.fileDeletionStarted(path);
     display_.processMessages();
-    if (!target.removeFile(name).ok()) display_.addLine("Nelze smazat subor: " + path + " !!!");
+    const Status gone = history_ != nullptr ? history_->moveIn(target, name) : target.removeFile(name);
+    if (!gone.ok()) display_.addLine("Nelze smazat subor: " + path + " !!!");
     display_.fileDeletionFinished();
   }
 
@@ -221,16 +270,18 @@ class DeletionPass {
   FolderId sourceTop_;
   std::span<const FolderId> otherSources_;
   const StopRequest* stop_;
+  PairPlan* plan_;
+  History* history_;
   int depth_ = 0;
 };
 
 void prunePair(RunDisplay& display, Folder& source, Folder& target,
-               std::span<const FolderId> otherSources, const StopRequest* stop) {
+               std::span<const FolderId> otherSources, const PassOptions& options) {
   if (std::binary_search(otherSources.begin(), otherSources.end(), target.id())) {
     display.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " + target.path() + " !!!");
     return;
   }
-  DeletionPass(display, source.id(), otherSources, stop).prune(&source, target);
+  DeletionPass(display, source.id(), otherSources, options).prune(&source, target);
 }
 
 }  // namespace
@@ -244,13 +295,13 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
   // drive must not empty its backup.
   auto sourceTop = fs.openFolder(source);
   if (!sourceTop.ok()) return;
-  prunePair(display, *sourceTop.value, *targetTop.value, {}, nullptr);
+  prunePair(display, *sourceTop.value, *targetTop.value, {}, {});
 }
 
 void Vymaz(RunDisplay& display, Folder& source, Folder& target,
-           std::span<const FolderId> otherSources, const StopRequest* stop) {
+           std::span<const FolderId> otherSources, const PassOptions& options) {
   display.processMessages();
-  prunePair(display, source, target, otherSources, stop);
+  prunePair(display, source, target, otherSources, options);
 }
 
 }  // namespace tavro

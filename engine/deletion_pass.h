@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/run_display.h"
-#include "engine/stop_request.h"
+#include "engine/pass_options.h"
 #include "platform/file_system.h"
 
 namespace tavro {
@@ -28,9 +28,14 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
 
 // The same on folders already open. Folders of `otherSources` (pairs'
 // sources, sorted) are never entered or removed: each one met other than
-// `source` itself, the target included, is passed over with a line. A stop
-// request ends the pass at the next entry.
+// `source` itself, the target included, is passed over with a line, and so
+// is any folder named as the history folder. The options can stop the pass
+// at its next entry, make it only plan (nothing changes, each entry it would
+// remove is added to the plan with the pair folder's count of files), or
+// move what it would remove into the history: a whole missing folder in one
+// move, file by file where it holds a pair's source. An entry that cannot be
+// moved stays, with the line of a failed deletion.
 void Vymaz(RunDisplay& display, Folder& source, Folder& target,
-           std::span<const FolderId> otherSources, const StopRequest* stop = nullptr);
+           std::span<const FolderId> otherSources, const PassOptions& options = {});
 
 }  // namespace tavro

@@ -3,8 +3,11 @@
 #include <cerrno>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/deletion_pass.h"
+#include "engine/history.h"
 #include "engine/target_folder.h"
 #include "engine/tree_copy.h"
 
@@ -23,6 +26,50 @@ std::optional<bool> holdsEntries(Folder& folder) {
   return any;
 }
 
+// Lets the window's messages through and keeps the lines: a pass that only
+// counts must not show its lines twice when the pass that acts follows.
+class PumpOnly final : public RunDisplay {
+ public:
+  explicit PumpOnly(RunDisplay& display) : display_(display) {}
+  std::vector<std::string> lines;
+  void fileCopyStarted(const std::string&) override {}
+  void fileGaugeRange(int) override {}
+  void fileGaugeProgress(int) override {}
+  void fileCopyFinished() override {}
+  void fileDeletionStarted(const std::string&) override {}
+  void fileDeletionFinished() override {}
+  void addLine(const std::string& line) override { lines.push_back(line); }
+  void processMessages() override { display_.processMessages(); }
+
+ private:
+  RunDisplay& display_;
+};
+
+// The deletion pass, counted first: one that would take most of a pair
+// folder's files (a source emptied by mistake, or encrypted under new names)
+// removes nothing unless the user confirms it.
+void pruneGuarded(RunDisplay& display, Folder& source, Folder& folder, const std::string& sourcePath,
+                  const PairOptions& options, History* history) {
+  PairPlan counted;
+  counted.keepEntries = false;
+  PumpOnly quiet(display);
+  Vymaz(quiet, source, folder, options.otherSources, {options.stop, &counted, nullptr});
+  auto countedOnly = [&] {
+    for (const auto& line : quiet.lines) display.addLine(line);
+  };
+  if (!counted.deletes() || stopRequested(options.stop)) return countedOnly();
+  const std::int64_t k = counted.deletedFiles;
+  const std::int64_t n = counted.pairFolderFiles;
+  if (k > kMassDeletionFiles && 2 * k > n &&
+      !(options.confirmMassDeletion && options.confirmMassDeletion(k, n, folder.path()))) {
+    countedOnly();
+    display.addLine("Výmaz vynechán, zdroj přišel o " + std::to_string(k) + " z " +
+                    std::to_string(n) + " souborů: " + sourcePath + " !!!");
+    return;
+  }
+  Vymaz(display, source, folder, options.otherSources, {options.stop, nullptr, history});
+}
+
 }  // namespace
 
 std::string NamePart(const std::string& source) { return splitPath(source).name; }
@@ -35,7 +82,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
                 const std::string& target, const PairOptions& options) {
   auto fail = [&display](const std::string& text) { display.addLine(text + " !!!"); };
   const std::string name = NamePart(source);
-  if (name == "." || name == "..") {
+  if (name == "." || name == ".." || name == kHistoryFolderName) {
     fail("Neplatný pár: " + source + " -> " + target);
     return;
   }
@@ -65,11 +112,25 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
     }
     child = std::make_unique<TargetFolder>(targetFolder, name);
     // A failure shows as the copies that need the folder fail.
-    child->createOneLevel();
+    if (options.plan == nullptr) child->createOneLevel();
     pairFolder = child.get();
   }
 
-  Kopiruj(display, *sourceTop.value, *pairFolder, options.stop);
+  std::optional<History> history;
+  if (options.historyDays > 0 && options.plan == nullptr) {
+    // A source ending in "/" has no last name of its own; its history goes
+    // under the name before the "/".
+    std::string historyName = name;
+    for (std::string rest = source; historyName.empty() && rest.size() > 1 && rest.ends_with('/');) {
+      rest.pop_back();
+      historyName = NamePart(rest);
+    }
+    if (historyName.empty()) historyName = "_";
+    history.emplace(*targetFolder.get(), historyName, pairFolder->path(), options.runStart);
+  }
+  History* keeper = history ? &*history : nullptr;
+
+  Kopiruj(display, *sourceTop.value, *pairFolder, {options.stop, options.plan, keeper});
 
   Folder* folder = pairFolder->get();
   // After a stop the deletion pass does not start; what the copy pass wrote
@@ -86,11 +147,18 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
       if (!*sourceHoldsEntries && holdsEntries(*folder).value_or(true)) {
         fail("Zdroj je prázdný, výmaz vynechán: " + source);
       } else {
-        Vymaz(display, *sourceTop.value, *folder, options.otherSources, options.stop);
+        if (options.plan != nullptr) {
+          Vymaz(display, *sourceTop.value, *folder, options.otherSources,
+                {options.stop, options.plan, nullptr});
+        } else {
+          pruneGuarded(display, *sourceTop.value, *folder, source, options, keeper);
+        }
       }
       break;
   }
 
+  if (options.plan != nullptr) return;
+  if (history) history->prune(options.historyDays);
   if (options.durable) {
     Folder& written = folder != nullptr ? *folder : *targetFolder.get();
     if (!written.syncFileSystem().ok()) fail("Nelze uložit na disk: " + written.path());

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
 #include "engine/run_display.h"
+#include "engine/plan.h"
 #include "engine/stop_request.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 
 namespace tavro {
@@ -34,7 +38,22 @@ struct PairOptions {
   // Asked between entries: once set, the pair ends where it is, without its
   // deletion pass.
   const StopRequest* stop = nullptr;
+  // Above 0, nothing in the pair folder is deleted or overwritten: it goes
+  // into the history under the run's start, and run folders older than this
+  // many days are removed there at the end.
+  int historyDays = 0;
+  LocalDateTime runStart;
+  // Set, the pair is only planned: nothing changes on disk, and what the
+  // passes would do is added here.
+  PairPlan* plan = nullptr;
+  // Asked before a deletion pass removes more than half of the pair folder's
+  // files and more than kMassDeletionFiles of them: `files` of `of` in
+  // `folder`. Unset, or answered false, nothing is removed, with a line.
+  std::function<bool(std::int64_t files, std::int64_t of, const std::string& folder)>
+      confirmMassDeletion;
 };
+
+inline constexpr std::int64_t kMassDeletionFiles = 20;
 
 // Mirrors one pair: copies the source into the pair folder (the target, "/",
 // the source's last folder name) and, as the options say, removes what the

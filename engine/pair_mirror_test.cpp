@@ -178,5 +178,62 @@ TEST_F(PairMirrorTest, AFullDiskFailsWhatDoesNotFitAndLeavesNoHalfCopies) {
   EXPECT_THAT(tree.listing("usb/docs"), ElementsAre("big.bin", "small.txt"));
 }
 
+// A backup of `held` files of which the source still has `kept`.
+void sourceLost(testkit::TempTree& tree, int held, int kept) {
+  tree.remove("data");
+  tree.remove("backup");
+  tree.folder("data/docs");
+  for (int i = 0; i < held; ++i) {
+    const std::string name = "docs/f" + std::to_string(i);
+    tree.file("backup/" + name, "x");
+    if (i < kept) tree.file("data/" + name, "x");
+  }
+}
+
+TEST_F(PairMirrorTest, ADeletionOfMostOfABackupWaitsForTheUsersYes) {
+  struct Asked {
+    std::int64_t files, of;
+    std::string folder;
+  };
+  std::vector<Asked> asked;
+  bool answer = false;
+  PairOptions options;
+  options.confirmMassDeletion = [&](std::int64_t files, std::int64_t of, const std::string& f) {
+    asked.push_back({files, of, f});
+    return answer;
+  };
+  // Removed without a question: not more than 20 files, or not more than half.
+  for (const auto& [held, kept] : {std::pair{21, 1}, std::pair{42, 21}}) {
+    sourceLost(tree, held, kept);
+    display.clear();
+    run("data/docs", "backup", options);
+    EXPECT_THAT(display.lines, IsEmpty());
+    EXPECT_EQ(tree.listing("backup/docs").size(), static_cast<std::size_t>(kept));
+  }
+  EXPECT_TRUE(asked.empty());
+
+  // 21 of 41: asked; on No, and on a scheduled run, nothing goes, with a line.
+  sourceLost(tree, 41, 20);
+  run("data/docs", "backup", options);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].files, 21);
+  EXPECT_EQ(asked[0].of, 41);
+  EXPECT_EQ(asked[0].folder, tree.path("backup/docs"));
+  const std::string line =
+      "Výmaz vynechán, zdroj přišel o 21 z 41 souborů: " + tree.path("data/docs") + " !!!";
+  EXPECT_THAT(display.lines, ElementsAre(line));
+  EXPECT_EQ(tree.listing("backup/docs").size(), 41u);
+  display.clear();
+  run("data/docs", "backup");
+  EXPECT_THAT(display.lines, ElementsAre(line));
+
+  // On Yes the pass goes on.
+  answer = true;
+  display.clear();
+  run("data/docs", "backup", options);
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_EQ(tree.listing("backup/docs").size(), 20u);
+}
+
 }  // namespace
 }  // namespace tavro

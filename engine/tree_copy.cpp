@@ -10,6 +10,8 @@
 #include <optional>
 
 #include "engine/file_stamp.h"
+#include "engine/history.h"
+#include "engine/plan.h"
 #include "engine/walk_limits.h"
 
 namespace tavro {
@@ -47,8 +49,18 @@ std::optional<std::string> claimTemporaryName(
   return std::nullopt;
 }
 
+// Before a replacement takes the name `name` of `folder`, the copy there
+// goes into the history: as a second name, so that the name never stands
+// empty, or where the file system has no such names by a move.
+Status keepOldVersion(Folder& folder, const std::string& name, History* history) {
+  if (history == nullptr) return Status::success();
+  if (history->linkIn(folder, name).ok()) return Status::success();
+  return history->moveIn(folder, name);
+}
+
 CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& info,
-                     TargetFolder& target, const std::string& targetName, CopyMode mode) {
+                     TargetFolder& target, const std::string& targetName, CopyMode mode,
+                     History* history) {
   const auto text = source.readLink(name);
   if (!text.ok()) return CopyOutcome::Failed;
   Folder* out = target.getOrCreate();
@@ -67,7 +79,8 @@ CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& i
   }
   const auto temporary = claimTemporaryName(source, *out, targetName, makeTimedLink);
   if (!temporary) return CopyOutcome::ReplaceFailed;
-  if (!out->rename(*temporary, targetName).ok()) {
+  if (!keepOldVersion(*out, targetName, history).ok() ||
+      !out->rename(*temporary, targetName).ok()) {
     (void)out->removeFile(*temporary);
     return CopyOutcome::ReplaceFailed;
   }
@@ -76,7 +89,8 @@ CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& i
 
 class TreeCopy {
  public:
-  TreeCopy(RunDisplay& display, const StopRequest* stop) : display_(display), stop_(stop) {}
+  TreeCopy(RunDisplay& display, const PassOptions& options)
+      : display_(display), options_(options), stop_(options.stop), plan_(options.plan) {}
 
   void run(Folder& source, TargetFolder& target) {
     display_.processMessages();
@@ -119,7 +133,7 @@ class TreeCopy {
     const auto top = targetTop_->id();
     if (sub.ok() && top && *top == sub.value->id()) return;
     TargetFolder child(target, name);
-    if (child.get() == nullptr) child.createOneLevel();
+    if (child.get() == nullptr && plan_ == nullptr) child.createOneLevel();
     display_.processMessages();
     if (!sub.ok()) {
       // A folder that went away since it was listed is no failure.
@@ -180,15 +194,21 @@ class TreeCopy {
                        TargetFolder& target, const std::string& targetName, CopyMode mode,
                        bool replacingOutdatedCopy) {
     const std::string sourcePath = source.pathOf(name);
+    if (plan_ != nullptr) {
+      const bool file = info.ok() && info.value.kind == EntryKind::File;
+      plan_->add(mode == CopyMode::New ? Change::New : Change::Changed, false,
+                 file ? info.value.size : 0, sourcePath);
+      return;
+    }
     display_.fileCopyStarted(sourcePath);
     display_.processMessages();
     CopyOutcome outcome;
     if (info.ok() && info.value.kind == EntryKind::Link) {
       display_.fileGaugeRange(0);
-      outcome = copyLink(source, name, info.value, target, targetName, mode);
+      outcome = copyLink(source, name, info.value, target, targetName, mode, options_.history);
       display_.fileGaugeProgress(0);
     } else {
-      outcome = CopyFileWithProgress(source, name, target, targetName, mode, display_, stop_);
+      outcome = CopyFileWithProgress(source, name, target, targetName, mode, display_, options_);
     }
     if (outcome == CopyOutcome::Stopped) {
       display_.fileCopyFinished();
@@ -204,7 +224,9 @@ class TreeCopy {
   }
 
   RunDisplay& display_;
+  const PassOptions& options_;
   const StopRequest* stop_;
+  PairPlan* plan_;
   const long offset_ = currentUtcOffset();
   TargetFolder* targetTop_ = nullptr;
   int depth_ = 0;
@@ -234,7 +256,7 @@ std::string temporaryNameFor(const std::string& name, int attempt) {
 
 CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
                                  const std::string& targetName, CopyMode mode, RunDisplay& gauge,
-                                 const StopRequest* stop) {
+                                 const PassOptions& options) {
   struct ProgressReset {
     RunDisplay& gauge;
     ~ProgressReset() { gauge.fileGaugeProgress(0); }
@@ -283,7 +305,7 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     // A large file takes long enough that the window must answer, "Přerušit"
     // above all.
     gauge.processMessages();
-    if (stopRequested(stop)) return abandon(CopyOutcome::Stopped);
+    if (stopRequested(options.stop)) return abandon(CopyOutcome::Stopped);
   }
   // Permissions are carried over where the target can hold them: vfat and
   // exFAT, the usual file systems of USB drives, refuse most modes, and a
@@ -295,7 +317,8 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     (void)out->removeFile(writtenName);
     return CopyOutcome::Failed;
   }
-  if (mode == CopyMode::Replace && !out->rename(writtenName, targetName).ok()) {
+  if (mode == CopyMode::Replace && (!keepOldVersion(*out, targetName, options.history).ok() ||
+                                    !out->rename(writtenName, targetName).ok())) {
     (void)out->removeFile(writtenName);
     return CopyOutcome::ReplaceFailed;
   }
@@ -313,8 +336,9 @@ void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
   Kopiruj(display, *top.value, targetTop);
 }
 
-void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target, const StopRequest* stop) {
-  TreeCopy(display, stop).run(source, target);
+void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target,
+             const PassOptions& options) {
+  TreeCopy(display, options).run(source, target);
 }
 
 }  // namespace tavro

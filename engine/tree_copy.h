@@ -4,7 +4,7 @@
 #include <string>
 
 #include "engine/run_display.h"
-#include "engine/stop_request.h"
+#include "engine/pass_options.h"
 #include "engine/target_folder.h"
 #include "platform/file_system.h"
 
@@ -28,10 +28,12 @@ namespace tavro {
 void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
              const std::string& target);
 // The same on folders already open: the target is created (one level, below
-// its existing parent) only when a copy needs it. A stop request ends the
-// walk at the next entry and abandons the file being copied.
+// its existing parent) only when a copy needs it. The options can stop the
+// walk at its next entry (the file being copied is abandoned), make it only
+// plan (nothing is written; each copy it would make is added to the plan),
+// or keep each outdated copy it replaces in the history.
 void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target,
-             const StopRequest* stop = nullptr);
+             const PassOptions& options = {});
 
 enum class CopyOutcome {
   Copied,
@@ -51,10 +53,11 @@ enum class CopyMode {
 // last-write time and permissions (always writable by its owner). The time is
 // set only once the contents are complete, so a copy that broke off never
 // looks current. A failed copy removes what it wrote. Between chunks the
-// window gets to handle its input, where the user may ask `stop` to end.
+// window gets to handle its input, where the user may ask to stop. With a
+// history, a replaced copy is kept there before the new one takes its name.
 CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
                                  const std::string& targetName, CopyMode mode, RunDisplay& gauge,
-                                 const StopRequest* stop = nullptr);
+                                 const PassOptions& options = {});
 
 // A position of the per-file gauge for `bytes` of a file of `size` bytes. The
 // gauge holds signed 32-bit counts, so a file of 2 GiB or more is shown on a

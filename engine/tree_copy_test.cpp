@@ -181,7 +181,7 @@ TEST_F(TreeCopyTest, AStopAbandonsTheFileBeingCopiedAndKeepsTheOldCopy) {
     auto source = real.openFolder(tree.path("src"));
     ASSERT_TRUE(source.ok());
     TargetFolder target(real, tree.path("trg"));
-    Kopiruj(stopping, *source.value, target, &stop);
+    Kopiruj(stopping, *source.value, target, {&stop, nullptr, nullptr});
 
     EXPECT_THAT(stopping.lines, IsEmpty()) << "a stop is no failure of the file";
     if (replacing) {

@@ -392,6 +392,32 @@ class PosixFolder final : public Folder {
                                                                            : Status::failure(errno);
   }
 
+  Status moveTo(const std::string& name, Folder& destination, const std::string& to) override {
+    auto* other = dynamic_cast<PosixFolder*>(&destination);
+    if (other == nullptr) return Status::failure(EXDEV);
+    if (::renameat2(fd_.get(), name.c_str(), other->fd_.get(), to.c_str(), RENAME_NOREPLACE) == 0) {
+      return Status::success();
+    }
+    if (errno != EINVAL) return Status::failure(errno);
+    // A file system without the no-replace flag: look first. What could
+    // slip in between is another program's doing in the history folder.
+    struct stat st;
+    if (::fstatat(other->fd_.get(), to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      return Status::failure(EEXIST);
+    }
+    return ::renameat(fd_.get(), name.c_str(), other->fd_.get(), to.c_str()) == 0
+               ? Status::success()
+               : Status::failure(errno);
+  }
+
+  Status linkTo(const std::string& name, Folder& destination, const std::string& to) override {
+    auto* other = dynamic_cast<PosixFolder*>(&destination);
+    if (other == nullptr) return Status::failure(EXDEV);
+    return ::linkat(fd_.get(), name.c_str(), other->fd_.get(), to.c_str(), 0) == 0
+               ? Status::success()
+               : Status::failure(errno);
+  }
+
   Result<std::string> readLink(const std::string& name) override {
     std::string text(256, '\0');
     for (;;) {

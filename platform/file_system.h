@@ -126,6 +126,12 @@ class Folder {
   virtual Result<std::unique_ptr<OutputFile>> openToRewrite(const std::string& name) = 0;
   // Replaces `to` (a file or a link, never a folder's contents) atomically.
   virtual Status rename(const std::string& from, const std::string& to) = 0;
+  // Moves the entry `name` (a file, a link or a whole folder) to the name
+  // `to` in `destination`, a folder of the same kind. Never replaces: fails
+  // with EEXIST when `to` is taken, and with EXDEV across file systems.
+  virtual Status moveTo(const std::string& name, Folder& destination, const std::string& to) = 0;
+  // Gives the file `name` a second name `to` in `destination` (a hard link).
+  virtual Status linkTo(const std::string& name, Folder& destination, const std::string& to) = 0;
   virtual Result<std::string> readLink(const std::string& name) = 0;
   virtual Status makeLink(const std::string& name, const std::string& text) = 0;
   virtual Status setLinkTime(const std::string& name, timespec modified) = 0;

@@ -229,6 +229,25 @@ class FaultyFolder final : public Folder {
     return renamed;
   }
 
+  Status moveTo(const std::string& name, Folder& destination, const std::string& to) override {
+    auto* other = dynamic_cast<FaultyFolder*>(&destination);
+    if (other == nullptr) return Status::failure(EXDEV);
+    if (int e = owner_.check(FaultOp::Rename, other->pathOf(to))) return Status::failure(e);
+    if (int e = owner_.check(FaultOp::Rename, pathOf(name))) return Status::failure(e);
+    const std::string real = stored(name);
+    Status moved = inner_->moveTo(real, *other->inner_, to);
+    if (moved.ok()) owner_.renamed(pathOf(real), other->pathOf(to));
+    return moved;
+  }
+
+  Status linkTo(const std::string& name, Folder& destination, const std::string& to) override {
+    auto* other = dynamic_cast<FaultyFolder*>(&destination);
+    if (other == nullptr) return Status::failure(EXDEV);
+    if (int e = owner_.check(FaultOp::Link, other->pathOf(to))) return Status::failure(e);
+    if (int e = owner_.check(FaultOp::Link, pathOf(name))) return Status::failure(e);
+    return inner_->linkTo(stored(name), *other->inner_, to);
+  }
+
   Result<std::string> readLink(const std::string& name) override {
     if (int e = owner_.check(FaultOp::Open, pathOf(name))) {
       return Result<std::string>::failure(e);

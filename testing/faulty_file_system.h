@@ -19,7 +19,8 @@ enum class FaultOp {
   Read,    // reading, after `after` bytes
   Write,   // writing, after `after` bytes
   Delete,  // removing a file or a folder
-  Rename,  // either end of a rename
+  Rename,  // either end of a rename or a move
+  Link,    // either end of a hard link
   MakeFolder,
   OpenFolder,
   ListStart,

@@ -1,0 +1,153 @@
+#include "engine/history.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/walk_limits.h"
+
+namespace tavro {
+
+namespace {
+
+std::int64_t secondsSinceEpoch(const LocalDateTime& t) {
+  return minutesSinceEpoch(t) * 60 + t.second;
+}
+
+// Removes the folder `name` of `parent` with everything in it, as far as it
+// goes; links are removed as links, never followed.
+void removeTree(Folder& parent, const std::string& name, int depth) {
+  if (depth < kMaxFolderDepth) {
+    if (auto folder = parent.openFolder(name); folder.ok()) {
+      if (auto listing = folder.value->list(); listing.ok()) {
+        ListedEntry entry;
+        int error = 0;
+        while (listing.value->next(entry, &error)) {
+          const auto kind = kindOf(*folder.value, entry);
+          if (kind == EntryKind::Folder) {
+            removeTree(*folder.value, entry.name, depth + 1);
+          } else if (kind) {
+            (void)folder.value->removeFile(entry.name);
+          }
+        }
+      }
+    }
+  }
+  (void)parent.removeFolder(name);
+}
+
+}  // namespace
+
+std::string historyStamp(const LocalDateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d.%02d.%02d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  return text;
+}
+
+std::optional<LocalDateTime> parseHistoryStamp(const std::string& name) {
+  if (name.size() != 19) return std::nullopt;
+  static constexpr const char* kShape = "dddd-dd-dd dd.dd.dd";
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const bool digit = name[i] >= '0' && name[i] <= '9';
+    if (kShape[i] == 'd' ? !digit : name[i] != kShape[i]) return std::nullopt;
+  }
+  auto number = [&](std::size_t at, std::size_t length) {
+    return std::stoi(name.substr(at, length));
+  };
+  LocalDateTime t;
+  t.year = number(0, 4);
+  t.month = number(5, 2);
+  t.day = number(8, 2);
+  t.hour = number(11, 2);
+  t.minute = number(14, 2);
+  t.second = number(17, 2);
+  if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59 ||
+      t.second > 59) {
+    return std::nullopt;
+  }
+  return t;
+}
+
+History::History(Folder& target, std::string pairName, std::string pairFolderPath,
+                 const LocalDateTime& runStart)
+    : target_(target),
+      pairName_(std::move(pairName)),
+      pairFolderPath_(std::move(pairFolderPath)),
+      runStart_(runStart) {}
+
+Folder* History::child(Folder& parent, const std::string& name, std::unique_ptr<Folder>& kept) {
+  auto opened = parent.openFolder(name);
+  if (!opened.ok() && opened.error == ENOENT && parent.makeFolder(name).ok()) {
+    opened = parent.openFolder(name);
+  }
+  kept = opened.ok() ? std::move(opened.value) : nullptr;
+  return kept.get();
+}
+
+Folder* History::placeFor(const Folder& folder) {
+  const std::string& path = folder.path();
+  std::string relative;
+  if (path != pairFolderPath_) {
+    if (!path.starts_with(pairFolderPath_ + "/")) return nullptr;
+    relative = path.substr(pairFolderPath_.size() + 1);
+  }
+  if (place_ && placePath_ == relative) return place_.get();
+  place_.reset();
+  if (!run_) {
+    if (!top_ && child(target_, kHistoryFolderName, top_) == nullptr) return nullptr;
+    if (!pair_ && child(*top_, pairName_, pair_) == nullptr) return nullptr;
+    if (child(*pair_, historyStamp(runStart_), run_) == nullptr) return nullptr;
+  }
+  if (relative.empty()) return run_.get();
+  {
+    std::unique_ptr<Folder> at;
+    Folder* current = run_.get();
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+      const std::size_t end = std::min(relative.find('/', start), relative.size());
+      std::unique_ptr<Folder> next;
+      if (child(*current, relative.substr(start, end - start), next) == nullptr) return nullptr;
+      at = std::move(next);
+      current = at.get();
+      start = end + 1;
+    }
+    place_ = std::move(at);
+  }
+  placePath_ = relative;
+  return place_.get();
+}
+
+Status History::moveIn(Folder& folder, const std::string& name) {
+  Folder* place = placeFor(folder);
+  if (place == nullptr) return Status::failure(EIO);
+  return folder.moveTo(name, *place, name);
+}
+
+Status History::linkIn(Folder& folder, const std::string& name) {
+  Folder* place = placeFor(folder);
+  if (place == nullptr) return Status::failure(EIO);
+  return folder.linkTo(name, *place, name);
+}
+
+void History::prune(int days) {
+  if (days <= 0) return;
+  auto top = target_.openFolder(kHistoryFolderName);
+  if (!top.ok()) return;
+  auto pair = top.value->openFolder(pairName_);
+  if (!pair.ok()) return;
+  auto listing = pair.value->list();
+  if (!listing.ok()) return;
+  const std::int64_t newest = secondsSinceEpoch(runStart_) - std::int64_t{days} * 86400;
+  ListedEntry entry;
+  int error = 0;
+  while (listing.value->next(entry, &error)) {
+    const auto when = parseHistoryStamp(entry.name);
+    if (when && secondsSinceEpoch(*when) < newest &&
+        kindOf(*pair.value, entry) == EntryKind::Folder) {
+      removeTree(*pair.value, entry.name, 0);
+    }
+  }
+}
+
+}  // namespace tavro

@@ -1,0 +1,234 @@
+#include "engine/history.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "engine/pair_mirror.h"
+#include "testing/faulty_file_system.h"
+#include "testing/real_system.h"
+#include "testing/recording_display.h"
+#include "testing/temp_tree.h"
+
+namespace tavro {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+using testkit::FaultOp;
+
+constexpr std::time_t kOld = 1262340000;  // 2010: every backup copy is outdated
+const std::string kRun = ".tavro-historie/docs/2026-12-09 10.00.05";
+
+class HistoryTest : public ::testing::Test {
+ protected:
+  HistoryTest() {
+    options.historyDays = 30;
+    options.runStart = LocalDateTime{2026, 12, 9, 10, 0, 5};
+  }
+  // A backup of data/docs that the source has since changed: a.txt was
+  // rewritten, b.txt and the folder old/ were deleted.
+  void changedSource() {
+    tree.file("data/docs/a.txt", "new a");
+    tree.file("data/docs/keep.txt", "keep");
+    tree.file("backup/docs/a.txt", "old a");
+    tree.setTime("backup/docs/a.txt", kOld);
+    tree.file("backup/docs/keep.txt", "keep");
+    tree.setTime("backup/docs/keep.txt", kOld);
+    tree.setTime("data/docs/keep.txt", kOld);
+    tree.file("backup/docs/b.txt", "b");
+    tree.file("backup/docs/old/x.txt", "x");
+    tree.file("backup/docs/old/deep/y.txt", "y");
+  }
+  void run(FileSystem& with) {
+    display.clear();
+    mirrorPair(with, display, tree.path("data/docs"), tree.path("backup"), options);
+  }
+  void run() { run(fs); }
+  std::string at(const std::string& relative) const { return tree.path("backup/" + relative); }
+  ino_t inode(const std::string& relative) const {
+    struct stat st{};
+    ::lstat(tree.path(relative).c_str(), &st);
+    return st.st_ino;
+  }
+
+  testkit::TempTree tree;
+  PosixFileSystem real;
+  testkit::FaultyFileSystem fs{real};
+  testkit::RecordingDisplay display;
+  PairOptions options;
+};
+
+TEST_F(HistoryTest, WhatARunDeletesOrReplacesIsMovedIntoTheHistory) {
+  changedSource();
+  const ino_t oldA = inode("backup/docs/a.txt");
+  const ino_t oldFolder = inode("backup/docs/old");
+  run();
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_EQ(tree.read("backup/docs/a.txt"), "new a");
+  EXPECT_THAT(tree.listing("backup/docs"), UnorderedElementsAre("a.txt", "keep.txt"));
+  EXPECT_EQ(tree.read("backup/" + kRun + "/a.txt"), "old a");
+  EXPECT_EQ(inode("backup/" + kRun + "/a.txt"), oldA) << "the old copy itself, not a copy of it";
+  EXPECT_EQ(tree.read("backup/" + kRun + "/b.txt"), "b");
+  EXPECT_EQ(tree.read("backup/" + kRun + "/old/deep/y.txt"), "y");
+  EXPECT_EQ(inode("backup/" + kRun + "/old"), oldFolder) << "a whole folder moves in one rename";
+  EXPECT_THAT(tree.listing("backup/" + kRun),
+              UnorderedElementsAre("a.txt", "b.txt", "old/", "old/deep/", "old/deep/y.txt",
+                                   "old/x.txt"));
+
+  // Off, the run deletes as before and leaves the history alone.
+  options.historyDays = 0;
+  tree.file("backup/docs/c.txt", "c");
+  run();
+  EXPECT_FALSE(tree.exists("backup/docs/c.txt"));
+  EXPECT_EQ(tree.listing("backup/.tavro-historie/docs").size(), 7u);
+}
+
+TEST_F(HistoryTest, AMoveThatFailsKeepsTheEntryWithTheLineOfAFailedDeletion) {
+  changedSource();
+  fs.fail(FaultOp::Rename, at(kRun + "/b.txt"), ENOSPC);
+  fs.fail(FaultOp::Rename, at(kRun + "/old"), ENOSPC);
+  fs.fail(FaultOp::Rename, at(kRun + "/old/x.txt"), ENOSPC);
+  fs.fail(FaultOp::Link, at(kRun + "/a.txt"), EPERM);
+  fs.fail(FaultOp::Rename, at(kRun + "/a.txt"), ENOSPC);
+  run();
+  EXPECT_THAT(display.lines,
+              UnorderedElementsAre("Nelze vymazat: " + at("docs/a.txt") + " !!!",
+                                   "Nelze zkopirovat: " + tree.path("data/docs/a.txt") + " !!!",
+                                   "Nelze smazat subor: " + at("docs/b.txt") + " !!!",
+                                   "Nelze smazat subor: " + at("docs/old/x.txt") + " !!!"));
+  EXPECT_EQ(tree.read("backup/docs/a.txt"), "old a");
+  EXPECT_EQ(tree.read("backup/docs/b.txt"), "b");
+  EXPECT_EQ(tree.read("backup/docs/old/x.txt"), "x");
+  EXPECT_EQ(tree.read(("backup/" + kRun + "/old/deep/y.txt")), "y")
+      << "the rest of the folder went file by file";
+  EXPECT_THAT(tree.listing("backup/docs"),
+              UnorderedElementsAre("a.txt", "b.txt", "keep.txt", "old/", "old/x.txt"))
+      << "no temporary copy stays";
+
+  // Without hard links (vfat), the old copy moves before the new one comes.
+  fs.clear();
+  fs.fail(FaultOp::Link, at("docs/a.txt"), EPERM);
+  options.runStart.second = 6;
+  run();
+  EXPECT_EQ(tree.read("backup/docs/a.txt"), "new a");
+  EXPECT_EQ(tree.read("backup/.tavro-historie/docs/2026-12-09 10.00.06/a.txt"), "old a");
+}
+
+TEST_F(HistoryTest, ACrashBetweenTheHistoryAndTheRenameLosesNothing) {
+  changedSource();
+  fs.crash(FaultOp::Rename, at("docs/a.txt"));
+  EXPECT_THROW(run(), testkit::SimulatedCrash);
+  EXPECT_EQ(tree.read("backup/docs/a.txt"), "old a");
+  EXPECT_EQ(tree.read("backup/" + kRun + "/a.txt"), "old a");
+
+  fs.clear();
+  options.runStart.minute = 5;
+  run();
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_EQ(tree.read("backup/docs/a.txt"), "new a");
+  EXPECT_EQ(tree.read("backup/" + kRun + "/a.txt"), "old a");
+  EXPECT_THAT(tree.listing("backup/docs"), UnorderedElementsAre("a.txt", "keep.txt"))
+      << "the new copy written before the crash is no file of the backup";
+}
+
+TEST_F(HistoryTest, APairFolderOnAnotherFileSystemKeepsEverythingWithLines) {
+  tree.folder("backup/docs");
+  if (auto why = testkit::mountTmpfs(tree.path("backup/docs"), 1 << 20); !why.empty()) {
+    GTEST_SKIP() << why;
+  }
+  changedSource();
+  run(real);
+  EXPECT_THAT(display.lines,
+              UnorderedElementsAre("Nelze vymazat: " + at("docs/a.txt") + " !!!",
+                                   "Nelze zkopirovat: " + tree.path("data/docs/a.txt") + " !!!",
+                                   "Nelze smazat subor: " + at("docs/b.txt") + " !!!",
+                                   "Nelze smazat subor: " + at("docs/old/x.txt") + " !!!",
+                                   "Nelze smazat subor: " + at("docs/old/deep/y.txt") + " !!!"));
+  EXPECT_EQ(tree.read("backup/docs/a.txt"), "old a");
+  EXPECT_EQ(tree.read("backup/docs/old/deep/y.txt"), "y");
+  (void)testkit::unmount(tree.path("backup/docs"));
+}
+
+TEST_F(HistoryTest, AReadOnlyFolderKeepsItsFilesForAUser) {
+  changedSource();
+  ::chmod(tree.path("backup/docs/old").c_str(), 0555);
+  testkit::openPathToOthers(tree.path("data/docs"));
+  for (const char* path : {"backup", "backup/docs", "backup/docs/a.txt", "backup/docs/b.txt",
+                           "backup/docs/keep.txt", "backup/docs/old", "backup/docs/old/deep"}) {
+    ASSERT_EQ(::lchown(tree.path(path).c_str(), testkit::kNobody, testkit::kNobody), 0);
+  }
+  std::string whyNot;
+  const std::string lines = testkit::runAsNobody(
+      [&] {
+        PosixFileSystem plain;
+        testkit::RecordingDisplay seen;
+        mirrorPair(plain, seen, tree.path("data/docs"), tree.path("backup"), options);
+        std::string all;
+        for (const auto& line : seen.lines) all += line + "\n";
+        return all;
+      },
+      &whyNot);
+  if (!whyNot.empty()) GTEST_SKIP() << whyNot;
+  // A folder moves to another parent only when it can be written itself;
+  // its files then cannot leave it either, and stay, as they would stay
+  // undeleted without versions.
+  EXPECT_EQ(lines, "Nelze smazat subor: " + at("docs/old/x.txt") + " !!!\n");
+  EXPECT_EQ(tree.read("backup/docs/old/x.txt"), "x");
+  EXPECT_EQ(tree.read("backup/" + kRun + "/old/deep/y.txt"), "y");
+  EXPECT_EQ(tree.read("backup/" + kRun + "/b.txt"), "b");
+}
+
+TEST_F(HistoryTest, OldRunFoldersGoAndFailuresWaitForTheNextRun) {
+  tree.file("data/docs/a.txt", "a");
+  tree.file("backup/.tavro-historie/docs/2026-11-01 10.00.00/sub/gone.txt", "38 days");
+  tree.file("backup/.tavro-historie/docs/2026-11-20 10.00.00/kept.txt", "19 days");
+  tree.file("backup/.tavro-historie/docs/poznámky/kept.txt", "no run folder");
+  tree.file("backup/.tavro-historie/other/2020-01-01 00.00.00/kept.txt", "another pair's");
+  const std::string old = at(".tavro-historie/docs/2026-11-01 10.00.00");
+  fs.failUnder(FaultOp::Delete, old);
+  run();
+  EXPECT_THAT(display.lines, IsEmpty()) << "a failed removal never fails the pair";
+  EXPECT_TRUE(tree.exists("backup/.tavro-historie/docs/2026-11-01 10.00.00/sub/gone.txt"));
+
+  fs.clear();
+  run();
+  EXPECT_THAT(tree.listing("backup/.tavro-historie/docs"),
+              UnorderedElementsAre("2026-11-20 10.00.00/", "2026-11-20 10.00.00/kept.txt",
+                                   "poznámky/", "poznámky/kept.txt"));
+  EXPECT_TRUE(tree.exists("backup/.tavro-historie/other/2020-01-01 00.00.00/kept.txt"));
+}
+
+TEST_F(HistoryTest, NoDeletionPassEntersAHistoryAndNoSourceMayBeOne) {
+  // A source ending in "/" mirrors into the target itself, beside the history.
+  tree.file("data/docs/a.txt", "a");
+  tree.file("backup/.tavro-historie/docs/2026-12-01 10.00.00/a.txt", "kept");
+  tree.file("backup/stale.txt", "stale");
+  display.clear();
+  mirrorPair(fs, display, tree.path("data/docs") + "/", tree.path("backup"), options);
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_EQ(tree.read("backup/.tavro-historie/docs/2026-12-01 10.00.00/a.txt"), "kept");
+  EXPECT_EQ(tree.read("backup/.tavro-historie/docs/2026-12-09 10.00.05/stale.txt"), "stale");
+
+  tree.file("data/.tavro-historie/a.txt", "a");
+  display.clear();
+  mirrorPair(fs, display, tree.path("data/.tavro-historie"), tree.path("backup"), options);
+  EXPECT_THAT(display.lines, ElementsAre("Neplatný pár: " + tree.path("data/.tavro-historie") +
+                                         " -> " + tree.path("backup") + " !!!"));
+}
+
+TEST(HistoryStampTest, RunFolderNamesReadBackAndNothingElseDoes) {
+  const LocalDateTime t{2026, 3, 7, 9, 5, 1};
+  EXPECT_EQ(historyStamp(t), "2026-03-07 09.05.01");
+  const auto back = parseHistoryStamp("2026-03-07 09.05.01");
+  ASSERT_TRUE(back);
+  EXPECT_EQ(historyStamp(*back), "2026-03-07 09.05.01");
+  for (const char* name : {"2026-03-07 09.05.0", "2026-03-07_09.05.01", "2026-13-07 09.05.01",
+                           "2026-03-07 24.05.01", "x026-03-07 09.05.01", ""}) {
+    EXPECT_FALSE(parseHistoryStamp(name)) << name;
+  }
+}
+
+}  // namespace
+}  // namespace tavro
