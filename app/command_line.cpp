@@ -66,6 +66,8 @@ class NoWindow final : public ProgramWindow, public FolderChooser {
   }
   void showTable() override {}
   void setPairEditingEnabled(bool) override {}
+  // Nobody is there to answer: the run goes as a scheduled one.
+  bool confirm(const std::string&) override { return false; }
   bool execute(const std::string&, const std::string&) override { return false; }
   std::string path() const override { return {}; }
 };

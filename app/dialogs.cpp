@@ -56,6 +56,13 @@ bool MessageBoxDialogs::confirmDelete(QWidget* parent) {
   return box.exec() == QMessageBox::Ok;
 }
 
+bool MessageBoxDialogs::confirmMassDeletion(QWidget* parent, const QString& message) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Tavro"), message,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 void MessageBoxDialogs::showWarning(QWidget* parent, const QString& message) {
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Tavro"), message, QMessageBox::Ok, parent);
   box.exec();

@@ -19,6 +19,8 @@ class Dialogs {
   virtual bool confirmDelete(QWidget* parent) = 0;
   // "Tavro", warning icon, OK.
   virtual void showWarning(QWidget* parent, const QString& message) = 0;
+  // "Tavro", question icon, Yes and No (default); true for Yes.
+  virtual bool confirmMassDeletion(QWidget* parent, const QString& message) = 0;
 };
 
 class MessageBoxDialogs final : public Dialogs {
@@ -27,6 +29,7 @@ class MessageBoxDialogs final : public Dialogs {
   bool confirmClose(QWidget* parent) override;
   bool confirmDelete(QWidget* parent) override;
   void showWarning(QWidget* parent, const QString& message) override;
+  bool confirmMassDeletion(QWidget* parent, const QString& message) override;
 };
 
 // The text the error box shows: the message with a full stop added unless it

@@ -45,6 +45,26 @@ class DialogsTest : public QObject {
     QVERIFY(dialogs.confirmClose(nullptr));
   }
 
+  void theMassDeletionQuestionDefaultsToNo() {
+    MessageBoxDialogs dialogs;
+    const QString text = QStringLiteral("Záloha smaže 30 z 40 souborů v /zaloha/Dokumenty. Pokračovat?");
+    whenShown(
+        [&](QMessageBox& box) {
+          QCOMPARE(box.windowTitle(), QStringLiteral("Tavro"));
+          QCOMPARE(box.icon(), QMessageBox::Question);
+          QCOMPARE(box.text(), text);
+          QCOMPARE(box.defaultButton(), box.button(QMessageBox::No));
+        },
+        Qt::Key_Return);
+    QVERIFY(!dialogs.confirmMassDeletion(nullptr, text));
+    QTimer::singleShot(0, this, [] {
+      qobject_cast<QMessageBox*>(QApplication::activeModalWidget())
+          ->button(QMessageBox::Yes)
+          ->click();
+    });
+    QVERIFY(dialogs.confirmMassDeletion(nullptr, text));
+  }
+
   void theDeleteQuestionAsksWithOkAndCancel() {
     MessageBoxDialogs dialogs;
     whenShown(

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -11,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 #include <exception>
 
 #include "app/local_text.h"
@@ -33,6 +35,11 @@ TForm1::TForm1(const Services& services, QWidget* parent)
       bd1_(this),
       program_({services_.fs, services_.clock, services_.power, services_.paths, services_.formats},
                runDisplay_, settingsPanel_, *this, bd1_) {
+  if (!services_.openFolder) {
+    services_.openFolder = [](const QString& path) {
+      return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
+  }
   if (!services_.openFile) {
     services_.openFile = [](const QString& path) { return LogOpener().open(path); };
   }
@@ -97,6 +104,7 @@ void TForm1::connectControls() {
           [this] { pairCommand(&Program::editTarget); });
   connect(ui_.BitBtn4, &QPushButton::clicked, this, [this] { pairCommand(&Program::removePair); });
   connect(ui_.JvgExtSpeedButton1, &QPushButton::clicked, this, &TForm1::JvgExtSpeedButton1Click);
+  connect(ui_.BBHistorie, &QPushButton::clicked, this, &TForm1::historyClick);
   connect(ui_.JvRollOut1Header, &QPushButton::clicked, this,
           [this] { settingsPanel_.setOpen(!settingsPanel_.isOpen()); });
   connect(ui_.JVCHB1, &QCheckBox::clicked, this, [this] { program_.intervalBoxClicked(); });
@@ -159,7 +167,7 @@ void TForm1::BitBtn2Click() {
   if (program_.runInProgress()) return;
   guarded([this] {
     ui_.G1->show();
-    if (!program_.backUp()) return;
+    if (!program_.backUp(RunStart::ByUser)) return;
     ui_.G1->hide();
   });
   endIfRequested();
@@ -190,6 +198,16 @@ void TForm1::JvgExtSpeedButton1Click() {
   }
 }
 
+void TForm1::historyClick() {
+  const auto folder = program_.historyOfCurrentPair();
+  if (!folder) return;
+  const QString path = localText(*folder);
+  if (!QFileInfo(path).isDir()) return;
+  if (!services_.openFolder(path)) {
+    services_.dialogs.showError(this, QStringLiteral("Nelze otevřít složku: ") + path);
+  }
+}
+
 void TForm1::JvXPButton1Click() {
   guarded([this] { program_.saveSettings(); });
 }
@@ -197,6 +215,10 @@ void TForm1::JvXPButton1Click() {
 void TForm1::Zobrazit1Click() { ui_.tray->RestoreFromTray(); }
 
 void TForm1::Ukonitprogram1Click() { requestEnd(); }
+
+bool TForm1::confirm(const std::string& question) {
+  return services_.dialogs.confirmMassDeletion(this, localText(question));
+}
 
 void TForm1::showWarning(const std::string& message) {
   services_.dialogs.showWarning(this, localText(message));

@@ -37,6 +37,8 @@ struct Services {
   // Opens a text file where the user sees it; false when nothing could be
   // started. Not awaited.
   std::function<bool(const QString&)> openFile{};
+  // Opens a folder in the file manager; none given: the desktop's default.
+  std::function<bool(const QString&)> openFolder{};
   // The desktop's autostart entry for this program; none given: the real one.
   std::optional<Autostart> autostart{};
   // Answers the folder dialog in place of the user; none given: the dialog.
@@ -90,6 +92,7 @@ class TForm1 : public QWidget, private ProgramWindow {
   void BitBtn1Click();             // "Schovat"
   void BitBtn2Click();             // "Zálohuj ihned"
   void JvgExtSpeedButton1Click();  // "Zobrazit přehled"
+  void historyClick();             // "Historie"
   void JvXPButton1Click();         // "Uložit"
   void Ukonitprogram1Click();      // tray menu "Ukončit program"
   void startAtLoginClicked(bool checked);
@@ -105,6 +108,7 @@ class TForm1 : public QWidget, private ProgramWindow {
   // The grid brought up to the table's rows and current row.
   void showTable() override;
   void setPairEditingEnabled(bool enabled) override;
+  bool confirm(const std::string& question) override;
 
   Services services_;
   WindowControls ui_;

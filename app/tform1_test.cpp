@@ -296,6 +296,34 @@ class TForm1Test : public QObject {
     QVERIFY(events.empty());
   }
 
+  void historieOpensTheSelectedPairsHistoryWhereThereIsOne() {
+    start();
+    addPairWithOneFile();
+    form->table().append();
+    form->table().setFieldText("Src", tree->path("data/B/"));
+    form->table().setFieldText("Trg", tree->path("backup"));
+    form->table().post();
+    tree->folder("backup/.tavro-historie/B/2026-12-01 10.00.00");
+    h.grid().setCurrentIndex(h.grid().model()->index(0, 0));
+    click("BBHistorie");
+    QVERIFY2(h.openedFolders.isEmpty(), "pair A has no history yet");
+    h.grid().setCurrentIndex(h.grid().model()->index(1, 0));
+    click("BBHistorie");
+    QCOMPARE(h.openedFolders,
+             QStringList{QString::fromStdString(tree->path("backup/.tavro-historie/B"))});
+  }
+
+  void zalohujIhnedAsksBeforeTakingMostOfABackup() {
+    start();
+    addPairWithOneFile();
+    for (int i = 0; i < 25; ++i) tree->file("backup/A/old" + std::to_string(i), "x");
+    click("BitBtn2");
+    QCOMPARE(dialogs.massDeletionQuestions,
+             QStringList{QString::fromStdString("Záloha smaže 25 z 26 souborů v " +
+                                                tree->path("backup/A") + ". Pokračovat?")});
+    QVERIFY(tree->exists("backup/A/old0"));
+  }
+
   void ticksUnderAStartUpErrorBoxLeaveTheHideToTheFirstTickAfterShowing() {
     trayAvailable = true;
     h.start("NO,HEADER\r\n", [&] {

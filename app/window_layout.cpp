@@ -10,12 +10,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimeEdit>
 #include <algorithm>
 #include <initializer_list>
 #include <type_traits>
 
 #include "app/pair_grid_view.h"
+#include "schedule/settings_panel.h"
 
 namespace tavro {
 
@@ -37,6 +39,7 @@ enum class Kind {
   Progress,
   List,
   TimeEdit,
+  Spin,  // whole days of the history
   Grid,
 };
 
@@ -97,6 +100,7 @@ constexpr Control kControls[] = {
     {"Label10", Kind::Label, nullptr, "Průběh zálohy", 482, 206, 200, 18},
     {"LB2", Kind::List, nullptr, "", 482, 226, 354, 252},
     {"JvgExtSpeedButton1", Kind::Button, nullptr, "Zobrazit &přehled", 482, 484, 160, 26},
+    {"BBHistorie", Kind::Button, nullptr, "&Historie", 648, 484, 100, 26},
 
     {"JvRollOut1", Kind::Frame, nullptr, "", 250, 4, 340, kSettingsPanelClosedHeight},
     {"JvRollOut1Header", Kind::FlatButton, "JvRollOut1", "::: &Nastavení :::", 0, 0, 340, 22},
@@ -104,7 +108,7 @@ constexpr Control kControls[] = {
      kSettingsPanelOpenHeight - kSettingsPanelClosedHeight},
     {"cxLabel2", Kind::Label, "JvRollOut1Body", "Čas provedení zálohy", 10, 10, 140, 18},
     {"cxTimeEdit1", Kind::TimeEdit, "JvRollOut1Body", "", 154, 6, 90, 24},
-    {"JVCHB1", Kind::CheckBox, "JvRollOut1Body", "nebo zálo&hovat ", 10, 38, 130, 20},
+    {"JVCHB1", Kind::CheckBox, "JvRollOut1Body", "ne&bo zálohovat ", 10, 38, 130, 20},
     {"RG2Item0", Kind::Radio, "JvRollOut1Body", "  .", 24, 62, 40, 20},
     {"cxTextEdit1", Kind::Edit, "JvRollOut1Body", "10", 70, 62, 40, 20},
     {"cxLabel3", Kind::Label, "JvRollOut1Body", "minut po startu PC.", 116, 63, 140, 18},
@@ -120,9 +124,13 @@ constexpr Control kControls[] = {
     {"JvCheckBox1", Kind::CheckBox, "JvRollOut1Body", "také s&ynchronizuj (výmaz již smazaných)",
      10, 198, 320, 20},
     {"JvXPButton1", Kind::Button, "JvRollOut1Body", "&Uložit", 250, 160, 80, 28},
-    {"CHBAutostart", Kind::CheckBox, "JvRollOut1Body", "Spouštět po př&ihlášení", 10, 220, 320, 20},
+    {"cxLabelHist", Kind::Label, "JvRollOut1Body", "Uchovávat smazané a přepsané soubory", 10,
+     222, 236, 18},
+    {"SEHist", Kind::Spin, "JvRollOut1Body", "", 248, 220, 58, 20},
+    {"cxLabelHistDays", Kind::Label, "JvRollOut1Body", "dní", 310, 222, 26, 18},
+    {"CHBAutostart", Kind::CheckBox, "JvRollOut1Body", "Spouštět po př&ihlášení", 10, 244, 320, 20},
     // Where the program keeps its files, so the user can find them.
-    {"LPaths", Kind::Label, "JvRollOut1Body", "", 10, 244, 320, 40},
+    {"LPaths", Kind::Label, "JvRollOut1Body", "", 10, 268, 320, 40},
 };
 
 QWidget* create(const Control& c, QWidget* parent, PairGridView* grid) {
@@ -166,6 +174,12 @@ QWidget* create(const Control& c, QWidget* parent, PairGridView* grid) {
       auto* edit = new QTimeEdit(parent);
       edit->setDisplayFormat(QStringLiteral("HH:mm:ss"));
       return edit;
+    }
+    case Kind::Spin: {
+      auto* box = new QSpinBox(parent);
+      box->setRange(0, kMaxHistoryDays);
+      box->setValue(kDefaultHistoryDays);
+      return box;
     }
     case Kind::Grid: grid->setParent(parent); return grid;
   }
@@ -288,6 +302,7 @@ WindowControls buildWindowControls(QWidget* window, PairGridView* grid) {
   TAVRO_FIND(BitBtn2);
   TAVRO_FIND(BBPrerusit);
   TAVRO_FIND(JvgExtSpeedButton1);
+  TAVRO_FIND(BBHistorie);
   TAVRO_FIND(BitBtn3);
   TAVRO_FIND(PBEditSrc);
   TAVRO_FIND(PBEditTrg);
@@ -303,6 +318,7 @@ WindowControls buildWindowControls(QWidget* window, PairGridView* grid) {
   TAVRO_FIND(cxTextEdit2);
   TAVRO_FIND(JvCheckBox1);
   TAVRO_FIND(JvXPButton1);
+  TAVRO_FIND(SEHist);
   TAVRO_FIND(CHBAutostart);
   TAVRO_FIND(LPaths);
 #undef TAVRO_FIND

@@ -8,6 +8,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
+class QSpinBox;
 class QPushButton;
 class QTimeEdit;
 class QWidget;
@@ -48,6 +49,7 @@ struct WindowControls {
   QPushButton* BitBtn2 = nullptr;             // "Zálohuj ihned"
   QPushButton* BBPrerusit = nullptr;          // "Přerušit"
   QPushButton* JvgExtSpeedButton1 = nullptr;  // "Zobrazit přehled"
+  QPushButton* BBHistorie = nullptr;          // "Historie"
   // The pair commands: add, edit source, edit target, remove.
   QPushButton* BitBtn3 = nullptr;
   QPushButton* PBEditSrc = nullptr;
@@ -67,6 +69,7 @@ struct WindowControls {
   QButtonGroup* RG2 = nullptr;
   QCheckBox* JvCheckBox1 = nullptr;
   QPushButton* JvXPButton1 = nullptr;  // "Uložit"
+  QSpinBox* SEHist = nullptr;  // days the history keeps
   QCheckBox* CHBAutostart = nullptr;
   QLabel* LPaths = nullptr;
 
@@ -76,7 +79,7 @@ struct WindowControls {
 };
 
 // The settings panel's height when open, header included, and closed.
-constexpr int kSettingsPanelOpenHeight = 314;
+constexpr int kSettingsPanelOpenHeight = 338;
 constexpr int kSettingsPanelClosedHeight = 24;
 
 // Builds the window's controls in their places on `window`, with their

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTimeEdit>
 
 #include "app/local_text.h"
@@ -81,6 +82,8 @@ void WindowSettingsPanel::setIntervalMode(IntervalMode mode) {
 
 bool WindowSettingsPanel::syncDeletions() const { return c_.JvCheckBox1->isChecked(); }
 void WindowSettingsPanel::setSyncDeletions(bool checked) { c_.JvCheckBox1->setChecked(checked); }
+int WindowSettingsPanel::historyDays() const { return c_.SEHist->value(); }
+void WindowSettingsPanel::setHistoryDays(int days) { c_.SEHist->setValue(days); }
 
 std::string WindowSettingsPanel::scheduleDisplay(ScheduleDisplay which) const {
   return localBytes((which == ScheduleDisplay::FixedTime ? c_.ECas : c_.EVarCas)->text());

@@ -29,6 +29,8 @@ class WindowSettingsPanel final : public SettingsPanel {
   void setIntervalMode(IntervalMode mode) override;
   bool syncDeletions() const override;
   void setSyncDeletions(bool checked) override;
+  int historyDays() const override;
+  void setHistoryDays(int days) override;
   void collapse() override { setOpen(false); }
   std::string scheduleDisplay(ScheduleDisplay which) const override;
   void setScheduleDisplay(ScheduleDisplay which, const std::string& text) override;

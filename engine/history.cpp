@@ -38,6 +38,17 @@ void removeTree(Folder& parent, const std::string& name, int depth) {
 
 }  // namespace
 
+std::string historyNameOf(const std::string& source) {
+  std::string rest = source;
+  while (rest.size() > 1 && rest.ends_with('/')) rest.pop_back();
+  const std::string name = splitPath(rest).name;
+  return name.empty() || name == "/" ? "_" : name;
+}
+
+std::string historyFolderOf(const std::string& source, const std::string& target) {
+  return target + "/" + kHistoryFolderName + "/" + historyNameOf(source);
+}
+
 std::string historyStamp(const LocalDateTime& t) {
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d.%02d.%02d", t.year, t.month, t.day,

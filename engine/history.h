@@ -14,6 +14,12 @@ namespace tavro {
 // folder>. A deletion pass never enters a folder of this name.
 inline constexpr const char* kHistoryFolderName = ".tavro-historie";
 
+// The name a pair's history goes under: the source's last folder name, or
+// for a source ending in "/" the name before it.
+std::string historyNameOf(const std::string& source);
+// Where the history of the pair `source` -> `target` is kept.
+std::string historyFolderOf(const std::string& source, const std::string& target);
+
 // "yyyy-mm-dd hh.mm.ss": a run folder's name in the history.
 std::string historyStamp(const LocalDateTime& t);
 // The time a run folder's name stands for; nothing for any other name.

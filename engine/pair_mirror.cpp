@@ -118,15 +118,8 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
 
   std::optional<History> history;
   if (options.historyDays > 0 && options.plan == nullptr) {
-    // A source ending in "/" has no last name of its own; its history goes
-    // under the name before the "/".
-    std::string historyName = name;
-    for (std::string rest = source; historyName.empty() && rest.size() > 1 && rest.ends_with('/');) {
-      rest.pop_back();
-      historyName = NamePart(rest);
-    }
-    if (historyName.empty()) historyName = "_";
-    history.emplace(*targetFolder.get(), historyName, pairFolder->path(), options.runStart);
+    history.emplace(*targetFolder.get(), historyNameOf(source), pairFolder->path(),
+                    options.runStart);
   }
   History* keeper = history ? &*history : nullptr;
 

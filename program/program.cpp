@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "engine/history.h"
 #include "log/run_log.h"
 
 namespace tavro {
@@ -53,7 +54,7 @@ void Program::readSettings() {
   settings_.NactiIni();
 }
 
-bool Program::backUp() {
+bool Program::backUp(RunStart start) {
   // Read before anything shows: a table that cannot be read ends the command
   // with no run, no flags and no log entry.
   const int n = table_.recordCount();
@@ -69,6 +70,14 @@ bool Program::backUp() {
   RowStates states(table_);
   RunOptions options;
   options.mirrorDeletions = panel_.syncDeletions();
+  options.historyDays = panel_.historyDays();
+  if (start == RunStart::ByUser) {
+    options.confirmMassDeletion = [this](std::int64_t files, std::int64_t of,
+                                         const std::string& folder) {
+      return window_.confirm("Záloha smaže " + std::to_string(files) + " z " + std::to_string(of) +
+                             " souborů v " + folder + ". Pokračovat?");
+    };
+  }
   const auto result = run_.Zalohuj(pairs, options, states);
   if (!result) return false;
   lastRunLines_ = result->lines;
@@ -90,6 +99,13 @@ bool Program::backUp() {
   if (!result->stopped && !result->interrupted) takeAfterRunAction();
   if (logError) std::rethrow_exception(logError);
   return true;
+}
+
+std::optional<std::string> Program::historyOfCurrentPair() {
+  if (!table_.isOpen() || table_.recordCount() == 0) return std::nullopt;
+  const BackupPair pair = table_.pairAt(table_.currentIndex());
+  if (pair.Src.empty() || pair.Trg.empty()) return std::nullopt;
+  return historyFolderOf(pair.Src, pair.Trg);
 }
 
 void Program::takeAfterRunAction() {

@@ -32,7 +32,14 @@ class ProgramWindow {
   virtual void showTable() = 0;
   // Pair editing on or off (off while a run walks the pairs).
   virtual void setPairEditingEnabled(bool enabled) = 0;
+  // A question ("Tavro", question icon, Yes and No as the default); true for
+  // Yes.
+  virtual bool confirm(const std::string& question) = 0;
 };
+
+// Who started a run: the user asked with "Zálohuj ihned" (and is there to
+// answer questions), or the schedule did.
+enum class RunStart { Scheduled, ByUser };
 
 // The folder dialog bd1 as the pair commands use it: it remembers the folder
 // last confirmed and opens there.
@@ -74,7 +81,7 @@ class Program {
   // "Zálohuj ihned" (and a scheduled run): runs every pair, records the
   // states by row, writes the log entry, sets the scheduler's flags and then
   // requests the after-run action. False when a run was already in progress.
-  bool backUp();
+  bool backUp(RunStart start = RunStart::Scheduled);
   // "Uložit".
   void saveSettings() { settings_.JvXPButton1Click(); }
   // A change of the check box JVCHB1 (shows or hides the fixed-time editor).
@@ -96,6 +103,9 @@ class Program {
   // "Přerušit": a run in progress ends at once, within its current pair,
   // and no after-run action follows.
   void interruptRun() { run_.interrupt(); }
+  // Where the history of the pair on the table's current row is kept;
+  // nothing without a current pair of both folders.
+  std::optional<std::string> historyOfCurrentPair();
   // The lines of the last run.
   const std::vector<std::string>& lastRunLines() const { return lastRunLines_; }
 

@@ -35,6 +35,10 @@ class ProgramTest : public ::testing::Test, public ProgramWindow, public FolderC
   void showWarning(const std::string& message) override { warnings.push_back(message); }
   void showTable() override { ++tableShown; }
   void setPairEditingEnabled(bool enabled) override { editing.push_back(enabled); }
+  bool confirm(const std::string& question) override {
+    questions.push_back(question);
+    return answerYes;
+  }
   bool execute(const std::string&, const std::string&) override {
     if (answers.empty()) return false;
     chosen = answers.front();
@@ -79,6 +83,8 @@ class ProgramTest : public ::testing::Test, public ProgramWindow, public FolderC
   PlainSettingsPanel panel;
   std::vector<std::string> warnings;
   std::vector<bool> editing;
+  std::vector<std::string> questions;
+  bool answerYes = false;
   std::vector<std::string> answers;
   std::string chosen;
   int tableShown = 0;
@@ -226,6 +232,30 @@ TEST_F(ProgramTest, SavingWritesTheSettingsAndTheEndWritesThePairs) {
   program.end();
   EXPECT_THAT(tree.read("Tavro.csv"), HasSubstr(",OK\r\n"));
   EXPECT_FALSE(program.table().isOpen());
+}
+
+TEST_F(ProgramTest, AUsersRunAsksBeforeTakingMostOfABackupAndAScheduledOneSkipsIt) {
+  for (int i = 0; i < 30; ++i) tree.file("backup/A/f" + std::to_string(i), "x");
+  start("SRC,TRG,STAV\r\n" + tree.path("data/A") + "," + tree.path("backup") + ",\r\n");
+  const std::string line = "Výmaz vynechán, zdroj přišel o 30 z 31 souborů: " + tree.path("data/A") +
+                           " !!!";
+  ASSERT_TRUE(program.backUp());
+  EXPECT_THAT(questions, IsEmpty()) << "nobody to ask at a scheduled run";
+  EXPECT_THAT(program.lastRunLines(), Contains(line));
+  EXPECT_THAT(states(), ElementsAre("Chyba"));
+
+  ASSERT_TRUE(program.backUp(RunStart::ByUser));
+  EXPECT_THAT(questions, ElementsAre("Záloha smaže 30 z 31 souborů v " + tree.path("backup/A") +
+                                     ". Pokračovat?"));
+  EXPECT_THAT(program.lastRunLines(), Contains(line));
+  EXPECT_TRUE(tree.exists("backup/A/f0"));
+
+  answerYes = true;
+  ASSERT_TRUE(program.backUp(RunStart::ByUser));
+  EXPECT_THAT(states(), ElementsAre("OK"));
+  EXPECT_FALSE(tree.exists("backup/A/f0"));
+  EXPECT_EQ(tree.read("backup/.tavro-historie/A/2026-12-09 10.00.00/f29"), "x")
+      << "kept for the settings' 30 days";
 }
 
 }  // namespace

@@ -25,6 +25,8 @@ class PlainSettingsPanel : public SettingsPanel {
   void setIntervalMode(IntervalMode chosen) override { mode = chosen; }
   bool syncDeletions() const override { return sync; }
   void setSyncDeletions(bool checked) override { sync = checked; }
+  int historyDays() const override { return history; }
+  void setHistoryDays(int days) override { history = days; }
   void collapse() override { ++collapsed; }
   std::string scheduleDisplay(ScheduleDisplay which) const override {
     return which == ScheduleDisplay::FixedTime ? eCas : eVarCas;
@@ -47,6 +49,7 @@ class PlainSettingsPanel : public SettingsPanel {
   AfterRunAction action = AfterRunAction::Nothing;
   IntervalMode mode = IntervalMode::AfterStart;
   bool sync = true;
+  int history = kDefaultHistoryDays;
   int collapsed = 0;
   std::string eCas = "  :  ";
   std::string eVarCas = "  :  ";

@@ -35,6 +35,7 @@ void Settings::NactiIni() {
   panel_.setAfterRunAction(static_cast<AfterRunAction>(std::clamp(readInteger("AAZ", 2), -1, 2)));
   panel_.setIntervalMode(static_cast<IntervalMode>(std::clamp(readInteger("TNT", 0), -1, 1)));
   panel_.setSyncDeletions(readInteger("SYNC", 1) != 0);
+  panel_.setHistoryDays(std::clamp(readInteger("HIST", kDefaultHistoryDays), 0, kMaxHistoryDays));
 
   const ScheduleView view = schedule_.refresh();
   if (view.mode != ScheduleMode::FixedTime) panel_.setMinutesDisplay(view.minutes);
@@ -57,7 +58,8 @@ void Settings::ZapisIni() {
                              {"AAZ", std::to_string(static_cast<int>(panel_.afterRunAction()))},
                              {"TNT", std::to_string(static_cast<int>(panel_.intervalMode()))},
                              {"DZP", schedule_.backupRan() ? "1" : "0"},
-                             {"SYNC", panel_.syncDeletions() ? "1" : "0"}});
+                             {"SYNC", panel_.syncDeletions() ? "1" : "0"},
+                             {"HIST", std::to_string(panel_.historyDays())}});
   if (!written.ok()) throw SettingsError("Unable to write to " + file_.path());
   NactiIni();
 }

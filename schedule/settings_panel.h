@@ -15,6 +15,9 @@ enum class AfterRunAction : int { NotChosen = -1, ShutDown = 0, Suspend = 1, Not
 enum class IntervalMode : int { NotChosen = -1, AfterStart = 0, Repeat = 1 };
 enum class ScheduleDisplay { FixedTime /* ECas */, NextRun /* EVarCas */ };
 
+inline constexpr int kDefaultHistoryDays = 30;
+inline constexpr int kMaxHistoryDays = 3650;
+
 // The settings panel and the schedule displays of the main window, which
 // hold the settings: the window implements it on its controls, tests on a
 // fake. Setting a control here never runs a handler; the core runs the
@@ -38,6 +41,9 @@ class SettingsPanel {
   virtual void setIntervalMode(IntervalMode mode) = 0;
   virtual bool syncDeletions() const = 0;  // JvCheckBox1
   virtual void setSyncDeletions(bool checked) = 0;
+  // "Uchovávat smazané a přepsané soubory ... dní", 0 to kMaxHistoryDays.
+  virtual int historyDays() const = 0;
+  virtual void setHistoryDays(int days) = 0;
   virtual void collapse() = 0;  // JvRollOut1
 
   // ECas and EVarCas: "  :  " until first set.

@@ -44,7 +44,8 @@ TEST_F(SettingsTest, WorkedExampleUlozitCreatesTheFile) {
   panel.timeEditor = {7, 30, 0, 0};
   panel.repeat = "30";
   settings.JvXPButton1Click();
-  EXPECT_EQ(ini(), "[Main]\nT=7:30:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n");
+  EXPECT_EQ(ini(), "[Main]\nT=7:30:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n"
+                   "HIST=30\n");
   EXPECT_EQ(panel.collapsed, 1);
 
   formats.twelveHour = true;
@@ -55,7 +56,8 @@ TEST_F(SettingsTest, WorkedExampleUlozitCreatesTheFile) {
 
 TEST_F(SettingsTest, StartUpWithoutAFileRunsNightlyAndCreatesEveryKey) {
   startUp();
-  EXPECT_EQ(ini(), "[Main]\nT=0:00:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n");
+  EXPECT_EQ(ini(), "[Main]\nT=0:00:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n"
+                   "HIST=30\n");
   EXPECT_EQ(scheduler.fixedTime(), TimeOfDay{});
   EXPECT_EQ(panel.eCas, "00:00");
   EXPECT_FALSE(panel.interval);
@@ -68,7 +70,7 @@ TEST_F(SettingsTest, StartUpWithoutAFileRunsNightlyAndCreatesEveryKey) {
 TEST_F(SettingsTest, ValuesAreReadByTheirRulesAndSavedBackNormalised) {
   tree.file("Tavro.ini",
             "; kept\n[other]\nT=1:00\n[main]\nt = 7:30 PM \nTAS=0x1\nTASmin=\nAAZ=-5\nTNT=3\n"
-            "DZP=1\nSYNC=0\n");
+            "DZP=1\nSYNC=0\nHIST=99999\n");
   startUp();
   EXPECT_EQ(scheduler.fixedTime(), (TimeOfDay{19, 30, 0, 0}));
   EXPECT_TRUE(panel.interval);
@@ -78,9 +80,17 @@ TEST_F(SettingsTest, ValuesAreReadByTheirRulesAndSavedBackNormalised) {
   EXPECT_EQ(panel.action, AfterRunAction::NotChosen);
   EXPECT_EQ(panel.mode, IntervalMode::Repeat);
   EXPECT_FALSE(panel.sync);
+  EXPECT_EQ(panel.history, 3650);
   EXPECT_EQ(ini(),
             "; kept\n[other]\nT=1:00\n[main]\nT=19:30:00\nTAS=1\nTASmin=\nAAZ=-1\nTNT=1\n"
-            "DZP=0\nSYNC=0\nTNTmin=30\n");
+            "DZP=0\nSYNC=0\nHIST=3650\nTNTmin=30\n");
+
+  // 0 turns versions off; what is not a number falls back to 30.
+  for (const auto& [text, days] : {std::pair{"0", 0}, std::pair{"-4", 0}, std::pair{"x", 30}}) {
+    tree.file("Tavro.ini", std::string("[Main]\nHIST=") + text + "\n");
+    startUp();
+    EXPECT_EQ(panel.history, days) << text;
+  }
 }
 
 TEST_F(SettingsTest, UnreadableValuesFallBackToTheirDefaults) {

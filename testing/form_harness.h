@@ -37,6 +37,11 @@ class FakeDialogs : public Dialogs {
     return answerYes;
   }
   void showWarning(QWidget*, const QString& message) override { warnings << message; }
+  bool confirmMassDeletion(QWidget*, const QString& message) override {
+    massDeletionQuestions << message;
+    return answerYes;
+  }
+  QStringList massDeletionQuestions;
 
   QStringList errors;
   QStringList warnings;
@@ -58,6 +63,7 @@ class FormHarness {
     events.clear();
     dialogs = FakeDialogs{};
     opened.clear();
+    openedFolders.clear();
     canOpen = true;
     faulty.clear();
     if (prepare) prepare();
@@ -85,6 +91,10 @@ class FormHarness {
     services.openFile = [this](const QString& path) {
       opened << path;
       return canOpen;
+    };
+    services.openFolder = [this](const QString& path) {
+      openedFolders << path;
+      return true;
     };
     services.folderAnswers = folderAnswers;
     form = std::make_unique<TForm1>(services);
@@ -117,6 +127,7 @@ class FormHarness {
   RecordingPower power{events};
   FakeDialogs dialogs;
   QStringList opened;
+  QStringList openedFolders;
   bool canOpen = true;  // whether a text editor can be started
   bool trayAvailable = false;
   // Answers the folder dialog, when set before the window is created.
