@@ -1,6 +1,7 @@
 #include "engine/backup_run.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 
 namespace tavro {
@@ -93,6 +94,18 @@ bool pairFolderHoldsSource(FileSystem& fs, const BackupPair& holder, const Backu
   return isSameOrInside(fs.resolve(other.Src), fs.resolve(pairFolderOf(holder.Src, holder.Trg)));
 }
 
+std::string previewSummary(const PairPreview& pair) {
+  const PairPlan& plan = pair.plan;
+  char megabytes[32];
+  std::snprintf(megabytes, sizeof megabytes, "%.1f",
+                static_cast<double>(plan.bytes) / (1024.0 * 1024.0));
+  std::string shown = megabytes;
+  std::replace(shown.begin(), shown.end(), '.', ',');  // as Czech writes decimals
+  return "Zdroj: " + pair.source + " — nové: " + std::to_string(plan.newFiles) +
+         ", změněné: " + std::to_string(plan.changedFiles) +
+         ", smazané: " + std::to_string(plan.deletedFiles) + ", celkem " + shown + " MB";
+}
+
 BackupRun::BackupRun(FileSystem& fs, BackupRunDisplay& display, Clock& clock)
     : fs_(fs), display_(display), clock_(clock) {}
 
@@ -105,7 +118,7 @@ std::optional<RunResult> BackupRun::Zalohuj(const std::vector<BackupPair>& pairs
 
 void BackupRun::addLine(const std::string& line) {
   result_->lines.push_back(printableLine(line));
-  display_.addLine(result_->lines.back());
+  if (showLines_) display_.addLine(result_->lines.back());
 }
 
 BackupRun::Pair BackupRun::makePair(const BackupPair& given) const {
@@ -140,32 +153,14 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
     pumpNow(k + 1);
   }
 
-  // Every pair's folder and source, known before the first pair runs, so
-  // that a pair whose deletion pass would reach another pair's backup or
-  // source can be told. Both are kept sorted, so that each pair looks them
-  // up instead of going through all of them.
-  std::vector<Pair> pairs;
-  std::vector<std::string> folders;
-  std::vector<FolderId> sources;
-  for (std::size_t k = 0; k < n && !stopRequested_; ++k) {
-    pairs.push_back(makePair(given[k]));
-    if (!pairs.back().resolved.empty()) folders.push_back(pairs.back().resolved);
-    if (!pairs.back().source.empty()) {
-      if (auto folder = fs_.openFolder(pairs.back().source); folder.ok()) {
-        sources.push_back(folder.value->id());
-      }
-    }
-    pumpNow(k + 1);
-  }
-  std::sort(folders.begin(), folders.end());
-  std::sort(sources.begin(), sources.end());
-
-  for (std::size_t k = 0; k < n && !stopRequested_ && !result.interrupted; ++k) {
-    const Pair& pair = pairs[k];
+  const Prepared prepared = prepare(given);
+  for (std::size_t k = 0; k < prepared.pairs.size() && !stopRequested_ && !result.interrupted;
+       ++k) {
+    const Pair& pair = prepared.pairs[k];
     const int number = static_cast<int>(k + 1);
     display_.pairStarted(number, static_cast<int>(n), pair.source, pair.target);
     const std::size_t linesBefore = result.lines.size();
-    bool ok = runPair(pair, options, folders, sources);
+    bool ok = runPair(pair, options, prepared, display_, nullptr);
     display_.pairFinished(number);
     result.interrupted = interrupt_.requested();
     const char* state = result.interrupted ? "Přerušeno" : ok ? "OK" : "Chyba";
@@ -213,9 +208,55 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
   return result;
 }
 
-bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions,
-                        const std::vector<std::string>& folders,
-                        const std::vector<FolderId>& sources) {
+BackupRun::Prepared BackupRun::prepare(const std::vector<BackupPair>& given) {
+  Prepared prepared;
+  for (std::size_t k = 0; k < given.size() && !stopRequested_; ++k) {
+    const Pair& pair = prepared.pairs.emplace_back(makePair(given[k]));
+    if (!pair.resolved.empty()) prepared.folders.push_back(pair.resolved);
+    if (!pair.source.empty()) {
+      if (auto folder = fs_.openFolder(pair.source); folder.ok()) {
+        prepared.sources.push_back(folder.value->id());
+      }
+    }
+    pumpNow(k + 1);
+  }
+  std::sort(prepared.folders.begin(), prepared.folders.end());
+  std::sort(prepared.sources.begin(), prepared.sources.end());
+  return prepared;
+}
+
+std::optional<std::vector<PairPreview>> BackupRun::Nahled(const std::vector<BackupPair>& given,
+                                                         const RunOptions& options) {
+  if (inProgress_) return std::nullopt;
+  InProgress running(inProgress_);
+  RunResult lines;
+  result_ = &lines;
+  showLines_ = false;
+  stopRequested_ = false;
+  interrupt_.clear();
+  runStart_ = clock_.now();
+  QuietDisplay quiet(display_);
+  std::vector<PairPreview> previews;
+  const Prepared prepared = prepare(given);
+  for (const Pair& pair : prepared.pairs) {
+    if (stopRequested_) break;
+    PairPreview& preview = previews.emplace_back();
+    preview.source = pair.source;
+    preview.target = pair.target;
+    const std::size_t before = lines.lines.size();
+    (void)runPair(pair, options, prepared, quiet, &preview.plan);
+    preview.lines.assign(lines.lines.begin() + static_cast<std::ptrdiff_t>(before),
+                         lines.lines.end());
+  }
+  result_ = nullptr;
+  showLines_ = true;
+  return previews;
+}
+
+bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions, const Prepared& prepared,
+                        RunDisplay& display, PairPlan* plan) {
+  const auto& folders = prepared.folders;
+  const auto& sources = prepared.sources;
   if (pair.source.empty() || pair.target.empty()) {
     addLine("Neúplný pár: " + pair.source + " -> " + pair.target + " !!!");
     return false;
@@ -230,6 +271,7 @@ bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions,
   options.historyDays = runOptions.historyDays;
   options.runStart = runStart_;
   options.confirmMassDeletion = runOptions.confirmMassDeletion;
+  options.plan = plan;
   if (!runOptions.mirrorDeletions) {
     options.deletions = Deletions::Keep;
   } else if (anotherPairFolderIn(pair.resolved, folders)) {
@@ -237,7 +279,7 @@ bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions,
   }
 
   const std::size_t linesBefore = result_->lines.size();
-  LineKeeper keeper(display_, [this](const std::string& line) { addLine(line); });
+  LineKeeper keeper(display, [this](const std::string& line) { addLine(line); });
   mirrorPair(fs_, keeper, pair.source, pair.target, options);
   return result_->lines.size() == linesBefore;
 }

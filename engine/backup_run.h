@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/pair_mirror.h"
+#include "engine/plan.h"
 #include "engine/run_display.h"
 #include "engine/stop_request.h"
 #include "pairs/pair_table.h"
@@ -71,6 +72,17 @@ struct RunResult {
   bool anyFailed() const { return stopped || interrupted || failedPairs > 0; }
 };
 
+// What a run would do to one pair.
+struct PairPreview {
+  std::string source;
+  std::string target;
+  PairPlan plan;
+  std::vector<std::string> lines;  // the failure lines the pair can tell already
+};
+
+// "Zdroj: <source> — nové: N, změněné: M, smazané: K, celkem X MB".
+std::string previewSummary(const PairPreview& pair);
+
 // The backup run over a list of pairs, in order: each pair's source is
 // copied into its pair folder and, when deletions are mirrored, what the
 // source lacks is removed from there. It shows itself on the display and
@@ -84,6 +96,13 @@ class BackupRun {
   // progress (a start reached through the message pump).
   std::optional<RunResult> Zalohuj(const std::vector<BackupPair>& pairs, const RunOptions& options,
                                    PairStates& states);
+
+  // What a run with these options would do now, each pair through the same
+  // passes as the run, planning instead of acting: nothing changes on disk,
+  // nothing is shown but the window's messages let through `display`, and
+  // no state is recorded. Nothing when a run is in progress.
+  std::optional<std::vector<PairPreview>> Nahled(const std::vector<BackupPair>& pairs,
+                                                 const RunOptions& options);
 
   bool inProgress() const { return inProgress_; }
   // Ends a run in progress once the pair being run is done (the program is
@@ -104,14 +123,25 @@ class BackupRun {
   };
   static constexpr int kRowsPerPump = 256;
 
+  // Every pair, with every pair's resolved folder and source folder, known
+  // before the first pair runs, so that a pair whose deletion pass would
+  // reach another pair's backup or source can be told. Both are kept
+  // sorted, so that each pair looks them up instead of going through all.
+  struct Prepared {
+    std::vector<Pair> pairs;
+    std::vector<std::string> folders;
+    std::vector<FolderId> sources;
+  };
+
   // A pair with its pair folder built and resolved.
   Pair makePair(const BackupPair& pair) const;
+  Prepared prepare(const std::vector<BackupPair>& given);
   RunResult run(const std::vector<BackupPair>& pairs, const RunOptions& options,
                 PairStates& states);
-  // Runs one pair; false when it had any failure. `folders` are every
-  // pair's resolved folder and `sources` every pair's source folder, sorted.
-  bool runPair(const Pair& pair, const RunOptions& options, const std::vector<std::string>& folders,
-               const std::vector<FolderId>& sources);
+  // Runs one pair, or plans it when `plan` is set; false when it had any
+  // failure.
+  bool runPair(const Pair& pair, const RunOptions& options, const Prepared& prepared,
+               RunDisplay& display, PairPlan* plan);
   void pumpNow(std::size_t k);
   void addLine(const std::string& line);
 
@@ -123,6 +153,7 @@ class BackupRun {
   StopRequest interrupt_;
   LocalDateTime runStart_;  // of the run in progress: its history folders' name
   RunResult* result_ = nullptr;  // of the run in progress
+  bool showLines_ = true;        // false while a preview collects them
 };
 
 }  // namespace tavro

@@ -26,25 +26,6 @@ std::optional<bool> holdsEntries(Folder& folder) {
   return any;
 }
 
-// Lets the window's messages through and keeps the lines: a pass that only
-// counts must not show its lines twice when the pass that acts follows.
-class PumpOnly final : public RunDisplay {
- public:
-  explicit PumpOnly(RunDisplay& display) : display_(display) {}
-  std::vector<std::string> lines;
-  void fileCopyStarted(const std::string&) override {}
-  void fileGaugeRange(int) override {}
-  void fileGaugeProgress(int) override {}
-  void fileCopyFinished() override {}
-  void fileDeletionStarted(const std::string&) override {}
-  void fileDeletionFinished() override {}
-  void addLine(const std::string& line) override { lines.push_back(line); }
-  void processMessages() override { display_.processMessages(); }
-
- private:
-  RunDisplay& display_;
-};
-
 // The deletion pass, counted first: one that would take most of a pair
 // folder's files (a source emptied by mistake, or encrypted under new names)
 // removes nothing unless the user confirms it.
@@ -52,7 +33,7 @@ void pruneGuarded(RunDisplay& display, Folder& source, Folder& folder, const std
                   const PairOptions& options, History* history) {
   PairPlan counted;
   counted.keepEntries = false;
-  PumpOnly quiet(display);
+  QuietDisplay quiet(display);
   Vymaz(quiet, source, folder, options.otherSources, {options.stop, &counted, nullptr});
   auto countedOnly = [&] {
     for (const auto& line : quiet.lines) display.addLine(line);

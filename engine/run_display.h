@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tavro {
 
@@ -28,6 +29,26 @@ class RunDisplay {
   virtual void addLine(const std::string& line) = 0;
 
   virtual void processMessages() = 0;
+};
+
+// Shows nothing of a pass but lets the window's messages through `display`,
+// and keeps the lines: for passes that only look.
+class QuietDisplay final : public RunDisplay {
+ public:
+  explicit QuietDisplay(RunDisplay& display) : display_(display) {}
+  void fileCopyStarted(const std::string&) override {}
+  void fileGaugeRange(int) override {}
+  void fileGaugeProgress(int) override {}
+  void fileCopyFinished() override {}
+  void fileDeletionStarted(const std::string&) override {}
+  void fileDeletionFinished() override {}
+  void addLine(const std::string& line) override { lines.push_back(line); }
+  void processMessages() override { display_.processMessages(); }
+
+  std::vector<std::string> lines;
+
+ private:
+  RunDisplay& display_;
 };
 
 enum class BalloonIconKind { None = 0, Information = 1, Warning = 2, Error = 3 };
