@@ -19,6 +19,7 @@
 #include "app/log_opener.h"
 #include "app/pair_grid_model.h"
 #include "app/pair_grid_view.h"
+#include "app/preview_window.h"
 
 // The icon lives in this static library's resources; nothing would pull its
 // initialiser into the program, so the window registers them itself. (The
@@ -105,6 +106,8 @@ void TForm1::connectControls() {
   connect(ui_.BitBtn4, &QPushButton::clicked, this, [this] { pairCommand(&Program::removePair); });
   connect(ui_.JvgExtSpeedButton1, &QPushButton::clicked, this, &TForm1::JvgExtSpeedButton1Click);
   connect(ui_.BBHistorie, &QPushButton::clicked, this, &TForm1::historyClick);
+  connect(ui_.BBNahled, &QPushButton::clicked, this, &TForm1::previewClick);
+  connect(ui_.tray, &TrayIcon::previewRequested, this, &TForm1::previewClick);
   connect(ui_.JvRollOut1Header, &QPushButton::clicked, this,
           [this] { settingsPanel_.setOpen(!settingsPanel_.isOpen()); });
   connect(ui_.JVCHB1, &QCheckBox::clicked, this, [this] { program_.intervalBoxClicked(); });
@@ -196,6 +199,20 @@ void TForm1::JvgExtSpeedButton1Click() {
         this,
         QStringLiteral("Přehled nelze zobrazit, žádný textový editor nelze spustit: ") + path);
   }
+}
+
+void TForm1::previewClick() {
+  if (program_.runInProgress()) return;
+  std::optional<std::vector<PairPreview>> previews;
+  if (!guarded([&] { previews = program_.preview(); }) || !previews) return;
+  delete findChild<PreviewWindow*>();  // one preview at a time: the newest
+  auto* window = new PreviewWindow(std::move(*previews), this);
+  // Queued: the run starts once the preview has closed and its click is over.
+  connect(window, &PreviewWindow::backUpRequested, this, &TForm1::BitBtn2Click,
+          Qt::QueuedConnection);
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
 
 void TForm1::historyClick() {

@@ -93,6 +93,7 @@ class TForm1 : public QWidget, private ProgramWindow {
   void BitBtn2Click();             // "Zálohuj ihned"
   void JvgExtSpeedButton1Click();  // "Zobrazit přehled"
   void historyClick();             // "Historie"
+  void previewClick();             // "Náhled"
   void JvXPButton1Click();         // "Uložit"
   void Ukonitprogram1Click();      // tray menu "Ukončit program"
   void startAtLoginClicked(bool checked);

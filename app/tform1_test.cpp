@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,6 +23,7 @@
 #include <csignal>
 #include <memory>
 
+#include "app/preview_window.h"
 #include "app/signal_bridge.h"
 #include "testing/form_harness.h"
 
@@ -311,6 +313,53 @@ class TForm1Test : public QObject {
     click("BBHistorie");
     QCOMPARE(h.openedFolders,
              QStringList{QString::fromStdString(tree->path("backup/.tavro-historie/B"))});
+  }
+
+  void nahledShowsThePlanChangesNothingAndZalohovatRunsIt() {
+    start();
+    addPairWithOneFile();
+    tree->file("backup/A/old.txt", "old");
+    click("BBNahled");
+    auto* preview = form->findChild<PreviewWindow*>();
+    QVERIFY(preview != nullptr);
+    QVERIFY(preview->isVisible());
+    QCOMPARE(preview->windowTitle(), QStringLiteral("Náhled zálohy"));
+    QCOMPARE(preview->findChild<QListWidget*>("PreviewSummary")->item(0)->text(),
+             QString::fromStdString("Zdroj: " + tree->path("data/A") +
+                                    " — nové: 1, změněné: 0, smazané: 1, celkem 0,0 MB"));
+    QCOMPARE(preview->model().rowCount(), 2);
+    QVERIFY(!tree->exists("backup/A/a.txt"));
+    QVERIFY(tree->exists("backup/A/old.txt"));
+    QVERIFY(!tree->exists("Tavro.log"));
+    QCOMPARE(find<QListWidget>("LB2")->count(), 0);
+
+    find<QPushButton>("BBZalohovat")->click();
+    QTRY_VERIFY(tree->exists("Tavro.log"));
+    QCOMPARE(tree->read("backup/A/a.txt"), std::string("a"));
+    QVERIFY(!tree->exists("backup/A/old.txt"));
+    QTRY_VERIFY(form->findChild<PreviewWindow*>() == nullptr);
+
+    h.tray().Nahled1()->trigger();
+    QVERIFY(form->findChild<PreviewWindow*>() != nullptr);
+    QCOMPARE(form->findChild<PreviewWindow*>()->model().rowCount(), 0);
+  }
+
+  void aPreviewOfAHundredThousandEntriesSortsAtOnce() {
+    std::vector<PairPreview> pairs(1);
+    for (int i = 0; i < 100000; ++i) {
+      pairs[0].plan.add(i % 3 == 0 ? Change::Deleted : Change::New, false, (i * 7919) % 100003,
+                        "/data/f" + std::to_string(i));
+    }
+    PreviewWindow window(std::move(pairs), nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    window.model().sort(PreviewModel::Size, Qt::DescendingOrder);
+    window.show();
+    QCoreApplication::processEvents();
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(window.model().rowCount(), 100000);
+    QCOMPARE(window.model().entryAt(0).size, 100002);
+    QVERIFY(window.model().entryAt(1).size >= window.model().entryAt(2).size);
   }
 
   void zalohujIhnedAsksBeforeTakingMostOfABackup() {

@@ -48,6 +48,8 @@ TrayIcon::TrayIcon(QWidget* mainWindow, const QIcon& icon, std::function<bool()>
   menu_->setObjectName(QStringLiteral("PopupMenu1"));
   show_ = menu_->addAction(QStringLiteral("&Zobrazit program"));
   show_->setObjectName(QStringLiteral("Zobrazit1"));
+  preview_ = menu_->addAction(QStringLiteral("Náhled zálohy"));
+  preview_->setObjectName(QStringLiteral("Nahled1"));
   interrupt_ = menu_->addAction(QStringLiteral("Přerušit zálohu"));
   interrupt_->setObjectName(QStringLiteral("Prerusit1"));
   interrupt_->setVisible(false);
@@ -57,6 +59,7 @@ TrayIcon::TrayIcon(QWidget* mainWindow, const QIcon& icon, std::function<bool()>
   connect(show_, &QAction::triggered, this, &TrayIcon::RestoreFromTray);
   connect(quit_, &QAction::triggered, this, &TrayIcon::endRequested);
   connect(interrupt_, &QAction::triggered, this, &TrayIcon::interruptRequested);
+  connect(preview_, &QAction::triggered, this, &TrayIcon::previewRequested);
   connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
   ShowTrayIcon();
 }

@@ -14,8 +14,8 @@ class QWidget;
 namespace tavro {
 
 // The program's presence in the notification area: icon, hover text,
-// balloons and the menu "Zobrazit program" / "Přerušit zálohu" (during a
-// run) / "Ukončit program". Hiding the
+// balloons and the menu "Zobrazit program" / "Náhled zálohy" / "Přerušit
+// zálohu" (during a run) / "Ukončit program". Hiding the
 // window into a tray that is not there would leave the program unreachable,
 // so without a tray the window stays where the user can see it.
 class TrayIcon : public QObject {
@@ -50,6 +50,7 @@ class TrayIcon : public QObject {
   QAction* Zobrazit1() const { return show_; }
   QAction* Ukonitprogram1() const { return quit_; }
   QAction* Prerusit1() const { return interrupt_; }
+  QAction* Nahled1() const { return preview_; }
   // "Přerušit zálohu" is in the menu while a run is in progress.
   void setRunInProgress(bool running);
 
@@ -64,6 +65,7 @@ class TrayIcon : public QObject {
  signals:
   void endRequested();
   void interruptRequested();
+  void previewRequested();
 
  private:
   void activated(QSystemTrayIcon::ActivationReason reason);
@@ -72,6 +74,7 @@ class TrayIcon : public QObject {
   QSystemTrayIcon icon_;
   QMenu* menu_;
   QAction* show_;
+  QAction* preview_;
   QAction* interrupt_;
   QAction* quit_;
   QString hint_;

@@ -85,7 +85,8 @@ constexpr Control kControls[] = {
     {"BBPrerusit", Kind::Button, nullptr, "P&řerušit", 700, 102, 136, 26},
 
     {"GroupBox2", Kind::Group, nullptr, "", 8, 118, 236, 46},
-    {"BitBtn2", Kind::Button, "GroupBox2", "&Zálohuj ihned", 10, 10, 216, 28},
+    {"BitBtn2", Kind::Button, "GroupBox2", "&Zálohuj ihned", 10, 10, 126, 28},
+    {"BBNahled", Kind::Button, "GroupBox2", "Náh&led", 140, 10, 86, 28},
     {"Label9", Kind::Label, nullptr, "Stav:", 8, 172, 30, 18},
     {"Label6", Kind::Label, nullptr, "", 40, 170, 218, 20},
     {"Bevel1", Kind::Rule, nullptr, "", 8, 198, 828, 2},
@@ -301,6 +302,7 @@ WindowControls buildWindowControls(QWidget* window, PairGridView* grid) {
   TAVRO_FIND(BitBtn1);
   TAVRO_FIND(BitBtn2);
   TAVRO_FIND(BBPrerusit);
+  TAVRO_FIND(BBNahled);
   TAVRO_FIND(JvgExtSpeedButton1);
   TAVRO_FIND(BBHistorie);
   TAVRO_FIND(BitBtn3);

@@ -48,6 +48,7 @@ struct WindowControls {
   QPushButton* BitBtn1 = nullptr;             // "Schovat"
   QPushButton* BitBtn2 = nullptr;             // "Zálohuj ihned"
   QPushButton* BBPrerusit = nullptr;          // "Přerušit"
+  QPushButton* BBNahled = nullptr;            // "Náhled"
   QPushButton* JvgExtSpeedButton1 = nullptr;  // "Zobrazit přehled"
   QPushButton* BBHistorie = nullptr;          // "Historie"
   // The pair commands: add, edit source, edit target, remove.

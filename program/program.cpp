@@ -54,13 +54,30 @@ void Program::readSettings() {
   settings_.NactiIni();
 }
 
-bool Program::backUp(RunStart start) {
-  // Read before anything shows: a table that cannot be read ends the command
-  // with no run, no flags and no log entry.
+std::vector<BackupPair> Program::pairs() {
   const int n = table_.recordCount();
   std::vector<BackupPair> pairs;
   pairs.reserve(static_cast<std::size_t>(n));
   for (int row = 0; row < n; ++row) pairs.push_back(table_.pairAt(row));
+  return pairs;
+}
+
+RunOptions Program::runOptions() const {
+  RunOptions options;
+  options.mirrorDeletions = panel_.syncDeletions();
+  options.historyDays = panel_.historyDays();
+  return options;
+}
+
+std::optional<std::vector<PairPreview>> Program::preview() {
+  return run_.Nahled(pairs(), runOptions());
+}
+
+bool Program::backUp(RunStart start) {
+  // Read before anything shows: a table that cannot be read ends the command
+  // with no run, no flags and no log entry.
+  const std::vector<BackupPair> pairs = this->pairs();
+  const int n = static_cast<int>(pairs.size());
 
   window_.setPairEditingEnabled(false);
   struct Reenable {
@@ -68,9 +85,7 @@ bool Program::backUp(RunStart start) {
     ~Reenable() { window.setPairEditingEnabled(true); }
   } reenable{window_};
   RowStates states(table_);
-  RunOptions options;
-  options.mirrorDeletions = panel_.syncDeletions();
-  options.historyDays = panel_.historyDays();
+  RunOptions options = runOptions();
   if (start == RunStart::ByUser) {
     options.confirmMassDeletion = [this](std::int64_t files, std::int64_t of,
                                          const std::string& folder) {

@@ -82,6 +82,10 @@ class Program {
   // states by row, writes the log entry, sets the scheduler's flags and then
   // requests the after-run action. False when a run was already in progress.
   bool backUp(RunStart start = RunStart::Scheduled);
+  // "Náhled": what a run would do now, with the settings as the panel shows
+  // them; nothing changes and nothing is recorded. Nothing when a run is in
+  // progress.
+  std::optional<std::vector<PairPreview>> preview();
   // "Uložit".
   void saveSettings() { settings_.JvXPButton1Click(); }
   // A change of the check box JVCHB1 (shows or hides the fixed-time editor).
@@ -119,6 +123,8 @@ class Program {
   void changePairFolder(Column column, bool chosen);
   void warnAboutConflicts();
   void takeAfterRunAction();
+  std::vector<BackupPair> pairs();
+  RunOptions runOptions() const;
 
   ProgramServices services_;
   BackupRunDisplay& display_;

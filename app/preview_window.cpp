@@ -1,0 +1,142 @@
+#include "app/preview_window.h"
+
+#include <QHeaderView>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <unordered_map>
+
+#include "app/local_text.h"
+
+namespace tavro {
+
+namespace {
+
+QString changeText(const PlannedEntry& entry) {
+  switch (entry.change) {
+    case Change::New: return QStringLiteral("nové");
+    case Change::Changed: return QStringLiteral("změněné");
+    case Change::Deleted: return QStringLiteral("smazané");
+  }
+  return {};
+}
+
+}  // namespace
+
+PreviewModel::PreviewModel(const std::vector<PairPreview>& pairs, QObject* parent)
+    : QAbstractTableModel(parent) {
+  for (const auto& pair : pairs) {
+    for (const auto& entry : pair.plan.entries) rows_.push_back(&entry);
+  }
+}
+
+int PreviewModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int PreviewModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+
+QVariant PreviewModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const PlannedEntry& entry = entryAt(index.row());
+  if (role == Qt::TextAlignmentRole && index.column() == Size) {
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  if (role != Qt::DisplayRole) return {};
+  switch (index.column()) {
+    case Kind: return changeText(entry);
+    case Size:
+      return entry.folder ? QString() : QLocale(QLocale::Czech).toString(qlonglong{entry.size});
+    case Path: return localText(entry.path) + (entry.folder ? QStringLiteral("/") : QString());
+  }
+  return {};
+}
+
+QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  switch (section) {
+    case Kind: return QStringLiteral("Změna");
+    case Size: return QStringLiteral("Velikost (B)");
+    case Path: return QStringLiteral("Soubor");
+  }
+  return {};
+}
+
+void PreviewModel::sort(int column, Qt::SortOrder order) {
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  const QModelIndexList before = persistentIndexList();
+  std::vector<const PlannedEntry*> old;
+  if (!before.isEmpty()) old = rows_;
+  auto less = [column](const PlannedEntry* a, const PlannedEntry* b) {
+    switch (column) {
+      case Kind: return a->change < b->change;
+      case Size: return a->size < b->size;
+      default: return a->path < b->path;
+    }
+  };
+  std::stable_sort(rows_.begin(), rows_.end(), [&](const PlannedEntry* a, const PlannedEntry* b) {
+    return order == Qt::AscendingOrder ? less(a, b) : less(b, a);
+  });
+  if (!before.isEmpty()) {
+    // The selection follows its entries to their new rows.
+    std::unordered_map<const PlannedEntry*, int> rowOf;
+    for (std::size_t row = 0; row < rows_.size(); ++row) rowOf[rows_[row]] = static_cast<int>(row);
+    QModelIndexList after;
+    for (const QModelIndex& index : before) {
+      after << this->index(rowOf[old[static_cast<std::size_t>(index.row())]], index.column());
+    }
+    changePersistentIndexList(before, after);
+  }
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+PreviewWindow::PreviewWindow(std::vector<PairPreview> pairs, QWidget* parent)
+    : QWidget(parent, Qt::Window), pairs_(std::move(pairs)) {
+  setObjectName(QStringLiteral("PreviewWindow"));
+  setWindowTitle(QStringLiteral("Náhled zálohy"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  resize(820, 520);
+
+  summary_ = new QListWidget(this);
+  summary_->setObjectName(QStringLiteral("PreviewSummary"));
+  for (const auto& pair : pairs_) {
+    summary_->addItem(localText(previewSummary(pair)));
+    for (const auto& line : pair.lines) summary_->addItem(QStringLiteral("    ") + localText(line));
+  }
+  summary_->setMaximumHeight(120);
+
+  model_ = new PreviewModel(pairs_, this);
+  list_ = new QTableView(this);
+  list_->setObjectName(QStringLiteral("PreviewList"));
+  list_->setModel(model_);
+  list_->setSortingEnabled(true);
+  list_->sortByColumn(PreviewModel::Path, Qt::AscendingOrder);
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->verticalHeader()->hide();
+  // Rows of one height: the view never measures a hundred thousand rows.
+  list_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+  list_->horizontalHeader()->setSectionResizeMode(PreviewModel::Kind, QHeaderView::Fixed);
+  list_->horizontalHeader()->setSectionResizeMode(PreviewModel::Size, QHeaderView::Fixed);
+  list_->setColumnWidth(PreviewModel::Kind, 90);
+  list_->setColumnWidth(PreviewModel::Size, 110);
+  list_->horizontalHeader()->setStretchLastSection(true);
+
+  backUp_ = new QPushButton(QStringLiteral("&Zálohovat"), this);
+  backUp_->setObjectName(QStringLiteral("BBZalohovat"));
+  connect(backUp_, &QPushButton::clicked, this, [this] {
+    close();
+    emit backUpRequested();
+  });
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(summary_);
+  layout->addWidget(list_, 1);
+  layout->addWidget(backUp_, 0, Qt::AlignRight);
+}
+
+}  // namespace tavro
