@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -132,6 +133,9 @@ PreviewWindow::PreviewWindow(std::vector<PairPreview> pairs, QWidget* parent)
     close();
     emit backUpRequested();
   });
+
+  auto* closeKey = new QShortcut(QKeySequence::Cancel, this);
+  connect(closeKey, &QShortcut::activated, this, &QWidget::close);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(summary_);

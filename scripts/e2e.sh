@@ -234,6 +234,19 @@ wait_for 10 has_window 'Vyberte adresář k záloze' ||
 import -window root "$artifacts/folder-dialog.png" || fail "no screenshot"
 xdotool windowfocus --sync "$(shown_window 'Vyberte adresář k záloze')" key Escape
 wait_for 10 no_window 'Vyberte adresář k záloze' || fail "the folder dialog did not close"
+# "Náhled" after the sources changed: the preview window lists what a run
+# would do, and the disk stays as it was.
+echo "nový" > "$work/data/Dokumenty/novy.txt"
+rm "$work/data/Fotky/leto.jpg"
+xdotool mousemove --window "$window" 191 142 click 1
+wait_for 10 has_window 'Náhled zálohy' || fail "no preview window titled 'Náhled zálohy'"
+sleep 1
+import -window root "$artifacts/preview.png" || fail "no screenshot"
+[ ! -e "$work/zaloha/Dokumenty/novy.txt" ] || fail "the preview copied a file"
+[ -e "$work/zaloha/Fotky/leto.jpg" ] || fail "the preview deleted a file"
+xdotool windowfocus --sync "$(shown_window 'Náhled zálohy')" key Escape
+wait_for 10 no_window 'Náhled zálohy' || fail "the preview window did not close"
+
 kill -TERM "$app"
 wait_for 20 bash -c "! kill -0 $app 2>/dev/null" || fail "SIGTERM did not end the program"
 echo "e2e: passed (screenshots in $artifacts)"
