@@ -61,12 +61,15 @@ sleep "${TAVRO_BENCH_QUIET:-60}"
 hyperfine -N --warmup 2 --runs $((runs * 3)) --export-json "$out/nochange.json" \
   --command-name tavro "$mirror src/documents t-tavro" \
   --command-name "tavro --no-sync" "$mirror --no-sync src/documents t-tavro" \
+  --command-name "tavro --versions" "$mirror --versions 30 src/documents t-tavro" \
+  --command-name "tavro --preview" "$mirror --preview src/documents t-tavro" \
   --command-name rsync "rsync -a --delete src/documents/ t-rsync/"
 
 echo "== re-run after 1% changed and 1% deleted"
 hyperfine -N --runs $((runs * 2)) --export-json "$out/changed.json" \
   --prepare "bash -c 'rsync -a --delete $work/src/documents/ $work/t-changed/ && sync'" \
   --command-name tavro "$mirror src/changed t-changed" \
+  --command-name "tavro --versions" "$mirror --versions 30 src/changed t-changed" \
   --command-name rsync "rsync -a --delete src/changed/ t-changed/"
 
 echo "== first mirror of the media tree (large files)"
@@ -93,7 +96,8 @@ doc_files=$(find src/documents -type f | wc -l)
 f_t=$(median first tavro); f_s=$(median first "tavro --no-sync")
 f_c=$(median first "cp -a"); f_r=$(median first rsync)
 n_t=$(median nochange tavro); n_s=$(median nochange "tavro --no-sync"); n_r=$(median nochange rsync)
-c_t=$(median changed tavro); c_r=$(median changed rsync)
+n_v=$(median nochange "tavro --versions"); n_p=$(median nochange "tavro --preview")
+c_t=$(median changed tavro); c_r=$(median changed rsync); c_v=$(median changed "tavro --versions")
 m_t=$(median media tavro); m_s=$(median media "tavro --no-sync")
 m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
 
@@ -106,7 +110,11 @@ m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
   echo "| first mirror, the closing syncfs | $(ms "$f_t") | without it $(ms "$f_s") | $(ratio "$f_t" "$f_s") of the run without |"
   echo "| re-run, nothing changed | $(ms "$n_t") | rsync $(ms "$n_r") | $(ratio "$n_t" "$n_r") of rsync |"
   echo "| re-run, nothing changed, the closing syncfs | $(ms "$n_t") | without it $(ms "$n_s") | $(ratio "$n_t" "$n_s") of the run without |"
+  echo "| re-run, nothing changed, versions kept | $(ms "$n_v") | versions off $(ms "$n_t") | $(ratio "$n_v" "$n_t") of versions off |"
+  echo "| preview, nothing changed | $(ms "$n_p") | the run $(ms "$n_t") | $(ratio "$n_p" "$n_t") of the run |"
   echo "| re-run, 1% changed, 1% deleted | $(ms "$c_t") | rsync $(ms "$c_r") | $(ratio "$c_t" "$c_r") of rsync |"
+  echo "| re-run, 1% changed, 1% deleted, versions kept | $(ms "$c_v") | versions off $(ms "$c_t") | $(ratio "$c_v" "$c_t") of versions off |"
+  echo "| re-run, 1% changed, 1% deleted, versions kept | $(ms "$c_v") | rsync $(ms "$c_r") | $(ratio "$c_v" "$c_r") of rsync |"
   echo "| large files, first mirror | $(ms "$m_t") | copy_file_range $(ms "$m_k") | throughput $(ratio "$m_k" "$m_t") of copy_file_range |"
   echo "| large files, first mirror | $(ms "$m_t") | cp -a $(ms "$m_c") | $(ratio "$m_t" "$m_c") of cp -a |"
   echo "| large files, first mirror, without the closing syncfs | $(ms "$m_s") | copy_file_range $(ms "$m_k") | throughput $(ratio "$m_k" "$m_s") of copy_file_range |"

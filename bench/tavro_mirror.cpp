@@ -1,14 +1,22 @@
 // Measures the mirror engine on one folder pair as a run mirrors it: the
 // copy pass, the deletion pass and putting the result on the disk, printing
 // only the message lines. A measuring tool, not a second user interface.
+//
+//   tavro-mirror [--no-sync] [--versions DAYS] [--preview] SRC TRG
+//
+// --versions keeps what the run deletes or replaces in TRG's history for
+// DAYS days; --preview only plans the run and prints its summary.
 
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
+#include "engine/backup_run.h"
 #include "engine/pair_mirror.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -17,27 +25,44 @@ class LinesOnly final : public tavro::LinesOnlyDisplay {
   void addLine(const std::string& line) override { std::cout << line << '\n'; }
 };
 
+int usage() {
+  std::fprintf(stderr, "usage: tavro-mirror [--no-sync] [--versions DAYS] [--preview] SRC TRG\n");
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool durable = true;
-  if (argc == 4 && std::string(argv[1]) == "--no-sync") {
-    durable = false;
-    ++argv;
-    --argc;
+  tavro::PairOptions options;
+  tavro::PairPlan plan;
+  plan.keepEntries = false;
+  bool preview = false;
+  int at = 1;
+  for (; at < argc && std::string(argv[at]).starts_with("--"); ++at) {
+    const std::string flag = argv[at];
+    if (flag == "--no-sync") {
+      options.durable = false;
+    } else if (flag == "--preview") {
+      preview = true;
+    } else if (flag == "--versions" && at + 1 < argc) {
+      options.historyDays = std::atoi(argv[++at]);
+    } else {
+      return usage();
+    }
   }
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: tavro-mirror [--no-sync] SRC TRG\n");
-    return 2;
-  }
+  if (argc - at != 2) return usage();
+  const std::string source = argv[at];
+  const char* target = argv[at + 1];
   // TRG itself is the mirror of SRC, as with rsync's "SRC/ TRG/": a run
   // mirrors a source ending in "/" into its target folder, which it does not
   // create.
-  ::mkdir(argv[2], 0777);
+  ::mkdir(target, 0777);
   tavro::PosixFileSystem fs;
+  tavro::SystemClock clock;
   LinesOnly display;
-  tavro::PairOptions options;
-  options.durable = durable;
-  tavro::mirrorPair(fs, display, std::string(argv[1]) + "/", argv[2], options);
+  options.runStart = clock.now();
+  if (preview) options.plan = &plan;
+  tavro::mirrorPair(fs, display, source + "/", target, options);
+  if (preview) std::cout << tavro::previewSummary({source, target, plan, {}}) << '\n';
   return 0;
 }
