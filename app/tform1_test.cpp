@@ -48,14 +48,18 @@ class TForm1Test : public QObject {
   }
   QString labelText(const char* name) { return h.labelText(name); }
   void click(const char* name) { h.click(name); }
+  // The pair `source` -> backup, both relative to the test's folder.
+  void addPair(const std::string& source) {
+    form->table().append();
+    form->table().setFieldText("Src", tree->path(source));
+    form->table().setFieldText("Trg", tree->path("backup"));
+    form->table().post();
+  }
   // The pair data/A -> backup, with one file in its source.
   void addPairWithOneFile() {
     tree->file("data/A/a.txt", "a");
     tree->folder("backup");
-    form->table().append();
-    form->table().setFieldText("Src", tree->path("data/A"));
-    form->table().setFieldText("Trg", tree->path("backup"));
-    form->table().post();
+    addPair("data/A");
   }
 
  private slots:
@@ -155,10 +159,7 @@ class TForm1Test : public QObject {
   void aRunWithFailuresIsShownAsSuchUntilACleanRun() {
     start();
     addPairWithOneFile();
-    form->table().append();
-    form->table().setFieldText("Src", tree->path("data/gone"));
-    form->table().setFieldText("Trg", tree->path("backup"));
-    form->table().post();
+    addPair("data/gone");
     click("BitBtn2");
     QCOMPARE(h.tray().lastBalloon().text, QStringLiteral("Záloha s chybami: 1 z 2"));
     QCOMPARE(h.tray().lastBalloon().kind, BalloonIconKind::Warning);
@@ -244,10 +245,7 @@ class TForm1Test : public QObject {
     start();
     addPairWithOneFile();
     tree->file("data/B/b.txt", "b");
-    form->table().append();
-    form->table().setFieldText("Src", tree->path("data/B"));
-    form->table().setFieldText("Trg", tree->path("backup"));
-    form->table().post();
+    addPair("data/B");
     QTimer::singleShot(0, form.get(), [&] { form->endSoon(); });
     click("BitBtn2");
     QVERIFY(form->isEnding());
@@ -261,10 +259,7 @@ class TForm1Test : public QObject {
     start();
     addPairWithOneFile();
     tree->file("data/B/b.txt", "b");
-    form->table().append();
-    form->table().setFieldText("Src", tree->path("data/B"));
-    form->table().setFieldText("Trg", tree->path("backup"));
-    form->table().post();
+    addPair("data/B");
     find<QRadioButton>("RG1Item0")->click();  // "Vypnout PC"
     auto* button = find<QPushButton>("BBPrerusit");
     QVERIFY(!button->isVisible());
@@ -301,10 +296,7 @@ class TForm1Test : public QObject {
   void historieOpensTheSelectedPairsHistoryWhereThereIsOne() {
     start();
     addPairWithOneFile();
-    form->table().append();
-    form->table().setFieldText("Src", tree->path("data/B/"));
-    form->table().setFieldText("Trg", tree->path("backup"));
-    form->table().post();
+    addPair("data/B/");
     tree->folder("backup/.tavro-historie/B/2026-12-01 10.00.00");
     h.grid().setCurrentIndex(h.grid().model()->index(0, 0));
     click("BBHistorie");
