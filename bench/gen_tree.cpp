@@ -3,6 +3,8 @@
 //   tavro-gentree documents DIR   ~50,000 small files, six folder levels deep
 //   tavro-gentree media DIR       a few dozen files of 8 to 64 MiB
 //   tavro-gentree small DIR       a tenth of the documents tree
+//   tavro-gentree million DIR     1,000,000 files of 0-2 KiB, folders of 1 to 80
+//                                 files and 0 to 6 sub-folders, about ten deep
 //   tavro-gentree mutate DIR N    rewrites 1% and deletes 1% of the files (round N)
 //   tavro-gentree cfr SRC DST     copies every file of a flat folder with
 //                                 copy_file_range, as fast as the kernel can
@@ -88,6 +90,33 @@ void documents(const std::string& root, int filesPerFolder) {
   std::printf("%llu files in %zu folders\n", static_cast<unsigned long long>(count), folders.size());
 }
 
+// Folders are made breadth first, each with its own number of files and
+// sub-folders, until the tree holds a million files.
+void million(const std::string& root) {
+  constexpr std::uint64_t kFiles = 1000000;
+  Random random{1000000};
+  std::vector<std::pair<std::string, int>> folders{{root, 0}};
+  std::uint64_t count = 0;
+  std::size_t made = 0;
+  for (std::size_t i = 0; count < kFiles; ++i, ++made) {
+    if (i == folders.size()) folders.push_back({root + "/more" + std::to_string(i), 1});
+    const auto [folder, depth] = folders[i];
+    fs::create_directories(folder);
+    const std::uint64_t files = 1 + random.below(80);
+    for (std::uint64_t f = 0; f < files && count < kFiles; ++f) {
+      writeFile(folder + "/f" + std::to_string(f) + ".dat", random.below(2049), random,
+                kBaseTime + static_cast<std::time_t>(count++));
+    }
+    if (depth < 10) {
+      const std::uint64_t subfolders = random.below(7);
+      for (std::uint64_t s = 0; s < subfolders; ++s) {
+        folders.push_back({folder + "/d" + std::to_string(s), depth + 1});
+      }
+    }
+  }
+  std::printf("%llu files in %zu folders\n", static_cast<unsigned long long>(count), made);
+}
+
 void media(const std::string& root) {
   Random random{7};
   fs::create_directories(root);
@@ -147,6 +176,8 @@ int main(int argc, char** argv) {
     documents(args[1], 45);
   } else if (args.size() == 2 && args[0] == "small") {
     documents(args[1], 4);
+  } else if (args.size() == 2 && args[0] == "million") {
+    million(args[1]);
   } else if (args.size() == 2 && args[0] == "media") {
     media(args[1]);
   } else if (args.size() == 3 && args[0] == "mutate") {
@@ -154,7 +185,7 @@ int main(int argc, char** argv) {
   } else if (args.size() == 3 && args[0] == "cfr") {
     copyWithCopyFileRange(args[1], args[2]);
   } else {
-    std::fprintf(stderr, "usage: tavro-gentree documents|small|media DIR | mutate DIR N | cfr SRC DST\n");
+    std::fprintf(stderr, "usage: tavro-gentree documents|small|million|media DIR | mutate DIR N | cfr SRC DST\n");
     return 2;
   }
   return 0;

@@ -65,6 +65,21 @@ hyperfine -N --warmup 2 --runs $((runs * 3)) --export-json "$out/nochange.json" 
   --command-name "tavro --preview" "$mirror --preview src/documents t-tavro" \
   --command-name rsync "rsync -a --delete src/documents/ t-rsync/"
 
+# Cold: every tool starts with the caches dropped and the disk synced, as a
+# scheduled run after a night meets the trees.
+cold=no
+if [ -w /proc/sys/vm/drop_caches ]; then
+  cold=yes
+  echo "== re-run with nothing changed, cold cache"
+  hyperfine -N --runs "$runs" --export-json "$out/cold.json" \
+    --prepare "bash -c 'sync; echo 3 > /proc/sys/vm/drop_caches'" \
+    --command-name tavro "$mirror src/documents t-tavro" \
+    --command-name rsync "rsync -a --delete src/documents/ t-rsync/" \
+    --command-name find "find src/documents t-tavro -printf %s"
+else
+  echo "== cold-cache runs skipped: /proc/sys/vm/drop_caches is not writable here"
+fi
+
 echo "== re-run after 1% changed and 1% deleted"
 hyperfine -N --runs $((runs * 2)) --export-json "$out/changed.json" \
   --prepare "bash -c 'rsync -a --delete $work/src/documents/ $work/t-changed/ && sync'" \
@@ -80,6 +95,28 @@ hyperfine -N --runs "$runs" --export-json "$out/media.json" \
   --command-name copy_file_range "$gentree cfr src/media t-media" \
   --command-name "cp -a" "cp -a src/media t-media"
 
+echo "== a million files"
+if [ ! -d src/million ]; then "$gentree" million src/million; fi
+million_files=$(find src/million -type f | wc -l)
+hyperfine -N --runs "${TAVRO_BENCH_MILLION_RUNS:-3}" --export-json "$out/million-first.json" \
+  --prepare "bash -c 'rm -rf $work/t-million-first; settle $work/src/million'" \
+  --command-name tavro "$mirror src/million t-million-first" \
+  --command-name "cp -a" "cp -a src/million t-million-first"
+rm -rf t-million-first t-million t-million-rsync
+"$mirror" src/million t-million
+rsync -a --delete src/million/ t-million-rsync/
+sync
+sleep "${TAVRO_BENCH_QUIET:-60}"
+hyperfine -N --warmup 1 --runs "${TAVRO_BENCH_MILLION_RUNS:-3}" --export-json "$out/million-again.json" \
+  --command-name tavro "$mirror src/million t-million" \
+  --command-name rsync "rsync -a --delete src/million/ t-million-rsync/"
+if [ "$cold" = yes ]; then
+  hyperfine -N --runs "${TAVRO_BENCH_MILLION_RUNS:-3}" --export-json "$out/million-cold.json" \
+    --prepare "bash -c 'sync; echo 3 > /proc/sys/vm/drop_caches'" \
+    --command-name tavro "$mirror src/million t-million" \
+    --command-name rsync "rsync -a --delete src/million/ t-million-rsync/"
+fi
+
 echo "== peak memory (maximum resident set, KiB)"
 peak() { /usr/bin/time -f "%M" "$@" 2>&1 >/dev/null | tail -n 1; }
 rm -rf t-mem-small t-mem-docs t-mem-media t-mem-rsync
@@ -88,6 +125,8 @@ mem_docs=$(peak "$mirror" src/documents t-mem-docs)
 mem_docs_again=$(peak "$mirror" src/documents t-mem-docs)
 mem_media=$(peak "$mirror" src/media t-mem-media)
 mem_rsync=$(peak rsync -a --delete src/documents/ t-mem-rsync/)
+mem_million=$(peak "$mirror" src/million t-million)
+mem_million_rsync=$(peak rsync -a --delete src/million/ t-million-rsync/)
 rm -rf t-mem-small t-mem-docs t-mem-media t-mem-rsync t-first t-media
 
 small_files=$(find src/small -type f | wc -l)
@@ -97,6 +136,8 @@ f_t=$(median first tavro); f_s=$(median first "tavro --no-sync")
 f_c=$(median first "cp -a"); f_r=$(median first rsync)
 n_t=$(median nochange tavro); n_s=$(median nochange "tavro --no-sync"); n_r=$(median nochange rsync)
 n_v=$(median nochange "tavro --versions"); n_p=$(median nochange "tavro --preview")
+mf_t=$(median million-first tavro); mf_c=$(median million-first "cp -a")
+ma_t=$(median million-again tavro); ma_r=$(median million-again rsync)
 c_t=$(median changed tavro); c_r=$(median changed rsync); c_v=$(median changed "tavro --versions")
 m_t=$(median media tavro); m_s=$(median media "tavro --no-sync")
 m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
@@ -110,6 +151,19 @@ m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
   echo "| first mirror, the closing syncfs | $(ms "$f_t") | without it $(ms "$f_s") | $(ratio "$f_t" "$f_s") of the run without |"
   echo "| re-run, nothing changed | $(ms "$n_t") | rsync $(ms "$n_r") | $(ratio "$n_t" "$n_r") of rsync |"
   echo "| re-run, nothing changed, the closing syncfs | $(ms "$n_t") | without it $(ms "$n_s") | $(ratio "$n_t" "$n_s") of the run without |"
+  if [ "$cold" = yes ]; then
+    k_t=$(median cold tavro); k_r=$(median cold rsync); k_f=$(median cold find)
+    echo "| re-run, nothing changed, cold cache | $(ms "$k_t") | rsync $(ms "$k_r") | $(ratio "$k_t" "$k_r") of rsync (goal ≤ 0.75) |"
+    echo "| re-run, nothing changed, cold cache | $(ms "$k_t") | find over both trees $(ms "$k_f") | $(ratio "$k_t" "$k_f") of find (goal ≤ 1.10) |"
+  else
+    echo "| re-run, nothing changed, cold cache | skipped: the caches cannot be dropped here | | |"
+  fi
+  echo "| first mirror, $million_files files | $(ms "$mf_t") | cp -a $(ms "$mf_c") | $(ratio "$mf_t" "$mf_c") of cp -a (goal ≤ 1.00) |"
+  echo "| re-run, nothing changed, $million_files files | $(ms "$ma_t") | rsync $(ms "$ma_r") | $(ratio "$ma_t" "$ma_r") of rsync (goal ≤ 0.60) |"
+  if [ "$cold" = yes ]; then
+    mk_t=$(median million-cold tavro); mk_r=$(median million-cold rsync)
+    echo "| re-run, nothing changed, $million_files files, cold cache | $(ms "$mk_t") | rsync $(ms "$mk_r") | $(ratio "$mk_t" "$mk_r") of rsync (goal ≤ 0.75) |"
+  fi
   echo "| re-run, nothing changed, versions kept | $(ms "$n_v") | versions off $(ms "$n_t") | $(ratio "$n_v" "$n_t") of versions off |"
   echo "| preview, nothing changed | $(ms "$n_p") | the run $(ms "$n_t") | $(ratio "$n_p" "$n_t") of the run |"
   echo "| re-run, 1% changed, 1% deleted | $(ms "$c_t") | rsync $(ms "$c_r") | $(ratio "$c_t" "$c_r") of rsync |"
@@ -121,5 +175,6 @@ m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
   echo
   echo "Medians of hyperfine runs. Peak memory of tavro-mirror: $mem_small KiB ($small_files files),"
   echo "$mem_docs KiB ($doc_files files, first mirror), $mem_docs_again KiB (re-run),"
-  echo "$mem_media KiB (media); rsync on the documents tree: $mem_rsync KiB."
+  echo "$mem_media KiB (media), $mem_million KiB ($million_files files, re-run; goal under 16384);"
+  echo "rsync: $mem_rsync KiB on the documents tree, $mem_million_rsync KiB on the million files."
 } | tee "$out/summary.md"
