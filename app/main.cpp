@@ -4,10 +4,12 @@
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <memory>
 
 #include "app/command_line.h"
 #include "app/dialogs.h"
 #include "app/local_text.h"
+#include "app/paint_log.h"
 #include "app/power_dbus.h"
 #include "app/qt_translations.h"
 #include "app/signal_bridge.h"
@@ -27,6 +29,11 @@ int main(int argc, char** argv) {
   // the program, only "Ukončit program", the close question or a signal.
   QApplication::setQuitOnLastWindowClosed(false);
   tavro::installQtTranslations(app);
+  std::unique_ptr<tavro::PaintLog> paintLog;
+  if (const QByteArray file = qgetenv("TAVRO_PAINT_LOG"); !file.isEmpty()) {
+    paintLog = std::make_unique<tavro::PaintLog>(QString::fromLocal8Bit(file));
+    app.installEventFilter(paintLog.get());
+  }
 
   const tavro::ProgramPaths paths = tavro::ProgramPaths::locate();
   // A second start shows the first one's window and ends.
