@@ -8,6 +8,14 @@ namespace tavro {
 PaintLog::PaintLog(const QString& file) : file_(file) {
   (void)file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
   clock_.start();
+  ticks_.setInterval(20);
+  connect(&ticks_, &QTimer::timeout, this, [this] { write("tick", QString()); });
+  ticks_.start();
+}
+
+void PaintLog::write(const char* what, const QString& name) {
+  file_.write(QByteArray::number(clock_.elapsed()) + ' ' + what + ' ' + name.toUtf8() + '\n');
+  file_.flush();
 }
 
 bool PaintLog::eventFilter(QObject* watched, QEvent* event) {
@@ -18,9 +26,7 @@ bool PaintLog::eventFilter(QObject* watched, QEvent* event) {
   const bool runGauge = name == QStringLiteral("G1");
   if (type != QEvent::Paint && !runGauge) return false;
   if (type == QEvent::Paint && !watched->isWidgetType()) return false;
-  const char* what = type == QEvent::Paint ? "paint" : type == QEvent::Show ? "run" : "end";
-  file_.write(QByteArray::number(clock_.elapsed()) + ' ' + what + ' ' + name.toUtf8() + '\n');
-  file_.flush();
+  write(type == QEvent::Paint ? "paint" : type == QEvent::Show ? "run" : "end", name);
   return false;
 }
 

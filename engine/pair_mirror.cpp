@@ -1,6 +1,8 @@
 #include "engine/pair_mirror.h"
 
 #include <cerrno>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +26,17 @@ std::optional<bool> holdsEntries(Folder& folder) {
   const bool any = listing.value->next(entry, &error);
   if (error != 0) return std::nullopt;
   return any;
+}
+
+// Putting a pair on the disk can take a good part of a second after many
+// writes; the window keeps answering meanwhile. Nothing else touches the
+// folder until the sync is done.
+Status syncWhileAnswering(Folder& folder, RunDisplay& display) {
+  auto synced = std::async(std::launch::async, [&folder] { return folder.syncFileSystem(); });
+  while (synced.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+    display.processMessages();
+  }
+  return synced.get();
 }
 
 // The deletion pass, counted first: one that would take most of a pair
@@ -135,7 +148,9 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   if (history) history->prune(options.historyDays);
   if (options.durable) {
     Folder& written = folder != nullptr ? *folder : *targetFolder.get();
-    if (!written.syncFileSystem().ok()) fail("Nelze uložit na disk: " + written.path());
+    if (!syncWhileAnswering(written, display).ok()) {
+      fail("Nelze uložit na disk: " + written.path());
+    }
   }
 }
 
