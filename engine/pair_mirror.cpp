@@ -117,7 +117,8 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   }
   History* keeper = history ? &*history : nullptr;
 
-  Kopiruj(display, *sourceTop.value, *pairFolder, {options.stop, options.plan, keeper});
+  Kopiruj(display, *sourceTop.value, *pairFolder,
+          {options.stop, options.plan, keeper, options.readAhead});
 
   Folder* folder = pairFolder->get();
   // After a stop the deletion pass does not start; what the copy pass wrote

@@ -51,6 +51,8 @@ struct PairOptions {
   // `folder`. Unset, or answered false, nothing is removed, with a line.
   std::function<bool(std::int64_t files, std::int64_t of, const std::string& folder)>
       confirmMassDeletion;
+  // Off, the copy pass looks every entry up in turn on the run's thread.
+  bool readAhead = true;
 };
 
 inline constexpr std::int64_t kMassDeletionFiles = 20;

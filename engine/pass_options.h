@@ -15,6 +15,9 @@ struct PassOptions {
   PairPlan* plan = nullptr;
   // Set, what the pass would remove or replace is moved into it instead.
   History* history = nullptr;
+  // Off, each entry is looked up only when the walk comes to it, all on the
+  // walk's thread (the environment's TAVRO_NO_READ_AHEAD turns it off, too).
+  bool readAhead = true;
 };
 
 }  // namespace tavro

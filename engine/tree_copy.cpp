@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "engine/file_stamp.h"
 #include "engine/history.h"
+#include "engine/lookup_worker.h"
 #include "engine/plan.h"
 #include "engine/walk_limits.h"
 
@@ -87,38 +89,105 @@ CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& i
   return CopyOutcome::Copied;
 }
 
+// A listing is handled in batches of this many entries, whose lookups are
+// made before any of them is handled.
+constexpr std::size_t kBatchSize = 128;
+// Fewer lookups than this are made when the walk comes to them: handing them
+// over to the worker would cost more than it saves.
+constexpr std::size_t kMinLookupsAhead = 16;
+
+// A listed entry, with what was looked up about it ahead of its turn.
+struct BatchEntry {
+  ListedEntry listed;
+  bool ahead = false;  // `source` and `target` hold lookups made ahead
+  Result<EntryInfo> source;
+  Result<EntryInfo> target;
+};
+
 class TreeCopy {
  public:
   TreeCopy(RunDisplay& display, const PassOptions& options)
-      : display_(display), options_(options), stop_(options.stop), plan_(options.plan) {}
+      : display_(display),
+        options_(options),
+        stop_(options.stop),
+        plan_(options.plan),
+        readAhead_(options.readAhead && readAheadEnabled()) {}
 
   void run(Folder& source, TargetFolder& target) {
     display_.processMessages();
     targetTop_ = &target;
-    copyFolder(source, target);
+    copyFolder(source, target, false);
   }
 
  private:
-  void copyFolder(Folder& source, TargetFolder& target) {
+  void copyFolder(Folder& source, TargetFolder& target, bool targetIsNew) {
     auto listing = source.list();
     if (!listing.ok()) {
       cannotRead(source.path());
       return;
     }
-    ListedEntry entry;
+    std::vector<BatchEntry> batch;
     int error = 0;
+    bool more = true;
     // A listing that breaks off ends this folder like its end would.
-    while (listing.value->next(entry, &error)) {
-      if (stopRequested(stop_)) return;
-      const auto kind = kindOf(source, entry);
-      if (!kind) continue;
-      if (*kind == EntryKind::Folder) {
-        copySubfolder(source, entry.name, target);
-      } else if (*kind != EntryKind::Special) {
-        copyEntry(source, entry.name, target);
+    while (more) {
+      batch.clear();
+      ListedEntry entry;
+      while (batch.size() < kBatchSize && (more = listing.value->next(entry, &error))) {
+        batch.push_back(BatchEntry{std::move(entry), false, {}, {}});
+      }
+      const std::uint64_t writesBefore = writes_;
+      // In a folder this walk created there is nothing to look up ahead.
+      if (readAhead_ && !targetIsNew) {
+        if (Folder* out = target.get()) lookAhead(source, *out, batch);
+      }
+      for (BatchEntry& item : batch) {
+        if (stopRequested(stop_)) return;
+        // What the walk wrote since may have changed what the target holds.
+        if (writes_ != writesBefore) item.ahead = false;
+        const auto kind = item.ahead && item.listed.kind == EntryKind::Unknown
+                              ? kindOfLookup(item.source)
+                              : kindOf(source, item.listed);
+        if (!kind) continue;
+        if (*kind == EntryKind::Folder) {
+          copySubfolder(source, item.listed.name, target);
+        } else if (*kind != EntryKind::Special) {
+          copyEntry(source, item, target);
+        }
       }
     }
     if (error != 0) cannotRead(source.path());
+  }
+
+  static std::optional<EntryKind> kindOfLookup(const Result<EntryInfo>& info) {
+    if (!info.ok()) return std::nullopt;
+    return info.value.kind;
+  }
+
+  // Looks up the batch's files in the source on this thread and in the
+  // target on the worker at the same time. The results serve only until the
+  // walk next writes anything.
+  void lookAhead(Folder& source, Folder& target, std::vector<BatchEntry>& batch) {
+    std::vector<BatchEntry*> files;
+    for (BatchEntry& item : batch) {
+      if (item.listed.kind != EntryKind::Folder && item.listed.kind != EntryKind::Special) {
+        files.push_back(&item);
+      }
+    }
+    if (files.size() < kMinLookupsAhead) return;
+    worker_.start([&files, &target] {
+      for (BatchEntry* item : files) item->target = target.stat(item->listed.name);
+    });
+    // The worker uses `files` and the entries: it is done before they go,
+    // even when a lookup here throws.
+    try {
+      for (BatchEntry* item : files) item->source = source.stat(item->listed.name);
+    } catch (...) {
+      worker_.abandon();
+      throw;
+    }
+    worker_.finish();
+    for (BatchEntry* item : files) item->ahead = true;
   }
 
   void copySubfolder(Folder& source, const std::string& name, TargetFolder& target) {
@@ -133,7 +202,11 @@ class TreeCopy {
     const auto top = targetTop_->id();
     if (sub.ok() && top && *top == sub.value->id()) return;
     TargetFolder child(target, name);
-    if (child.get() == nullptr && plan_ == nullptr) child.createOneLevel();
+    const bool created = child.get() == nullptr && plan_ == nullptr;
+    if (created) {
+      ++writes_;
+      child.createOneLevel();
+    }
     display_.processMessages();
     if (!sub.ok()) {
       // A folder that went away since it was listed is no failure.
@@ -141,7 +214,7 @@ class TreeCopy {
       return;
     }
     ++depth_;
-    copyFolder(*sub.value, child);
+    copyFolder(*sub.value, child, created);
     --depth_;
   }
 
@@ -151,8 +224,9 @@ class TreeCopy {
     display_.addLine("Nelze číst složku: " + path + " !!!");
   }
 
-  void copyEntry(Folder& source, const std::string& name, TargetFolder& target) {
-    const auto info = source.stat(name);
+  void copyEntry(Folder& source, const BatchEntry& item, TargetFolder& target) {
+    const std::string& name = item.listed.name;
+    const auto info = item.ahead ? item.source : source.stat(name);
     if (info.ok() && info.value.kind == EntryKind::Folder) {
       copySubfolder(source, name, target);
       return;
@@ -160,7 +234,11 @@ class TreeCopy {
     if (info.ok() && info.value.kind == EntryKind::Special) return;
 
     Result<EntryInfo> existing = Result<EntryInfo>::failure(ENOENT);
-    if (Folder* out = target.get()) existing = out->stat(name);
+    if (item.ahead) {
+      existing = item.target;
+    } else if (Folder* out = target.get()) {
+      existing = out->stat(name);
+    }
 
     if (existing.ok() && existing.value.kind == EntryKind::Folder) {
       // A folder holds the file's name: the copy goes into that folder under
@@ -194,6 +272,7 @@ class TreeCopy {
                        TargetFolder& target, const std::string& targetName, CopyMode mode,
                        bool replacingOutdatedCopy) {
     const std::string sourcePath = source.pathOf(name);
+    ++writes_;
     if (plan_ != nullptr) {
       const bool file = info.ok() && info.value.kind == EntryKind::File;
       plan_->add(mode == CopyMode::New ? Change::New : Change::Changed, false,
@@ -228,8 +307,13 @@ class TreeCopy {
   const StopRequest* stop_;
   PairPlan* plan_;
   const long offset_ = currentUtcOffset();
+  const bool readAhead_;
   TargetFolder* targetTop_ = nullptr;
   int depth_ = 0;
+  // Everything the walk created, replaced or planned so far: lookups made
+  // before the latest of these no longer count.
+  std::uint64_t writes_ = 0;
+  LookupWorker worker_;
 };
 
 }  // namespace

@@ -406,6 +406,8 @@ FaultyFileSystem::Fault* FaultyFileSystem::find(FaultOp op, const std::string& p
 }
 
 int FaultyFileSystem::check(FaultOp op, const std::string& path) {
+  if (std::this_thread::get_id() != creator_) ++otherThreadCalls_;
+  std::lock_guard lock(checking_);
   Fault* fault = find(op, path);
   if (fault == nullptr) return 0;
   if (fault->after > 0) {

@@ -2,11 +2,14 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -43,7 +46,8 @@ class FaultyFileSystem final : public FileSystem {
  public:
   using Matcher = std::function<bool(const std::string& path)>;
 
-  explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
+  explicit FaultyFileSystem(FileSystem& inner)
+      : inner_(inner), creator_(std::this_thread::get_id()) {}
 
   // Makes `op` on exactly `path` fail with `error`. For reads and writes
   // `after` counts the bytes that pass first, for ListMiddle the entries,
@@ -62,6 +66,9 @@ class FaultyFileSystem final : public FileSystem {
   void clear() { faults_.clear(); }
   // How many times a fault of this kind was triggered.
   int triggered(FaultOp op) const;
+  // How many calls came from another thread than the one that made this
+  // file system: the walks' lookups ahead.
+  int callsFromOtherThreads() const { return otherThreadCalls_; }
 
   // A power cut: every file written through this file system since it was
   // last synced loses what was not synced. As on ext4 in its default mode,
@@ -99,7 +106,7 @@ class FaultyFileSystem final : public FileSystem {
   };
   Fault* find(FaultOp op, const std::string& path);
   // Fails (returns the error) or throws when a fault without a byte or entry
-  // count matches; 0 otherwise.
+  // count matches; 0 otherwise. Lookups may come from two threads at once.
   int check(FaultOp op, const std::string& path);
 
   // Book-keeping of written data for dropUnsyncedData(), by whole path.
@@ -111,6 +118,9 @@ class FaultyFileSystem final : public FileSystem {
 
  private:
   FileSystem& inner_;
+  std::thread::id creator_;
+  std::mutex checking_;
+  std::atomic<int> otherThreadCalls_ = 0;
   std::deque<Fault> faults_;                      // stable addresses: open files keep pointers
   std::map<std::string, std::int64_t> unsynced_;  // path -> size last synced
   std::vector<std::string> foldingFolders_;
