@@ -2,8 +2,9 @@
 // copy pass, the deletion pass and putting the result on the disk, printing
 // only the message lines. A measuring tool, not a second user interface.
 //
-//   tavro-mirror [--no-sync] [--versions DAYS] [--preview] SRC TRG
+//   tavro-mirror [--no-sync] [--copy-only] [--versions DAYS] [--preview] SRC TRG
 //
+// --copy-only leaves out the deletion pass, to see what each pass costs.
 // --versions keeps what the run deletes or replaces in TRG's history for
 // DAYS days; --preview only plans the run and prints its summary.
 
@@ -26,7 +27,9 @@ class LinesOnly final : public tavro::LinesOnlyDisplay {
 };
 
 int usage() {
-  std::fprintf(stderr, "usage: tavro-mirror [--no-sync] [--versions DAYS] [--preview] SRC TRG\n");
+  std::fprintf(stderr,
+               "usage: tavro-mirror [--no-sync] [--copy-only] [--versions DAYS] [--preview] "
+               "SRC TRG\n");
   return 2;
 }
 
@@ -42,6 +45,8 @@ int main(int argc, char** argv) {
     const std::string flag = argv[at];
     if (flag == "--no-sync") {
       options.durable = false;
+    } else if (flag == "--copy-only") {
+      options.deletions = tavro::Deletions::Keep;
     } else if (flag == "--preview") {
       preview = true;
     } else if (flag == "--versions" && at + 1 < argc) {

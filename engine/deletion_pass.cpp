@@ -27,8 +27,17 @@ struct NameSummary {
   std::uint64_t count = 0;
   std::uint64_t sum = 0;
   bool complete = true;  // false when some entry's kind was not listed
-  bool operator==(const NameSummary&) const = default;
+  bool operator==(const NameSummary& other) const {
+    return count == other.count && sum == other.sum && complete == other.complete;
+  }
+  // The target side's folders, in listing order, while there are not too
+  // many to hold: when the names match, they are all the walk needs, and
+  // the folder need not be listed again.
+  std::vector<std::string> folders;
+  bool foldersKept = false;
 };
+
+constexpr std::size_t kMaxKeptFolders = 1024;
 
 std::uint64_t nameHash(const std::string& name, bool folder) {
   std::uint64_t h = folder ? 0x9E3779B97F4A7C15ULL : 0xCBF29CE484222325ULL;
@@ -46,15 +55,22 @@ std::optional<NameSummary> summarize(Folder& folder, bool sourceSide) {
   auto listing = folder.list();
   if (!listing.ok()) return std::nullopt;
   NameSummary summary;
+  summary.foldersKept = !sourceSide;
   ListedEntry entry;
   int error = 0;
   while (listing.value->next(entry, &error)) {
     if (entry.kind == EntryKind::Unknown) summary.complete = false;
     if (sourceSide && entry.kind == EntryKind::Special) continue;
+    const bool isFolder = entry.kind == EntryKind::Folder;
     ++summary.count;
-    summary.sum += nameHash(entry.name, entry.kind == EntryKind::Folder);
+    summary.sum += nameHash(entry.name, isFolder);
+    if (isFolder && summary.foldersKept) {
+      summary.foldersKept = summary.folders.size() < kMaxKeptFolders;
+      if (summary.foldersKept) summary.folders.push_back(entry.name);
+    }
   }
   if (error != 0) return std::nullopt;
+  if (!summary.foldersKept) summary.folders.clear();
   return summary;
 }
 
@@ -114,15 +130,27 @@ class DeletionPass {
   // then everything below `target` goes.
   void prune(Folder* source, Folder& target) {
     bool sameNames = false;
+    std::optional<NameSummary> mirrored;
     if (source != nullptr) {
       // A source folder that cannot be read to its end is not known to lack
       // anything.
       const auto have = summarize(*source, true);
       if (!have) return;
-      const auto mirrored = summarize(target, false);
+      mirrored = summarize(target, false);
       sameNames = mirrored && have->complete && mirrored->complete && *have == *mirrored;
     }
     Orphans orphans;
+    if (sameNames && mirrored->foldersKept) {
+      // Every file has its source: only the folders are left to walk.
+      if (plan_ != nullptr) {
+        plan_->pairFolderFiles += static_cast<std::int64_t>(mirrored->count - mirrored->folders.size());
+      }
+      for (const std::string& name : mirrored->folders) {
+        if (stopRequested(stop_)) return;
+        if (name != kHistoryFolderName) pruneSubfolder(source, target, name, orphans);
+      }
+      return;
+    }
     auto listing = target.list();
     if (!listing.ok()) return;
     ListedEntry entry;

@@ -44,6 +44,32 @@ TEST_F(DeletionPassTest, EachDeletionIsShownAndPumpedWhileKeptFilesCostNothing) 
   EXPECT_THAT(display.events, ElementsAre("pump", "delete " + trg("b.txt"), "pump", "deleted"));
 }
 
+TEST_F(DeletionPassTest, NamesThatMatchAtOneLevelSayNothingOfTheLevelsBelow) {
+  // "few" holds a handful of folders, "many" more than the pass keeps the
+  // names of between its two listings.
+  for (int i = 0; i < 1100; ++i) {
+    const std::string name = "many/d" + std::to_string(i);
+    tree.folder("src/" + name);
+    tree.folder("trg/" + name);
+    if (i % 10 == 0) tree.file("trg/" + name + "/gone.txt", "g");
+  }
+  for (const char* folder : {"few/a", "few/b", "few/c"}) {
+    sourceFile(std::string(folder) + "/keep.txt", "k");
+    tree.file("trg/" + std::string(folder) + "/keep.txt", "k");
+  }
+  tree.file("trg/few/b/gone.txt", "g");
+  tree.file("trg/many/d7/old/x.txt", "x");
+
+  prune();
+
+  const auto deleted = display.only("delete ");
+  EXPECT_EQ(deleted.size(), 112u);
+  EXPECT_THAT(deleted, ::testing::Contains("delete " + trg("few/b/gone.txt")));
+  EXPECT_THAT(deleted, ::testing::Contains("delete " + trg("many/d1090/gone.txt")));
+  EXPECT_FALSE(tree.exists("trg/many/d7/old"));
+  EXPECT_TRUE(tree.exists("trg/few/b/keep.txt"));
+}
+
 TEST_F(DeletionPassTest, AsManyNamesAsTheSourceIsNotTheSameNames) {
   sourceFile("a.txt", "a");
   sourceFile("b.txt", "b");
