@@ -63,6 +63,7 @@ hyperfine -N --warmup 2 --runs $((runs * 3)) --export-json "$out/nochange.json" 
   --command-name "tavro --no-sync" "$mirror --no-sync src/documents t-tavro" \
   --command-name "tavro --versions" "$mirror --versions 30 src/documents t-tavro" \
   --command-name "tavro --preview" "$mirror --preview src/documents t-tavro" \
+  --command-name "tavro, in turn" "env TAVRO_NO_READ_AHEAD=1 $mirror src/documents t-tavro" \
   --command-name rsync "rsync -a --delete src/documents/ t-rsync/"
 
 # Cold: every tool starts with the caches dropped and the disk synced, as a
@@ -74,6 +75,7 @@ if [ -w /proc/sys/vm/drop_caches ]; then
   hyperfine -N --runs "$runs" --export-json "$out/cold.json" \
     --prepare "bash -c 'sync; echo 3 > /proc/sys/vm/drop_caches'" \
     --command-name tavro "$mirror src/documents t-tavro" \
+    --command-name "tavro, in turn" "env TAVRO_NO_READ_AHEAD=1 $mirror src/documents t-tavro" \
     --command-name rsync "rsync -a --delete src/documents/ t-rsync/" \
     --command-name find "find src/documents t-tavro -printf %s"
 else
@@ -109,11 +111,13 @@ sync
 sleep "${TAVRO_BENCH_QUIET:-60}"
 hyperfine -N --warmup 1 --runs "${TAVRO_BENCH_MILLION_RUNS:-3}" --export-json "$out/million-again.json" \
   --command-name tavro "$mirror src/million t-million" \
+  --command-name "tavro, in turn" "env TAVRO_NO_READ_AHEAD=1 $mirror src/million t-million" \
   --command-name rsync "rsync -a --delete src/million/ t-million-rsync/"
 if [ "$cold" = yes ]; then
   hyperfine -N --runs "${TAVRO_BENCH_MILLION_RUNS:-3}" --export-json "$out/million-cold.json" \
     --prepare "bash -c 'sync; echo 3 > /proc/sys/vm/drop_caches'" \
     --command-name tavro "$mirror src/million t-million" \
+    --command-name "tavro, in turn" "env TAVRO_NO_READ_AHEAD=1 $mirror src/million t-million" \
     --command-name rsync "rsync -a --delete src/million/ t-million-rsync/"
 fi
 
@@ -138,6 +142,7 @@ n_t=$(median nochange tavro); n_s=$(median nochange "tavro --no-sync"); n_r=$(me
 n_v=$(median nochange "tavro --versions"); n_p=$(median nochange "tavro --preview")
 mf_t=$(median million-first tavro); mf_c=$(median million-first "cp -a")
 ma_t=$(median million-again tavro); ma_r=$(median million-again rsync)
+n_i=$(median nochange "tavro, in turn"); ma_i=$(median million-again "tavro, in turn")
 c_t=$(median changed tavro); c_r=$(median changed rsync); c_v=$(median changed "tavro --versions")
 m_t=$(median media tavro); m_s=$(median media "tavro --no-sync")
 m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
@@ -150,19 +155,25 @@ m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
   echo "| first mirror, $doc_files files | $(ms "$f_t") | rsync $(ms "$f_r") | $(ratio "$f_t" "$f_r") of rsync |"
   echo "| first mirror, the closing syncfs | $(ms "$f_t") | without it $(ms "$f_s") | $(ratio "$f_t" "$f_s") of the run without |"
   echo "| re-run, nothing changed | $(ms "$n_t") | rsync $(ms "$n_r") | $(ratio "$n_t" "$n_r") of rsync |"
+  echo "| re-run, nothing changed, lookups ahead | $(ms "$n_t") | in turn $(ms "$n_i") | $(ratio "$n_t" "$n_i") of in turn |"
   echo "| re-run, nothing changed, the closing syncfs | $(ms "$n_t") | without it $(ms "$n_s") | $(ratio "$n_t" "$n_s") of the run without |"
   if [ "$cold" = yes ]; then
     k_t=$(median cold tavro); k_r=$(median cold rsync); k_f=$(median cold find)
     echo "| re-run, nothing changed, cold cache | $(ms "$k_t") | rsync $(ms "$k_r") | $(ratio "$k_t" "$k_r") of rsync (goal ≤ 0.75) |"
     echo "| re-run, nothing changed, cold cache | $(ms "$k_t") | find over both trees $(ms "$k_f") | $(ratio "$k_t" "$k_f") of find (goal ≤ 1.10) |"
+    k_i=$(median cold "tavro, in turn")
+    echo "| re-run, nothing changed, cold cache, lookups ahead | $(ms "$k_t") | in turn $(ms "$k_i") | $(ratio "$k_t" "$k_i") of in turn |"
   else
     echo "| re-run, nothing changed, cold cache | skipped: the caches cannot be dropped here | | |"
   fi
   echo "| first mirror, $million_files files | $(ms "$mf_t") | cp -a $(ms "$mf_c") | $(ratio "$mf_t" "$mf_c") of cp -a (goal ≤ 1.00) |"
   echo "| re-run, nothing changed, $million_files files | $(ms "$ma_t") | rsync $(ms "$ma_r") | $(ratio "$ma_t" "$ma_r") of rsync (goal ≤ 0.60) |"
+  echo "| re-run, nothing changed, $million_files files, lookups ahead | $(ms "$ma_t") | in turn $(ms "$ma_i") | $(ratio "$ma_t" "$ma_i") of in turn |"
   if [ "$cold" = yes ]; then
     mk_t=$(median million-cold tavro); mk_r=$(median million-cold rsync)
     echo "| re-run, nothing changed, $million_files files, cold cache | $(ms "$mk_t") | rsync $(ms "$mk_r") | $(ratio "$mk_t" "$mk_r") of rsync (goal ≤ 0.75) |"
+    mk_i=$(median million-cold "tavro, in turn")
+    echo "| re-run, nothing changed, $million_files files, cold cache, lookups ahead | $(ms "$mk_t") | in turn $(ms "$mk_i") | $(ratio "$mk_t" "$mk_i") of in turn |"
   fi
   echo "| re-run, nothing changed, versions kept | $(ms "$n_v") | versions off $(ms "$n_t") | $(ratio "$n_v" "$n_t") of versions off |"
   echo "| preview, nothing changed | $(ms "$n_p") | the run $(ms "$n_t") | $(ratio "$n_p" "$n_t") of the run |"
