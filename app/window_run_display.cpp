@@ -95,6 +95,7 @@ void WindowRunDisplay::fileDeletionFinished() { shownFile_.clear(); }
 void WindowRunDisplay::showCurrentFile() {
   if (c_.Label18->text() != shownFile_) c_.Label18->setText(shownFile_);
   if (c_.G2->isVisibleTo(c_.G2->window()) != fileGaugeShown_) c_.G2->setVisible(fileGaugeShown_);
+  sinceFileShown_.restart();
 }
 
 void WindowRunDisplay::addLine(const std::string& line) { c_.LB2->addItem(localText(line)); }
@@ -102,9 +103,13 @@ void WindowRunDisplay::addLine(const std::string& line) { c_.LB2->addItem(localT
 void WindowRunDisplay::processMessages() {
   // The engine offers to pump before every file; taking that offer every few
   // milliseconds keeps the window as responsive and the run many times faster
-  // on trees of small files, where each pump would repaint the window.
+  // on trees of small files, where each pump would repaint the window. The
+  // file's name changes as seldom as the gauge: each change repaints the
+  // window under it.
   if (!sincePump_.isValid() || sincePump_.hasExpired(kPumpInterval)) {
-    showCurrentFile();
+    if (!sinceFileShown_.isValid() || sinceFileShown_.hasExpired(kPaintInterval)) {
+      showCurrentFile();
+    }
     QCoreApplication::processEvents();
     sincePump_.restart();
   }
@@ -113,6 +118,7 @@ void WindowRunDisplay::processMessages() {
 void WindowRunDisplay::runStarted() {
   c_.LB2->clear();
   sincePump_.invalidate();
+  sinceFileShown_.invalidate();
   sinceGaugePaint_.start();
 }
 

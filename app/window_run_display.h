@@ -56,6 +56,7 @@ class WindowRunDisplay final : public BackupRunDisplay {
   bool fileGaugeShown_ = false;  // G2 as the run last set it
   QElapsedTimer sincePump_;
   QElapsedTimer sinceGaugePaint_;
+  QElapsedTimer sinceFileShown_;
 };
 
 }  // namespace tavro

@@ -21,5 +21,5 @@ if [ ! -d "$work/src/p$pairs" ]; then
   done
 fi
 sync
-"$build/bench/tavro-many-pairs" "$work/src" "$pairs" "$work/t" 3
+"$build/bench/tavro-many-pairs" "$work/src" "$pairs" "$work/t" "${TAVRO_BENCH_PAIR_ROUNDS:-5}"
 rm -rf "$work/t"

@@ -143,7 +143,8 @@ class DeletionPass {
     if (sameNames && mirrored->foldersKept) {
       // Every file has its source: only the folders are left to walk.
       if (plan_ != nullptr) {
-        plan_->pairFolderFiles += static_cast<std::int64_t>(mirrored->count - mirrored->folders.size());
+        plan_->pairFolderFiles +=
+            static_cast<std::int64_t>(mirrored->count - mirrored->folders.size());
       }
       for (const std::string& name : mirrored->folders) {
         if (stopRequested(stop_)) return;
@@ -289,7 +290,8 @@ class DeletionPass {
     }
     display_.fileDeletionStarted(path);
     display_.processMessages();
-    const Status gone = history_ != nullptr ? history_->moveIn(target, name) : target.removeFile(name);
+    const Status gone =
+        history_ != nullptr ? history_->moveIn(target, name) : target.removeFile(name);
     if (!gone.ok()) display_.addLine("Nelze smazat subor: " + path + " !!!");
     display_.fileDeletionFinished();
   }

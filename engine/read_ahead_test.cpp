@@ -69,12 +69,8 @@ class RandomPair {
     for (int i = 0; i < files; ++i) {
       const std::string name = path + "/" + (rng() % 2 ? "f" : "F") + std::to_string(i);
       switch (rng() % 20) {
-        case 0:
-          tree_.link(name, "f" + std::to_string(i + 1));
-          break;
-        case 1:
-          tree_.fifo(path + "/p" + std::to_string(i));
-          break;
+        case 0: tree_.link(name, "f" + std::to_string(i + 1)); break;
+        case 1: tree_.fifo(path + "/p" + std::to_string(i)); break;
         default:
           file(name, std::string(rng() % 40, 'a' + static_cast<char>(rng() % 26)),
                kTime + static_cast<std::time_t>(rng() % 4) * 3600);
@@ -99,16 +95,16 @@ class RandomPair {
       const std::string to = backup + "/" + name;
       const unsigned roll = rng() % 100;
       if (folder) {
-        if (roll < 8) continue;                        // not backed up yet
-        if (roll < 12) {                               // a file where the folder goes
+        if (roll < 8) continue;  // not backed up yet
+        if (roll < 12) {         // a file where the folder goes
           file(to, "in the way", kTime);
           continue;
         }
         backupOf(from, to, rng);
         continue;
       }
-      if (link || roll < 6) continue;                  // new since the last run
-      if (name.starts_with("p")) {                   // a FIFO now, a file before
+      if (link || roll < 6) continue;  // new since the last run
+      if (name.starts_with("p")) {     // a FIFO now, a file before
         if (roll < 50) file(to, "was a file", kTime);
         continue;
       }
@@ -116,14 +112,14 @@ class RandomPair {
       if (name == "Pair.txt" || name == "pair.txt") continue;
       const timespec time = tree_.time(from);
       if (roll < 9) {
-        tree_.folder(to);                              // a folder holds the file's name
+        tree_.folder(to);  // a folder holds the file's name
         file(to + "/old", "old", kTime);
       } else if (roll < 14) {
         file(to, tree_.read(from), time.tv_sec - 3600);  // changed since
       } else if (roll < 18) {
         file(to, tree_.read(from) + "longer", time.tv_sec);  // cut or grown
       } else {
-        file(to, tree_.read(from), time.tv_sec);       // up to date
+        file(to, tree_.read(from), time.tv_sec);  // up to date
       }
     }
     // What the source lost since: files and a whole folder.
@@ -172,9 +168,7 @@ Outcome mirrorWith(TempTree& tree, const std::string& target, Variant variant, b
   options.durable = false;
   options.historyDays = historyDays;
   options.runStart = LocalDateTime{2026, 12, 9, 10, 0, 5};
-  options.confirmMassDeletion = [](std::int64_t, std::int64_t, const std::string&) {
-    return true;
-  };
+  options.confirmMassDeletion = [](std::int64_t, std::int64_t, const std::string&) { return true; };
   mirrorPair(fs, display, tree.path("src"), tree.path(target), options);
 
   Outcome outcome;

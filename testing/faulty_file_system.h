@@ -1,8 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
