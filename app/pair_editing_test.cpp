@@ -331,6 +331,10 @@ class PairEditingTest : public QObject {
     add("/p4/other", t1);
     QCOMPARE(h.dialogs.warnings.size(), 4);
     QVERIFY(h.dialogs.warnings[3].contains(QStringLiteral("Výmaz páru /p4/other -> ") + t1));
+
+    add("/p5/data", target + "/.tavro-historie/x");
+    QCOMPARE(h.dialogs.warnings.size(), 5);
+    QVERIFY(h.dialogs.warnings[4].contains(QStringLiteral("leží ve složce historie verzí")));
   }
 };
 

@@ -148,7 +148,7 @@ class DeletionPass {
       }
       for (const std::string& name : mirrored->folders) {
         if (stopRequested(stop_)) return;
-        if (name != kHistoryFolderName) pruneSubfolder(source, target, name, orphans);
+        pruneSubfolder(source, target, name, orphans);
       }
       return;
     }
@@ -162,7 +162,7 @@ class DeletionPass {
       if (!kind) continue;
       if (*kind != EntryKind::Folder && plan_ != nullptr) ++plan_->pairFolderFiles;
       if (*kind == EntryKind::Folder) {
-        if (entry.name != kHistoryFolderName) pruneSubfolder(source, target, entry.name, orphans);
+        pruneSubfolder(source, target, entry.name, orphans);
       } else if (!sameNames && !inSourceAsFile(source, entry.name) &&
                  !keptUnderSourceCase(source, target, entry.name, false, orphans)) {
         deleteFile(target, entry.name);

@@ -28,8 +28,9 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
 
 // The same on folders already open. Folders of `otherSources` (pairs'
 // sources, sorted) are never entered or removed: each one met other than
-// `source` itself, the target included, is passed over with a line, and so
-// is any folder named as the history folder. The options can stop the pass
+// `source` itself, the target included, is passed over with a line. A folder
+// named as the history folder is mirrored like any other: the history lies
+// beside the pair folders, never inside one. The options can stop the pass
 // at its next entry, make it only plan (nothing changes, each entry it would
 // remove is added to the plan with the pair folder's count of files), or
 // move what it would remove into the history: a whole missing folder in one

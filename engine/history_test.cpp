@@ -200,22 +200,34 @@ TEST_F(HistoryTest, OldRunFoldersGoAndFailuresWaitForTheNextRun) {
   EXPECT_TRUE(tree.exists("backup/.tavro-historie/other/2020-01-01 00.00.00/kept.txt"));
 }
 
-TEST_F(HistoryTest, NoDeletionPassEntersAHistoryAndNoSourceMayBeOne) {
-  // A source ending in "/" mirrors into the target itself, beside the history.
-  tree.file("data/docs/a.txt", "a");
-  tree.file("backup/.tavro-historie/docs/2026-12-01 10.00.00/a.txt", "kept");
-  tree.file("backup/stale.txt", "stale");
-  display.clear();
-  mirrorPair(fs, display, tree.path("data/docs") + "/", tree.path("backup"), options);
+TEST_F(HistoryTest, OnlyTheHistoryBesideThePairFoldersIsSpecial) {
+  // The user's own folder of that name is mirrored like any other.
+  tree.file("data/docs/.tavro-historie/notes.txt", "n");
+  tree.file("data/docs/.tavro-historie/gone.txt", "g");
+  tree.folder("backup");
+  run();
+  tree.remove("data/docs/.tavro-historie/gone.txt");
+  options.runStart.second = 6;
+  run();
   EXPECT_THAT(display.lines, IsEmpty());
-  EXPECT_EQ(tree.read("backup/.tavro-historie/docs/2026-12-01 10.00.00/a.txt"), "kept");
-  EXPECT_EQ(tree.read("backup/.tavro-historie/docs/2026-12-09 10.00.05/stale.txt"), "stale");
+  EXPECT_THAT(tree.listing("backup/docs"),
+              ElementsAre(".tavro-historie/", ".tavro-historie/notes.txt"));
+  EXPECT_EQ(tree.read("backup/.tavro-historie/docs/2026-12-09 10.00.06/.tavro-historie/gone.txt"),
+            "g");
 
+  // A pair whose folder would lie in a history, or be one, moves nothing.
   tree.file("data/.tavro-historie/a.txt", "a");
-  display.clear();
-  mirrorPair(fs, display, tree.path("data/.tavro-historie"), tree.path("backup"), options);
-  EXPECT_THAT(display.lines, ElementsAre("Neplatný pár: " + tree.path("data/.tavro-historie") +
-                                         " -> " + tree.path("backup") + " !!!"));
+  tree.link("alias", tree.path("backup/.tavro-historie"));
+  for (const auto& [source, target] :
+       {std::pair{"data/.tavro-historie", "backup"}, std::pair{"data/docs", "alias"},
+        std::pair{"data/docs", "backup/.tavro-historie"}}) {
+    display.clear();
+    mirrorPair(fs, display, tree.path(source), tree.path(target), options);
+    EXPECT_THAT(display.lines, ElementsAre("Neplatný pár: " + tree.path(source) + " -> " +
+                                           tree.path(target) + " !!!"));
+  }
+  EXPECT_EQ(tree.read("backup/.tavro-historie/docs/2026-12-09 10.00.06/.tavro-historie/gone.txt"),
+            "g");
 }
 
 TEST(HistoryStampTest, RunFolderNamesReadBackAndNothingElseDoes) {

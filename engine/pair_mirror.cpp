@@ -66,7 +66,29 @@ void pruneGuarded(RunDisplay& display, Folder& source, Folder& folder, const std
 
 }  // namespace
 
-std::string NamePart(const std::string& source) { return splitPath(source).name; }
+std::string NamePart(const std::string& source) {
+  // "/data/" names the folder "data" as "/data" does; a pair folder that is
+  // the target itself would have its deletion pass remove other folders of
+  // the target.
+  std::string trimmed = source;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  const std::string name = splitPath(trimmed).name;
+  return name == "/" ? std::string() : name;
+}
+
+bool liesInHistory(FileSystem& fs, const std::string& target) {
+  const std::string real = fs.resolve(target);
+  std::size_t start = 0;
+  while (start < real.size()) {
+    const std::size_t end = std::min(real.find('/', start), real.size());
+    if (real.compare(start, end - start, kHistoryFolderName) == 0 &&
+        end - start == std::char_traits<char>::length(kHistoryFolderName)) {
+      return true;
+    }
+    start = end + 1;
+  }
+  return false;
+}
 
 std::string pairFolderOf(const std::string& source, const std::string& target) {
   return target + "/" + NamePart(source);
@@ -76,7 +98,10 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
                 const std::string& target, const PairOptions& options) {
   auto fail = [&display](const std::string& text) { display.addLine(text + " !!!"); };
   const std::string name = NamePart(source);
-  if (name == "." || name == ".." || name == kHistoryFolderName) {
+  // A pair folder inside a history would move or delete another pair's
+  // versions; one that is the target itself would prune the whole target.
+  if (name.empty() || name == "." || name == ".." || name == kHistoryFolderName ||
+      liesInHistory(fs, target)) {
     fail("Neplatný pár: " + source + " -> " + target);
     return;
   }
@@ -96,19 +121,15 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   }
 
   TargetFolder targetFolder(std::move(targetTop.value));
-  std::unique_ptr<TargetFolder> child;
-  TargetFolder* pairFolder = &targetFolder;
-  if (!name.empty()) {
-    const auto existing = targetFolder.get()->stat(name);
-    if (existing.ok() && existing.value.kind == EntryKind::Link) {
-      fail("Neplatný pár: " + source + " -> " + target);
-      return;
-    }
-    child = std::make_unique<TargetFolder>(targetFolder, name);
-    // A failure shows as the copies that need the folder fail.
-    if (options.plan == nullptr) child->createOneLevel();
-    pairFolder = child.get();
+  const auto existing = targetFolder.get()->stat(name);
+  if (existing.ok() && existing.value.kind == EntryKind::Link) {
+    fail("Neplatný pár: " + source + " -> " + target);
+    return;
   }
+  TargetFolder child(targetFolder, name);
+  // A failure shows as the copies that need the folder fail.
+  if (options.plan == nullptr) child.createOneLevel();
+  TargetFolder* pairFolder = &child;
 
   std::optional<History> history;
   if (options.historyDays > 0 && options.plan == nullptr) {

@@ -13,9 +13,14 @@
 
 namespace tavro {
 
-// The last folder name of a source path: the text after its last "/", or
-// the whole path when it has none.
+// The last folder name of a source path: the text after its last "/" once
+// any "/" at its end is taken off, or the whole path when it has none.
+// Empty for the root.
 std::string NamePart(const std::string& source);
+
+// Whether the target's real path passes through a history folder, where a
+// pair folder would hold another pair's versions.
+bool liesInHistory(FileSystem& fs, const std::string& target);
 
 // The folder a pair is mirrored into: the target, "/", the source's last
 // folder name, joined as text.
@@ -65,8 +70,9 @@ inline constexpr std::int64_t kMassDeletionFiles = 20;
 //   - the target must be an existing folder: the run never creates it, so an
 //     unplugged drive's backup does not land on the system disk;
 //   - the pair folder is created only one level below it, must be a direct
-//     child of it (a source ending in "/." or "/.." is no pair) and is never
-//     reached through a link; a source ending in "/" uses the target itself;
+//     child of it (a source ending in "/." or "/.." is no pair, nor is one
+//     whose target lies in a history folder) and is never reached through a
+//     link;
 //   - the source must be readable; an empty source over a non-empty pair
 //     folder (a drive not mounted) is copied but nothing is deleted.
 // The source, the target and the pair folder are each opened once, so a link

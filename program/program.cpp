@@ -176,6 +176,11 @@ void Program::removePair() {
 void Program::warnAboutConflicts() {
   const int added = table_.currentIndex();
   const BackupPair pair = table_.pairAt(added);
+  if (!pair.Trg.empty() && liesInHistory(services_.fs, pair.Trg)) {
+    window_.showWarning("Cíl páru " + pairName(pair) +
+                        " leží ve složce historie verzí " + kHistoryFolderName +
+                        ". Takový pár se při záloze neprovede.");
+  }
   if (pairOverlapsItsSource(services_.fs, pair)) {
     window_.showWarning("Cíl páru " + pairName(pair) +
                         " leží ve zdroji nebo zdroj v cíli. Takový pár se při záloze neprovede.");
