@@ -12,17 +12,15 @@
 #include "app/single_instance.h"
 #include "engine/run_display.h"
 #include "log/run_log.h"
-#include "platform/profile_file.h"
 #include "program/program.h"
 #include "schedule/plain_settings_panel.h"
-#include "schedule/settings_rules.h"
 
 namespace tavro {
 
 namespace {
 
 constexpr const char* kUsage =
-    "Použití: tavro [--run | --help | --version]\n"
+    "Použití: tavro [--run [--confirm-deletions] | --help | --version]\n"
     "\n"
     "Bez voleb se spustí program s oknem a ikonou v oznamovací oblasti.\n"
     "\n"
@@ -30,7 +28,12 @@ constexpr const char* kUsage =
     "             s uloženým nastavením, bez okna; řádky zálohy vypíše na\n"
     "             standardní výstup a zapíše je do přehledu. Akce po záloze se\n"
     "             neprovede. Návratový kód: 0 všechny páry OK, 1 některý pár\n"
-    "             skončil chybou, 2 zálohu nelze spustit.\n"
+    "             skončil chybou, 2 zálohu nelze spustit (ve složce není\n"
+    "             Tavro.csv nebo ho nelze přečíst, program už běží).\n"
+    "  --confirm-deletions\n"
+    "             s --run: výmaz, který by vzal většinu zálohy páru (například\n"
+    "             po přejmenování velké složky), se provede; bez této volby se\n"
+    "             takový výmaz vynechá a pár skončí chybou.\n"
     "  --help     vypíše tuto nápovědu\n"
     "  --version  vypíše verzi programu\n";
 
@@ -61,15 +64,24 @@ class NoPower final : public Power {
 // No window: nothing to show the table in, no pairs to edit or choose.
 class NoWindow final : public ProgramWindow, public FolderChooser {
  public:
+  explicit NoWindow(bool confirmDeletions) : confirmDeletions_(confirmDeletions) {}
   void showWarning(const std::string& message) override {
     std::cerr << "tavro: " << message << std::endl;
   }
   void showTable() override {}
   void setPairEditingEnabled(bool) override {}
-  // Nobody is there to answer: the run goes as a scheduled one.
-  bool confirm(const std::string&) override { return false; }
+  // Nobody is there to answer: the user said beforehand with
+  // --confirm-deletions, and the question goes to the output with the answer.
+  bool confirm(const std::string& question) override {
+    std::cout << question << (confirmDeletions_ ? " Ano (--confirm-deletions)" : " Ne")
+              << std::endl;
+    return confirmDeletions_;
+  }
   bool execute(const std::string&, const std::string&) override { return false; }
   std::string path() const override { return {}; }
+
+ private:
+  bool confirmDeletions_;
 };
 
 int fail(const std::string& message) {
@@ -77,26 +89,36 @@ int fail(const std::string& message) {
   return 2;
 }
 
-int runOnce(int argc, char** argv) {
+int runOnce(int argc, char** argv, bool confirmDeletions) {
   QCoreApplication app(argc, argv);
   const ProgramPaths paths = ProgramPaths::locate();
+  PosixFileSystem fs;
+  // A timer started in the wrong folder must not "succeed" every night with
+  // nothing backed up.
+  const auto tableFile = fs.absolutePath(paths.pairTable);
+  if (tableFile.ok() && !fs.stat(tableFile.value).ok()) {
+    return fail("záloha se nespustí, ve složce " + splitPath(tableFile.value).folder + " není " +
+                paths.pairTable);
+  }
   SingleInstance instance(localText(paths.settingsFile));
-  if (!instance.acquire()) {
-    return fail("záloha se nespustí, program už běží (nastavení " + paths.settingsFile + ")");
+  switch (instance.acquire()) {
+    case SingleInstance::Outcome::Acquired: break;
+    case SingleInstance::Outcome::HeldElsewhere:
+      return fail("záloha se nespustí, program už běží (nastavení " + paths.settingsFile + ")");
+    case SingleInstance::Outcome::Unavailable:
+      std::cerr << "tavro: " << localBytes(instance.unavailableReason()) << std::endl;
+      break;
   }
 
-  PosixFileSystem fs;
   SystemClock clock;
   NoPower power;
   TerminalDisplay display;
-  NoWindow window;
-  // The saved settings the run needs, read without saving anything back.
+  NoWindow window(confirmDeletions);
   PlainSettingsPanel settings;
-  settings.action = AfterRunAction::Nothing;
-  const ProfileFile profile(fs, paths.settingsFile);
-  settings.sync = parseSettingsInteger(profile.read("Main", "SYNC", "1")).value_or(1) != 0;
   Program program({fs, clock, power, paths, RegionalFormats::fromLocale()}, display, settings,
                   window, window);
+  // Every saved setting, as the window would take it, without saving back.
+  program.loadSettings();
   SignalBridge bridge;
   QObject::connect(&bridge, &SignalBridge::endRequested, [&program] { program.stopRun(); });
 
@@ -107,7 +129,7 @@ int runOnce(int argc, char** argv) {
   }
   int status = 0;
   try {
-    program.backUp();
+    program.backUp(confirmDeletions ? RunStart::ByUser : RunStart::Scheduled);
   } catch (const TableError& error) {
     return fail(error.what());
   } catch (const LogError& error) {
@@ -130,6 +152,8 @@ int runOnce(int argc, char** argv) {
 }  // namespace
 
 std::optional<int> handleCommandLine(int argc, char** argv) {
+  bool run = false;
+  bool confirmDeletions = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -140,12 +164,20 @@ std::optional<int> handleCommandLine(int argc, char** argv) {
       std::cout << "Tavro " << TAVRO_VERSION << std::endl;
       return 0;
     }
-    if (arg == "--run") return runOnce(argc, argv);
-    if (arg.rfind("--", 0) == 0) {
+    if (arg == "--run") {
+      run = true;
+    } else if (arg == "--confirm-deletions") {
+      confirmDeletions = true;
+    } else if (arg.rfind("--", 0) == 0) {
       std::cerr << "tavro: neznámá volba " << arg << "\n\n" << kUsage;
       return 2;
     }
   }
+  if (confirmDeletions && !run) {
+    std::cerr << "tavro: --confirm-deletions patří k --run\n\n" << kUsage;
+    return 2;
+  }
+  if (run) return runOnce(argc, argv, confirmDeletions);
   return std::nullopt;
 }
 

@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   const tavro::ProgramPaths paths = tavro::ProgramPaths::locate();
   // A second start shows the first one's window and ends.
   tavro::SingleInstance instance(tavro::localText(paths.settingsFile));
-  if (!instance.acquire()) {
+  const auto lock = instance.acquire();
+  if (lock == tavro::SingleInstance::Outcome::HeldElsewhere) {
     if (!instance.askToShow()) {
       std::fprintf(stderr, "tavro: program už běží, jeho okno se nepodařilo zobrazit\n");
     }
@@ -66,6 +67,11 @@ int main(int argc, char** argv) {
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                    [&form](QSessionManager&) { form.endSoon(); });
 
+  // Without a lock the program still backs up; the user learns why first,
+  // before whatever else the same cause (a read-only folder) breaks.
+  if (lock == tavro::SingleInstance::Outcome::Unavailable) {
+    dialogs.showError(nullptr, instance.unavailableReason());
+  }
   form.FormCreate();
   int result = 0;
   // A signal under a start-up error box ends the program before it shows.

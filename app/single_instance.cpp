@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalSocket>
 
@@ -37,16 +38,34 @@ SingleInstance::SingleInstance(const QString& settingsFile, QObject* parent)
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::acquire() {
-  QDir().mkpath(QFileInfo(lock_.fileName()).absolutePath());
-  if (!lock_.tryLock(100)) return false;
+SingleInstance::Outcome SingleInstance::acquire() {
+  const QString folder = QFileInfo(lock_.fileName()).absolutePath();
+  const bool folderMade = QDir().mkpath(folder);
+  if (!lock_.tryLock(100)) {
+    // Only a lock that another process holds means another instance. A lock
+    // that cannot be made at all (a read-only home, an immutable folder)
+    // says nothing of other instances, and must not stop the backups.
+    if (lock_.error() == QLockFile::LockFailedError) return Outcome::HeldElsewhere;
+    QString reason;
+    if (!folderMade) {
+      reason = QStringLiteral("složku nelze vytvořit");
+    } else {
+      QFile probe(lock_.fileName());
+      reason = probe.open(QIODevice::ReadWrite) ? QStringLiteral("neznámá chyba")
+                                                : probe.errorString();
+    }
+    unavailableReason_ = QStringLiteral("Nelze vytvořit zámek %1: %2. Zálohy poběží, ale program "
+                                        "nepozná, zda už je spuštěný.")
+                             .arg(lock_.fileName(), reason);
+    return Outcome::Unavailable;
+  }
   // The lock is ours, so a socket of that name is a dead program's.
   QLocalServer::removeServer(serverName_);
   server_ = std::make_unique<QLocalServer>();
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   connect(server_.get(), &QLocalServer::newConnection, this, &SingleInstance::answer);
   server_->listen(serverName_);
-  return true;
+  return Outcome::Acquired;
 }
 
 void SingleInstance::answer() {

@@ -19,9 +19,15 @@ class SingleInstance : public QObject {
   explicit SingleInstance(const QString& settingsFile, QObject* parent = nullptr);
   ~SingleInstance() override;
 
-  // True when this process now is the one instance (and listens); false when
-  // another one holds the lock.
-  bool acquire();
+  enum class Outcome {
+    Acquired,       // this process now is the one instance, and listens
+    HeldElsewhere,  // another instance holds the lock
+    Unavailable,    // no lock can be made here (a read-only folder, say)
+  };
+  Outcome acquire();
+  // Why no lock could be made, after Outcome::Unavailable: the lock file's
+  // path and the system's reason, in a sentence for the user.
+  QString unavailableReason() const { return unavailableReason_; }
 
   // Asks the instance holding the lock to show its window; true when it
   // answered within a few seconds.
@@ -34,6 +40,7 @@ class SingleInstance : public QObject {
   void answer();
 
   QString serverName_;
+  QString unavailableReason_;
   QLockFile lock_;
   std::unique_ptr<QLocalServer> server_;
 };

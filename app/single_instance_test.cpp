@@ -6,6 +6,7 @@
 #include <QtTest>
 #include <future>
 
+#include "testing/real_system.h"
 #include "testing/temp_tree.h"
 
 namespace tavro {
@@ -18,11 +19,11 @@ class SingleInstanceTest : public QObject {
     testkit::TempTree tree;
     const QString settings = QString::fromStdString(tree.path("config/tavro/Tavro.ini"));
     auto first = std::make_unique<SingleInstance>(settings);
-    QVERIFY(first->acquire());
+    QCOMPARE(first->acquire(), SingleInstance::Outcome::Acquired);
     QSignalSpy shown(first.get(), &SingleInstance::showRequested);
 
     SingleInstance second(settings);
-    QVERIFY(!second.acquire());
+    QCOMPARE(second.acquire(), SingleInstance::Outcome::HeldElsewhere);
     // The second start waits for its answer while the first one's loop runs.
     auto answered = std::async(std::launch::async, [&] { return second.askToShow(); });
     QTRY_COMPARE(shown.count(), 1);
@@ -30,11 +31,30 @@ class SingleInstanceTest : public QObject {
 
     // Another settings file is another program.
     SingleInstance other(QString::fromStdString(tree.path("portable/Tavro.ini")));
-    QVERIFY(other.acquire());
+    QCOMPARE(other.acquire(), SingleInstance::Outcome::Acquired);
 
     first.reset();
     SingleInstance third(settings);
-    QVERIFY(third.acquire());
+    QCOMPARE(third.acquire(), SingleInstance::Outcome::Acquired);
+  }
+
+  void aLockThatCannotBeMadeIsNoOtherInstance() {
+    testkit::TempTree tree;
+    // A settings folder the user cannot write: a read-only home, say.
+    const QString settings = QString::fromStdString(tree.folder("ro") + "/Tavro.ini");
+    testkit::openPathToOthers(tree.path("ro"));
+    std::string whyNot;
+    const std::string said = testkit::runAsNobody(
+        [&] {
+          SingleInstance instance(settings);
+          return instance.acquire() == SingleInstance::Outcome::Unavailable
+                     ? instance.unavailableReason().toStdString()
+                     : std::string("no");
+        },
+        &whyNot);
+    if (!whyNot.empty()) QSKIP(whyNot.c_str());
+    QVERIFY2(said.rfind("Nelze vytvořit zámek " + settings.toStdString() + ".lock: ", 0) == 0,
+             said.c_str());
   }
 
   void aLockLeftByAProgramThatDiedIsTakenOver() {
@@ -46,7 +66,7 @@ class SingleInstanceTest : public QObject {
     lock.write("4194000\ntavro\n" + QHostInfo::localHostName().toUtf8() + "\n");
     lock.close();
     SingleInstance instance(settings);
-    QVERIFY(instance.acquire());
+    QCOMPARE(instance.acquire(), SingleInstance::Outcome::Acquired);
   }
 };
 

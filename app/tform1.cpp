@@ -147,9 +147,13 @@ void TForm1::FormCreate() {
     runDisplay_.hideProgress();
     runDisplay_.clearPairLabels();
   });
+  created_ = true;
 }
 
 void TForm1::Timer1Timer() {
+  // Ticks under a start-up error box wait: the box must be the first thing
+  // the user reads, not an error of a run started behind it.
+  if (!created_) return;
   guarded([this] { program_.tick(); });
   // The one-time hide belongs to the first tick after the window was shown:
   // ticks under a start-up error box, before it, must not use it up.

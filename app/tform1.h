@@ -121,6 +121,9 @@ class TForm1 : public QWidget, private ProgramWindow {
   QTimer* Timer1 = nullptr;
   int hideCountdown_ = 0;
   bool shown_ = false;  // the window has been on screen
+  // Start-up is over: before it, under a start-up error box, the schedule
+  // would start runs on a pair table not yet open.
+  bool created_ = false;
   bool endRequested_ = false;
   bool ending_ = false;
   bool mainLoopRunning_ = false;

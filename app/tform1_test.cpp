@@ -241,6 +241,24 @@ class TForm1Test : public QObject {
     QCOMPARE(tree->read("backup/A/a.txt"), std::string("a"));
   }
 
+  void aScheduledMinuteUnderAStartUpBoxWaitsForTheStartUp() {
+    h.start(
+        "SRC,TRG,STAV\r\n",
+        [&] {
+          tree->file("Tavro.ini", "[Main]\nT=10:00:00\n");
+          faulty->fail(testkit::FaultOp::Rename, tree->path("Tavro.ini"), ENOSPC);
+          dialogs.whileErrorShown = [&] {
+            dialogs.whileErrorShown = nullptr;
+            form->Timer1Timer();
+          };
+        });
+    QCOMPARE(dialogs.errors.size(), 1);
+    QVERIFY(dialogs.errors.front().startsWith(QStringLiteral("Unable to write to ")));
+    form->Timer1Timer();  // the same minute, the table open
+    QVERIFY(tree->exists("Tavro.log"));
+    QCOMPARE(dialogs.errors.size(), 1);
+  }
+
   void aSignalEndsARunAfterThePairItIsOn() {
     start();
     addPairWithOneFile();

@@ -72,6 +72,9 @@ class Program {
   // Start-up: the scheduler's flags cleared and the settings read (and saved
   // back, as every re-read that changes the schedule displays does).
   void readSettings();
+  // The saved settings as they are, for a run without a window: nothing is
+  // computed, shown or saved back.
+  void loadSettings() { settings_.load(); }
   // Start-up: the pair table read. Opened whatever became of the settings,
   // or no backup would run until the next start.
   void openPairTable() { table_.open(); }

@@ -234,6 +234,23 @@ TEST_F(ProgramTest, SavingWritesTheSettingsAndTheEndWritesThePairs) {
   EXPECT_FALSE(program.table().isOpen());
 }
 
+TEST_F(ProgramTest, LoadingTheSavedSettingsTakesEveryKeyAndWritesNothing) {
+  // Away from every default, and a minutes value no refresh could read.
+  const std::string ini =
+      "[Main]\nT=7:30:15\nTAS=1\nTASmin=abc\nTNTmin=45\nAAZ=0\nTNT=1\nDZP=1\nSYNC=0\nHIST=3650\n";
+  tree.file("Tavro.ini", ini);
+  program.loadSettings();
+  EXPECT_EQ(panel.timeEditor, (TimeOfDay{7, 30, 15, 0}));
+  EXPECT_TRUE(panel.interval);
+  EXPECT_EQ(panel.afterStart, "abc");
+  EXPECT_EQ(panel.repeat, "45");
+  EXPECT_EQ(panel.action, AfterRunAction::ShutDown);
+  EXPECT_EQ(panel.mode, IntervalMode::Repeat);
+  EXPECT_FALSE(panel.sync);
+  EXPECT_EQ(panel.history, 3650);
+  EXPECT_EQ(tree.read("Tavro.ini"), ini);
+}
+
 TEST_F(ProgramTest, AUsersRunAsksBeforeTakingMostOfABackupAndAScheduledOneSkipsIt) {
   for (int i = 0; i < 30; ++i) tree.file("backup/A/f" + std::to_string(i), "x");
   start("SRC,TRG,STAV\r\n" + tree.path("data/A") + "," + tree.path("backup") + ",\r\n");

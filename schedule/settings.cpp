@@ -19,7 +19,7 @@ int Settings::readInteger(const char* key, int fallback) const {
   return value ? *value : fallback;
 }
 
-void Settings::NactiIni() {
+void Settings::load() {
   const auto time = parseTimeText(file_.read(kSection, "T", "00:00:00"), formats_);
   const TimeOfDay fixedTime = time.value_or(TimeOfDay{});
   schedule_.fixedTimeRead(fixedTime);
@@ -36,7 +36,11 @@ void Settings::NactiIni() {
   panel_.setIntervalMode(static_cast<IntervalMode>(std::clamp(readInteger("TNT", 0), -1, 1)));
   panel_.setSyncDeletions(readInteger("SYNC", 1) != 0);
   panel_.setHistoryDays(std::clamp(readInteger("HIST", kDefaultHistoryDays), 0, kMaxHistoryDays));
+}
 
+void Settings::NactiIni() {
+  load();
+  const TimeOfDay fixedTime = panel_.fixedTimeEditor();
   const ScheduleView view = schedule_.refresh();
   if (view.mode != ScheduleMode::FixedTime) panel_.setMinutesDisplay(view.minutes);
   panel_.showModeControls(view.mode);

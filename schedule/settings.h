@@ -22,6 +22,10 @@ class Settings {
   Settings(ProfileFile& file, SettingsPanel& panel, Schedule& schedule,
            const RegionalFormats& formats);
 
+  // Every key of the file into the controls and the fixed time, by the same
+  // rules as a re-read, without the schedule refresh and without saving: a
+  // run without a window takes the saved settings as they are.
+  void load();
   // Re-read: the file's values into the controls and the fixed time, then
   // the schedule refresh and what it found shown. A refresh error is thrown
   // once the re-read has finished its other steps.

@@ -32,7 +32,7 @@ cd "$work"
 # Runs the program; its output in $out and $err, its status in $status.
 run() {
   set +e
-  ./tavro "$@" >"$work/out" 2>"$work/err"
+  "$work/tavro" "$@" >"$work/out" 2>"$work/err"
   status=$?
   set -e
   out=$(cat "$work/out")
@@ -68,6 +68,80 @@ run --run
 [ "$status" -eq 1 ] || fail "a run with a failed pair ended with $status"
 grep -q 'Nelze číst zdroj: ' <<<"$out" || fail "the failure is not on the output: $out"
 grep -q ',Chyba'$'\r''$' Tavro.csv || fail "the failed pair's state was not saved"
+
+# Every saved setting reaches a run, and the run saves none back.
+mkdir -p "$XDG_CONFIG_HOME/tavro" zaloha/.tavro-historie/Fotky
+old_run=$(date -d '99 days ago' '+%Y-%m-%d %H.%M.%S')
+mkdir -p "zaloha/.tavro-historie/Fotky/$old_run"
+echo "verze" > "zaloha/.tavro-historie/Fotky/$old_run/stara.jpg"
+printf 'SRC,TRG,STAV\r\n%s,%s,\r\n' "$work/data/Fotky" "$work/zaloha" > Tavro.csv
+settings() {
+  printf '[Main]\r\nT=7:30:00\r\nTAS=1\r\nTASmin=abc\r\nTNTmin=45\r\nAAZ=0\r\nTNT=1\r\nDZP=1\r\nSYNC=%s\r\nHIST=%s\r\n' "$1" "$2" \
+    > "$XDG_CONFIG_HOME/tavro/Tavro.ini"
+}
+settings 1 3650
+ini=$(cat "$XDG_CONFIG_HOME/tavro/Tavro.ini")
+echo "nová" > data/Fotky/nova.jpg && rm data/Fotky/leto.jpg
+run --run
+[ "$status" -eq 0 ] || fail "a run with every key set ended with $status: $out $err"
+[ -e "zaloha/.tavro-historie/Fotky/$old_run/stara.jpg" ] || fail "HIST=3650 did not keep a 99-day-old version"
+ls zaloha/.tavro-historie/Fotky/*/leto.jpg >/dev/null 2>&1 || fail "the deleted file was not kept as a version"
+[ "$ini" = "$(cat "$XDG_CONFIG_HOME/tavro/Tavro.ini")" ] || fail "--run wrote the settings back"
+settings 1 30
+echo "další" > data/Fotky/dalsi.jpg
+run --run
+[ ! -e "zaloha/.tavro-historie/Fotky/$old_run" ] || fail "HIST=30 kept a 99-day-old version"
+settings 0 0
+rm data/Fotky/nova.jpg
+run --run
+[ -e zaloha/Fotky/nova.jpg ] || fail "SYNC=0 still mirrored a deletion"
+settings 1 0
+run --run
+[ ! -e zaloha/Fotky/nova.jpg ] || fail "SYNC=1 did not mirror a deletion"
+[ "$(ls zaloha/.tavro-historie/Fotky | wc -l)" -eq 1 ] || fail "HIST=0 still filled the history"
+
+# A deletion that takes most of a backup needs --confirm-deletions.
+for i in $(seq 30); do echo x > "zaloha/Fotky/f$i"; done
+run --run
+[ "$status" -eq 1 ] && grep -q 'Výmaz vynechán' <<<"$out" || fail "a mass deletion was not held back: $status $out"
+[ -e zaloha/Fotky/f1 ] || fail "a mass deletion went ahead unconfirmed"
+run --run --confirm-deletions
+[ "$status" -eq 0 ] || fail "a confirmed mass deletion ended with $status: $out $err"
+[ ! -e zaloha/Fotky/f1 ] || fail "a confirmed mass deletion did not go ahead"
+run --confirm-deletions
+[ "$status" -eq 2 ] || fail "--confirm-deletions without --run ended with $status"
+
+# A folder without Tavro.csv (a timer's wrong working folder) is no success.
+log_before=$(cat "$XDG_STATE_HOME/tavro/Tavro.log")
+mkdir -p elsewhere
+cd elsewhere
+run --run
+cd "$work"
+[ "$status" -eq 2 ] && grep -q "ve složce $work/elsewhere není Tavro.csv" <<<"$err" \
+  || fail "a run without Tavro.csv ended with $status: $err"
+[ "$log_before" = "$(cat "$XDG_STATE_HOME/tavro/Tavro.log")" ] || fail "a run without Tavro.csv was logged"
+
+# Settings that cannot be written (a read-only home) are no other instance:
+# the run goes on, and says why there is no lock. As user 65534, where the
+# permission bits count.
+if setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null; then
+  chmod 755 "$work"
+  mkdir -p nobody/config/tavro nobody/state nobody/data/D nobody/zaloha
+  echo d > nobody/data/D/d.txt
+  printf 'SRC,TRG,STAV\r\n%s,%s,\r\n' "$work/nobody/data/D" "$work/nobody/zaloha" > nobody/Tavro.csv
+  chown -R 65534:65534 nobody/state nobody/data nobody/zaloha nobody/Tavro.csv
+  set +e
+  (cd nobody && XDG_CONFIG_HOME=$work/nobody/config XDG_STATE_HOME=$work/nobody/state \
+    setpriv --reuid=65534 --regid=65534 --clear-groups "$work/tavro" --run >"$work/out" 2>"$work/err")
+  status=$?
+  set -e
+  err=$(cat "$work/err")
+  [ "$status" -eq 0 ] || fail "a run with read-only settings ended with $status: $err"
+  grep -q 'Nelze vytvořit zámek' <<<"$err" || fail "no reason given for the missing lock: $err"
+  [ -e nobody/zaloha/D/d.txt ] || fail "a run with read-only settings backed nothing up"
+else
+  echo "cli: skipped the read-only settings case: cannot switch to user 65534 here"
+fi
 
 printf 'NOT,A,HEADER\r\n' > Tavro.csv
 run --run
