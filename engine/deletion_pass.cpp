@@ -126,6 +126,20 @@ class DeletionPass {
         plan_(options.plan),
         history_(options.history) {}
 
+  // The entry `name` of `target` goes, whatever it is.
+  bool removeEntry(Folder& target, const std::string& name) {
+    const auto info = target.stat(name);
+    if (!info.ok()) return isGone(info.error);
+    if (info.value.kind == EntryKind::Folder) {
+      Orphans none;
+      pruneSubfolder(nullptr, target, name, none);
+    } else {
+      deleteFile(target, name);
+    }
+    const auto after = target.stat(name);
+    return !after.ok() && after.error == ENOENT;
+  }
+
   // `source` is null when the source has no folder of this name any more:
   // then everything below `target` goes.
   void prune(Folder* source, Folder& target) {
@@ -315,6 +329,11 @@ void prunePair(RunDisplay& display, Folder& source, Folder& target,
 }
 
 }  // namespace
+
+bool removeOtherKind(RunDisplay& display, Folder& target, const std::string& name,
+                     FolderId sourceTop, const PassOptions& options) {
+  return DeletionPass(display, sourceTop, options.otherSources, options).removeEntry(target, name);
+}
 
 void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
            const std::string& target) {

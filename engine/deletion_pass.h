@@ -39,4 +39,13 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
 void Vymaz(RunDisplay& display, Folder& source, Folder& target,
            std::span<const FolderId> otherSources, const PassOptions& options = {});
 
+// Removes the entry `name` of `target` where the source holds that name as
+// another kind (a folder where it has a file, or the reverse), the way the
+// deletion pass removes what the source lacks: into the history when the
+// options keep one, with the same lines, and never a folder of
+// `options.otherSources` or of `sourceTop`. True when the name is free
+// afterwards, so that the copy pass can put the source's entry there.
+bool removeOtherKind(RunDisplay& display, Folder& target, const std::string& name,
+                     FolderId sourceTop, const PassOptions& options);
+
 }  // namespace tavro

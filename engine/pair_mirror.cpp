@@ -39,29 +39,40 @@ Status syncWhileAnswering(Folder& folder, RunDisplay& display) {
   return synced.get();
 }
 
-// The deletion pass, counted first: one that would take most of a pair
-// folder's files (a source emptied by mistake, or encrypted under new names)
-// removes nothing unless the user confirms it.
-void pruneGuarded(RunDisplay& display, Folder& source, Folder& folder, const std::string& sourcePath,
-                  const PairOptions& options, History* history) {
+// What the deletion pass may do, decided before anything is copied.
+struct DeletionDecision {
+  bool allowed = false;  // it may remove what the source lacks
+  bool needed = false;   // and there is something to remove
+  std::vector<std::string> lines;  // to show after the copy pass
+};
+
+// The deletion pass, counted against the pair folder as the last run left
+// it, before this run's copies are added: one that would take most of its
+// files (a source emptied by mistake, or encrypted under new names the copy
+// pass is about to add beside the originals) removes nothing unless the
+// user confirms it.
+DeletionDecision countDeletions(RunDisplay& display, Folder& source, Folder& folder,
+                                const std::string& sourcePath, const PairOptions& options) {
+  DeletionDecision decision;
   PairPlan counted;
   counted.keepEntries = false;
   QuietDisplay quiet(display);
   Vymaz(quiet, source, folder, options.otherSources, {options.stop, &counted, nullptr});
-  auto countedOnly = [&] {
-    for (const auto& line : quiet.lines) display.addLine(line);
-  };
-  if (!counted.deletes() || stopRequested(options.stop)) return countedOnly();
+  decision.lines = std::move(quiet.lines);
+  if (stopRequested(options.stop)) return decision;
   const std::int64_t k = counted.deletedFiles;
   const std::int64_t n = counted.pairFolderFiles;
-  if (k > kMassDeletionFiles && 2 * k > n &&
+  if (counted.deletes() && k > kMassDeletionFiles && 2 * k > n &&
       !(options.confirmMassDeletion && options.confirmMassDeletion(k, n, folder.path()))) {
-    countedOnly();
-    display.addLine("Výmaz vynechán, zdroj přišel o " + std::to_string(k) + " z " +
-                    std::to_string(n) + " souborů: " + sourcePath + " !!!");
-    return;
+    decision.lines.push_back("Výmaz vynechán, zdroj přišel o " + std::to_string(k) + " z " +
+                             std::to_string(n) + " souborů: " + sourcePath + " !!!");
+    return decision;
   }
-  Vymaz(display, source, folder, options.otherSources, {options.stop, nullptr, history});
+  decision.allowed = true;
+  decision.needed = counted.deletes();
+  // The pass itself gives its lines again.
+  if (decision.needed) decision.lines.clear();
+  return decision;
 }
 
 }  // namespace
@@ -127,6 +138,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
     return;
   }
   TargetFolder child(targetFolder, name);
+  const bool existedBefore = child.get() != nullptr;
   // A failure shows as the copies that need the folder fail.
   if (options.plan == nullptr) child.createOneLevel();
   TargetFolder* pairFolder = &child;
@@ -138,8 +150,23 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   }
   History* keeper = history ? &*history : nullptr;
 
-  Kopiruj(display, *sourceTop.value, *pairFolder,
-          {options.stop, options.plan, keeper, options.readAhead});
+  const bool mirror = options.deletions == Deletions::Mirror && options.plan == nullptr;
+  DeletionDecision deletion;
+  if (mirror && !existedBefore) {
+    deletion.allowed = true;  // nothing there yet that could go
+  } else if (mirror) {
+    Folder& before = *pairFolder->get();
+    if (!*sourceHoldsEntries && holdsEntries(before).value_or(true)) {
+      deletion.lines.push_back("Zdroj je prázdný, výmaz vynechán: " + source + " !!!");
+    } else {
+      deletion = countDeletions(display, *sourceTop.value, before, source, options);
+    }
+  }
+
+  PassOptions copying{options.stop, options.plan, keeper, options.readAhead};
+  copying.replaceOtherKinds = deletion.allowed;
+  copying.otherSources = options.otherSources;
+  Kopiruj(display, *sourceTop.value, *pairFolder, copying);
 
   Folder* folder = pairFolder->get();
   // After a stop the deletion pass does not start; what the copy pass wrote
@@ -152,16 +179,20 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
       fail("Výmaz vynechán, cíl sdílí jiný pár: " + pairFolderOf(source, target));
       break;
     case Deletions::Mirror:
-      if (folder == nullptr) break;  // nothing there to delete
-      if (!*sourceHoldsEntries && holdsEntries(*folder).value_or(true)) {
-        fail("Zdroj je prázdný, výmaz vynechán: " + source);
-      } else {
-        if (options.plan != nullptr) {
+      if (options.plan != nullptr) {
+        if (folder == nullptr) break;  // nothing there to delete
+        if (!*sourceHoldsEntries && holdsEntries(*folder).value_or(true)) {
+          fail("Zdroj je prázdný, výmaz vynechán: " + source);
+        } else {
           Vymaz(display, *sourceTop.value, *folder, options.otherSources,
                 {options.stop, options.plan, nullptr});
-        } else {
-          pruneGuarded(display, *sourceTop.value, *folder, source, options, keeper);
         }
+        break;
+      }
+      for (const auto& line : deletion.lines) display.addLine(line);
+      if (deletion.needed && folder != nullptr) {
+        Vymaz(display, *sourceTop.value, *folder, options.otherSources,
+              {options.stop, nullptr, keeper});
       }
       break;
   }

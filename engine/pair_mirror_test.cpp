@@ -235,5 +235,57 @@ TEST_F(PairMirrorTest, ADeletionOfMostOfABackupWaitsForTheUsersYes) {
   EXPECT_EQ(tree.listing("backup/docs").size(), 20u);
 }
 
+TEST_F(PairMirrorTest, FilesEncryptedUnderNewNamesCountAgainstTheBackupAsItWas) {
+  // Every original renamed and rewritten: the copies of the new names would
+  // double the pair folder before the deletion pass counts it.
+  sourceLost(tree, 30, 0);
+  for (int i = 0; i < 30; ++i) tree.file("data/docs/f" + std::to_string(i) + ".enc", "?");
+  run("data/docs", "backup");
+  EXPECT_THAT(display.lines, ElementsAre("Výmaz vynechán, zdroj přišel o 30 z 30 souborů: " +
+                                         tree.path("data/docs") + " !!!"));
+  EXPECT_EQ(tree.listing("backup/docs").size(), 60u) << "the originals kept, the new names copied";
+}
+
+TEST_F(PairMirrorTest, AnEntryThatChangedKindIsBackedUpAsItNowIsInOneRun) {
+  PairOptions options;
+  options.runStart = LocalDateTime{2026, 12, 9, 10, 0, 5};
+  for (const int days : {0, 30}) {
+    SCOPED_TRACE(days);
+    options.historyDays = days;
+    tree.remove("data");
+    tree.remove("backup");
+    tree.file("data/docs/report/page.txt", "folder once");
+    tree.file("data/docs/notes", "file once");
+    tree.folder("backup");
+    run("data/docs", "backup", options);
+    tree.remove("data/docs/report");
+    tree.file("data/docs/report", "now a file");
+    tree.remove("data/docs/notes");
+    tree.file("data/docs/notes/n.txt", "now a folder");
+    display.clear();
+    run("data/docs", "backup", options);
+    EXPECT_THAT(display.lines, IsEmpty());
+    EXPECT_EQ(tree.read("backup/docs/report"), "now a file");
+    EXPECT_EQ(tree.read("backup/docs/notes/n.txt"), "now a folder");
+    if (days > 0) {
+      const std::string kept = "backup/.tavro-historie/docs/2026-12-09 10.00.05/";
+      EXPECT_EQ(tree.read(kept + "report/page.txt"), "folder once");
+      EXPECT_EQ(tree.read(kept + "notes"), "file once");
+    }
+  }
+
+  // Where deletions may not run, nothing is removed to make room: the file
+  // goes into the folder, as before.
+  options.deletions = Deletions::Keep;
+  tree.remove("data/docs/report");
+  tree.file("data/docs/report/page.txt", "a folder again");
+  tree.remove("data/docs/notes");
+  tree.file("data/docs/notes", "a file again");
+  display.clear();
+  run("data/docs", "backup", options);
+  EXPECT_EQ(tree.read("backup/docs/report"), "now a file");
+  EXPECT_EQ(tree.read("backup/docs/notes/notes"), "a file again");
+}
+
 }  // namespace
 }  // namespace tavro

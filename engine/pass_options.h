@@ -1,6 +1,9 @@
 #pragma once
 
+#include <span>
+
 #include "engine/stop_request.h"
+#include "platform/file_system.h"
 
 namespace tavro {
 
@@ -18,6 +21,14 @@ struct PassOptions {
   // Off, each entry is looked up only when the walk comes to it, all on the
   // walk's thread (the environment's TAVRO_NO_READ_AHEAD turns it off, too).
   bool readAhead = true;
+  // Set, the copy pass removes what holds a source entry's name as another
+  // kind (a folder where the source has a file, or the reverse) before it
+  // copies: only when the deletion pass is to run, which would remove it
+  // anyway. Unset, nothing is removed: the file goes into that folder, and
+  // the folder's files cannot be copied, until a later run.
+  bool replaceOtherKinds = false;
+  // Pairs' source folders, sorted: never removed to make room.
+  std::span<const FolderId> otherSources{};
 };
 
 }  // namespace tavro

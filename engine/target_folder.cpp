@@ -20,12 +20,14 @@ void TargetFolder::tryOpen() {
   if (folder_) return;
   if (fs_ != nullptr) {
     auto opened = fs_->openFolder(path_);
+    openError_ = opened.error;
     if (opened.ok()) folder_ = std::move(opened.value);
     return;
   }
   if (parent_ == nullptr) return;
   if (Folder* parent = parent_->folder_.get()) {
     auto opened = parent->openFolder(name_);
+    openError_ = opened.error;
     if (opened.ok()) folder_ = std::move(opened.value);
   }
 }

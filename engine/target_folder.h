@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +35,10 @@ class TargetFolder {
 
   std::optional<FolderId> id() const;
 
+  // Whether the last attempt to open it found a file, a link or a special
+  // file under its name.
+  bool otherKindInTheWay() const { return openError_ == ENOTDIR || openError_ == ELOOP; }
+
  private:
   void tryOpen();
 
@@ -42,6 +47,7 @@ class TargetFolder {
   std::string name_;
   std::string path_;
   std::unique_ptr<Folder> folder_;
+  int openError_ = 0;
 };
 
 }  // namespace tavro

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/deletion_pass.h"
 #include "engine/file_stamp.h"
 #include "engine/history.h"
 #include "engine/lookup_worker.h"
@@ -116,6 +117,7 @@ class TreeCopy {
   void run(Folder& source, TargetFolder& target) {
     display_.processMessages();
     targetTop_ = &target;
+    sourceTop_ = source.id();
     copyFolder(source, target, false);
   }
 
@@ -158,6 +160,8 @@ class TreeCopy {
     }
     if (error != 0) cannotRead(source.path());
   }
+
+  bool replacesOtherKinds() const { return options_.replaceOtherKinds && plan_ == nullptr; }
 
   static std::optional<EntryKind> kindOfLookup(const Result<EntryInfo>& info) {
     if (!info.ok()) return std::nullopt;
@@ -202,6 +206,14 @@ class TreeCopy {
     const auto top = targetTop_->id();
     if (sub.ok() && top && *top == sub.value->id()) return;
     TargetFolder child(target, name);
+    // A file in the folder's place goes first, as the deletion pass would
+    // take it, so that the folder is whole after this run.
+    if (child.otherKindInTheWay() && replacesOtherKinds()) {
+      if (Folder* parent = target.get()) {
+        ++writes_;
+        (void)removeOtherKind(display_, *parent, name, sourceTop_, options_);
+      }
+    }
     const bool created = child.get() == nullptr && plan_ == nullptr;
     if (created) {
       ++writes_;
@@ -240,6 +252,18 @@ class TreeCopy {
       existing = out->stat(name);
     }
 
+    if (existing.ok() && existing.value.kind == EntryKind::Folder && replacesOtherKinds()) {
+      // The folder goes (into the history, when versions are kept) and the
+      // file takes its place in this run; the backup holds the entry as the
+      // source now has it.
+      if (Folder* out = target.get()) {
+        ++writes_;
+        if (removeOtherKind(display_, *out, name, sourceTop_, options_)) {
+          copyWithDisplay(source, name, info, target, name, CopyMode::New, false);
+          return;
+        }
+      }
+    }
     if (existing.ok() && existing.value.kind == EntryKind::Folder) {
       // A folder holds the file's name: the copy goes into that folder under
       // the same name. The deletion pass then removes the folder, and the
@@ -309,6 +333,7 @@ class TreeCopy {
   const long offset_ = currentUtcOffset();
   const bool readAhead_;
   TargetFolder* targetTop_ = nullptr;
+  FolderId sourceTop_;
   int depth_ = 0;
   // Everything the walk created, replaced or planned so far: lookups made
   // before the latest of these no longer count.
