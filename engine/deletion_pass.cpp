@@ -10,6 +10,7 @@
 
 #include "engine/history.h"
 #include "engine/plan.h"
+#include "engine/tree_copy.h"
 #include "engine/walk_limits.h"
 
 namespace tavro {
@@ -213,7 +214,7 @@ class DeletionPass {
         sourceSub = std::move(again.value);
       }
     }
-    if (!sourceSub && sub.ok() && history_ != nullptr && !holdsOtherSource(*sub.value, 0) &&
+    if (!sourceSub && sub.ok() && history_ != nullptr && !cannotMoveWhole(*sub.value, 0) &&
         history_->moveIn(target, name).ok()) {
       return;  // the whole folder, in one move
     }
@@ -231,9 +232,9 @@ class DeletionPass {
     }
   }
 
-  // Whether a pair's source lies in `folder` (or is it): such a folder
-  // cannot move as a whole.
-  bool holdsOtherSource(Folder& folder, int depth) {
+  // Whether a pair's source lies in `folder` (or is it), or a file an
+  // interrupted copy left: such a folder cannot move as a whole.
+  bool cannotMoveWhole(Folder& folder, int depth) {
     if (isOtherSource(folder.id())) return true;
     if (depth >= kMaxFolderDepth) return true;
     auto listing = folder.list();
@@ -241,9 +242,13 @@ class DeletionPass {
     ListedEntry entry;
     int error = 0;
     while (listing.value->next(entry, &error)) {
-      if (kindOf(folder, entry) != EntryKind::Folder) continue;
+      const auto kind = kindOf(folder, entry);
+      if (kind != EntryKind::Folder) {
+        if (isTemporaryName(entry.name)) return true;
+        continue;
+      }
       auto sub = folder.openFolder(entry.name);
-      if (!sub.ok() || holdsOtherSource(*sub.value, depth + 1)) return true;
+      if (!sub.ok() || cannotMoveWhole(*sub.value, depth + 1)) return true;
     }
     return error != 0;
   }
@@ -293,6 +298,14 @@ class DeletionPass {
 
   void deleteFile(Folder& target, const std::string& name) {
     const std::string path = target.pathOf(name);
+    if (isTemporaryName(name)) {
+      if (plan_ != nullptr) {
+        ++plan_->leftovers;
+      } else if (!target.removeFile(name).ok()) {
+        display_.addLine("Nelze smazat subor: " + path + " !!!");
+      }
+      return;
+    }
     if (plan_ != nullptr) {
       std::int64_t size = 0;
       if (plan_->keepEntries) {

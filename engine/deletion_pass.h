@@ -35,7 +35,10 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
 // remove is added to the plan with the pair folder's count of files), or
 // move what it would remove into the history: a whole missing folder in one
 // move, file by file where it holds a pair's source. An entry that cannot be
-// moved stays, with the line of a failed deletion.
+// moved stays, with the line of a failed deletion. A file under a temporary
+// name of the copy pass that the source lacks is what an interrupted copy
+// left: it is removed, never kept in the history, and planned as a leftover,
+// no deletion.
 void Vymaz(RunDisplay& display, Folder& source, Folder& target,
            std::span<const FolderId> otherSources, const PassOptions& options = {});
 

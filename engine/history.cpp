@@ -89,7 +89,7 @@ History::History(Folder& target, std::string pairName, std::string pairFolderPat
 
 Folder* History::child(Folder& parent, const std::string& name, std::unique_ptr<Folder>& kept) {
   auto opened = parent.openFolder(name);
-  if (!opened.ok() && opened.error == ENOENT && parent.makeFolder(name).ok()) {
+  if (!opened.ok() && opened.error == ENOENT && parent.makeFolder(name, 0700).ok()) {
     opened = parent.openFolder(name);
   }
   kept = opened.ok() ? std::move(opened.value) : nullptr;

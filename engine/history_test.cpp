@@ -60,6 +60,24 @@ class HistoryTest : public ::testing::Test {
   PairOptions options;
 };
 
+TEST_F(HistoryTest, WhatAnInterruptedCopyLeftIsRemovedNeverKeptAsAVersion) {
+  changedSource();
+  tree.file("backup/docs/.tavro-part.gone.bin", "cut short");
+  tree.file("backup/docs/old/.tavro-part3.x.txt", "cut short");
+  // The user's own file of such a name is backed up like any other.
+  tree.file("data/docs/.tavro-part.mine", "mine");
+  tree.file("backup/docs/.tavro-part.mine", "mine, older");
+  tree.setTime("backup/docs/.tavro-part.mine", kOld);
+  run();
+  EXPECT_THAT(display.lines, IsEmpty());
+  EXPECT_THAT(tree.listing("backup/docs"),
+              UnorderedElementsAre(".tavro-part.mine", "a.txt", "keep.txt"));
+  EXPECT_EQ(tree.read("backup/docs/.tavro-part.mine"), "mine");
+  EXPECT_THAT(tree.listing("backup/" + kRun),
+              UnorderedElementsAre(".tavro-part.mine", "a.txt", "b.txt", "old/", "old/deep/",
+                                   "old/deep/y.txt", "old/x.txt"));
+}
+
 TEST_F(HistoryTest, WhatARunDeletesOrReplacesIsMovedIntoTheHistory) {
   changedSource();
   const ino_t oldA = inode("backup/docs/a.txt");

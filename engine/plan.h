@@ -35,6 +35,9 @@ struct PairPlan {
   // Copies whose name differs from their source's only in letter case, to be
   // renamed on a file system that ignores case.
   std::int64_t caseRenames = 0;
+  // Files an interrupted copy left under a temporary name: removed, never
+  // kept as versions, and no deletions of the user's.
+  std::int64_t leftovers = 0;
 
   void add(Change change, bool folder, std::int64_t size, const std::string& path) {
     if (folder) {
@@ -46,7 +49,7 @@ struct PairPlan {
     if (keepEntries) entries.push_back({change, folder, size, path});
   }
   // Whether the deletion pass would change anything.
-  bool deletes() const { return deletedFiles > 0 || deletedFolders > 0 || caseRenames > 0; }
+  bool deletes() const { return deletedFiles > 0 || deletedFolders > 0 || caseRenames > 0 || leftovers > 0; }
 };
 
 }  // namespace tavro

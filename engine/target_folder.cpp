@@ -44,7 +44,7 @@ Folder* TargetFolder::getOrCreate() {
   } else if (parent_ == nullptr) {
     return nullptr;
   } else if (Folder* parent = parent_->getOrCreate()) {
-    (void)parent->makeFolder(name_);
+    (void)parent->makeFolder(name_, 0777);
   }
   tryOpen();
   return folder_.get();
@@ -55,7 +55,7 @@ void TargetFolder::createOneLevel() {
   if (fs_ != nullptr) {
     (void)fs_->makeFolder(path_);
   } else if (Folder* parent = parent_ ? parent_->folder_.get() : nullptr) {
-    (void)parent->makeFolder(name_);
+    (void)parent->makeFolder(name_, 0777);
   }
   tryOpen();
 }

@@ -363,6 +363,14 @@ std::string temporaryNameFor(const std::string& name, int attempt) {
   return prefix + kept;
 }
 
+bool isTemporaryName(std::string_view name) {
+  constexpr std::string_view prefix = ".tavro-part";
+  if (!name.starts_with(prefix)) return false;
+  name.remove_prefix(prefix.size());
+  while (!name.empty() && name.front() >= '0' && name.front() <= '9') name.remove_prefix(1);
+  return name.size() > 1 && name.front() == '.';
+}
+
 CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
                                  const std::string& targetName, CopyMode mode, RunDisplay& gauge,
                                  const PassOptions& options) {
@@ -387,20 +395,32 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     if (created.ok()) output = std::move(created.value);
     return Status{created.error};
   };
+  // A new file is written without a name where the file system allows it,
+  // elsewhere under a temporary one: a copy cut short (a kill, a power cut)
+  // never sits under the file's real name, where the next run would take it
+  // for a complete copy to be kept as a former version.
   std::string writtenName = targetName;
+  bool unnamed = false;
   if (mode == CopyMode::New) {
-    if (!create(targetName).ok()) return CopyOutcome::Failed;
-  } else {
+    auto made = out->createUnnamedFile(targetName);
+    if (made.ok()) {
+      output = std::move(made.value);
+      unnamed = true;
+    } else if (made.error != EOPNOTSUPP) {
+      return CopyOutcome::Failed;
+    }
+  }
+  if (!unnamed) {
     // Without a place to write the new copy aside, the old one cannot be
     // replaced.
     auto temporary = claimTemporaryName(source, *out, targetName, create);
-    if (!temporary) return CopyOutcome::ReplaceFailed;
+    if (!temporary) return mode == CopyMode::New ? CopyOutcome::Failed : CopyOutcome::ReplaceFailed;
     writtenName = *temporary;
   }
 
   auto abandon = [&](CopyOutcome outcome = CopyOutcome::Failed) {
     (void)output->close();
-    (void)out->removeFile(writtenName);
+    if (!unnamed) (void)out->removeFile(writtenName);
     return outcome;
   };
 
@@ -422,12 +442,29 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
   (void)output->setMode(copyMode(info.value.mode));
   // The time goes last: it is what tells the next run that the copy is done.
   if (!output->setModified(info.value.modified).ok()) return abandon();
+  if (unnamed) {
+    // The name appears with the whole copy behind it, or not at all.
+    if (!output->publish().ok()) return abandon();
+    if (!output->close().ok()) {
+      (void)out->removeFile(targetName);
+      return CopyOutcome::Failed;
+    }
+    return CopyOutcome::Copied;
+  }
   if (!output->close().ok()) {
     (void)out->removeFile(writtenName);
     return CopyOutcome::Failed;
   }
-  if (mode == CopyMode::Replace && (!keepOldVersion(*out, targetName, options.history).ok() ||
-                                    !out->rename(writtenName, targetName).ok())) {
+  if (mode == CopyMode::New) {
+    // Never over an entry that took the name meanwhile.
+    if (!out->moveTo(writtenName, *out, targetName).ok()) {
+      (void)out->removeFile(writtenName);
+      return CopyOutcome::Failed;
+    }
+    return CopyOutcome::Copied;
+  }
+  if (!keepOldVersion(*out, targetName, options.history).ok() ||
+      !out->rename(writtenName, targetName).ok()) {
     (void)out->removeFile(writtenName);
     return CopyOutcome::ReplaceFailed;
   }

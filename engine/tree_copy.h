@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/run_display.h"
 #include "engine/pass_options.h"
@@ -64,7 +65,11 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
 // range scaled down by a power of two.
 int gaugeUnits(std::int64_t bytes, std::int64_t size);
 
-// The name a replacement is written under before it is renamed into place.
+// The name a copy is written under before it is renamed into place.
 std::string temporaryNameFor(const std::string& name, int attempt);
+// Whether `name` is one that temporaryNameFor gives: in the target, such a
+// name that the source lacks is what an interrupted copy left, never a
+// version of anything.
+bool isTemporaryName(std::string_view name);
 
 }  // namespace tavro

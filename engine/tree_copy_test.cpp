@@ -410,21 +410,27 @@ TEST_F(TreeCopyTest, ATargetThatRefusesPermissionsStillTakesWholeCopies) {
   EXPECT_THAT(display.only("copy "), IsEmpty()) << "and the next run leaves them alone";
 }
 
-TEST_F(TreeCopyTest, ACopyCutShortWithinItsSourcesTwoSecondsIsRepaired) {
-  // The source was saved just before the run: a copy broken off at that
-  // moment carries a time in the same two-second step.
+TEST_F(TreeCopyTest, ANewCopyCutShortNeverSitsUnderItsNameAndIsRepaired) {
+  // The source was saved just before the run, so a copy broken off then
+  // would carry a time in the same two-second step: only its absence from
+  // the file's name tells the next run it is not done.
   const std::string contents(50000, 'x');
   sourceFile("new.bin", contents, kTime);
-  fs.crash(FaultOp::Write, trg("new.bin"), 20000);
-  EXPECT_THROW(copy(), testkit::SimulatedCrash);
-  ASSERT_EQ(tree.read("trg/new.bin").size(), 20000u);
-  tree.setTime("trg/new.bin", kTime, 900000000);
+  for (const bool unnamedFiles : {true, false}) {
+    SCOPED_TRACE(unnamedFiles ? "unnamed files" : "temporary names");
+    if (!unnamedFiles) fs.refuseUnnamedFiles();
+    fs.crashUnder(FaultOp::Write, trg(), 20000);
+    EXPECT_THROW(copy(), testkit::SimulatedCrash);
+    EXPECT_FALSE(tree.exists("trg/new.bin"));
 
-  fs.clear();
-  copy();
-  EXPECT_EQ(tree.read("trg/new.bin"), contents);
+    fs.clear();
+    copy();
+    EXPECT_EQ(tree.read("trg/new.bin"), contents);
+    EXPECT_THAT(tree.listing("trg"), ElementsAre("new.bin"));
+    tree.remove("trg/new.bin");
+  }
 
-  // The same for any copy whose size is not its source's.
+  // Any copy whose size is not its source's is redone.
   tree.file("trg/new.bin", "short");
   tree.setTime("trg/new.bin", kTime);
   copy();

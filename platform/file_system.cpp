@@ -4,13 +4,19 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <atomic>
+#include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <vector>
 
 namespace tavro {
@@ -38,6 +44,8 @@ Status writeAll(OutputFile& file, std::string_view data) {
   }
   return Status::success();
 }
+
+Status OutputFile::publish() { return Status::failure(EINVAL); }
 
 Result<std::size_t> OutputFile::copyFrom(InputFile& source, std::size_t limit) {
   constexpr std::size_t kBufferSize = 128 * 1024;
@@ -93,8 +101,73 @@ EntryInfo infoOf(const struct stat& st) {
   info.modified = st.st_mtim;
   info.mode = st.st_mode & 07777;
   info.inode = st.st_ino;
+  info.owner = st.st_uid;
+  info.group = st.st_gid;
   return info;
 }
+
+Status statusOf(int result) { return result == 0 ? Status::success() : Status::failure(errno); }
+
+Result<EntryInfo> infoOfDescriptor(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return Result<EntryInfo>::failure(errno);
+  return Result<EntryInfo>::of(infoOf(st));
+}
+
+bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
+
+// The attributes a copy carries: the user's own, and the access control
+// lists. Security labels and the administrator's "trusted" namespace belong
+// to the system the file lives on.
+bool copiedAttribute(const char* name) {
+  return std::strncmp(name, "user.", 5) == 0 || std::strcmp(name, "system.posix_acl_access") == 0 ||
+         std::strcmp(name, "system.posix_acl_default") == 0;
+}
+
+// Asks `get` for a value, growing the buffer as long as it is too small.
+template <class Get>
+Result<std::vector<char>> readGrowing(Get get) {
+  std::vector<char> buffer(256);
+  for (;;) {
+    const ssize_t n = get(buffer.data(), buffer.size());
+    if (n >= 0) {
+      buffer.resize(static_cast<std::size_t>(n));
+      return Result<std::vector<char>>::of(std::move(buffer));
+    }
+    if (errno != ERANGE) return Result<std::vector<char>>::failure(errno);
+    const ssize_t needed = get(nullptr, 0);
+    if (needed < 0) return Result<std::vector<char>>::failure(errno);
+    buffer.resize(static_cast<std::size_t>(needed) + 256);
+  }
+}
+
+Status copyAttributes(int from, int to) {
+  const auto names =
+      readGrowing([from](char* b, std::size_t n) { return ::flistxattr(from, b, n); });
+  if (!names.ok()) return unsupported(names.error) ? Status::success() : Status::failure(names.error);
+  int firstFailure = 0;
+  const std::vector<char>& list = names.value;
+  for (std::size_t at = 0; at < list.size(); at += std::strlen(list.data() + at) + 1) {
+    const char* name = list.data() + at;
+    if (!copiedAttribute(name)) continue;
+    const auto value =
+        readGrowing([from, name](char* b, std::size_t n) { return ::fgetxattr(from, name, b, n); });
+    if (!value.ok()) {
+      if (value.error != ENODATA && firstFailure == 0) firstFailure = value.error;
+      continue;
+    }
+    if (::fsetxattr(to, name, value.value.data(), value.value.size(), 0) != 0 &&
+        !unsupported(errno) && firstFailure == 0) {
+      firstFailure = errno;
+    }
+  }
+  return firstFailure == 0 ? Status::success() : Status::failure(firstFailure);
+}
+
+// File systems found not to make unnamed files (vfat, exFAT, network ones):
+// asked once per device, not once per file.
+std::mutex noUnnamedFilesGuard;
+std::set<dev_t> noUnnamedFiles;
 
 EntryKind kindOfDirent(unsigned char type) {
   switch (type) {
@@ -203,6 +276,9 @@ class PosixInputFile final : public InputFile {
 class PosixOutputFile final : public OutputFile {
  public:
   explicit PosixOutputFile(int fd) : fd_(fd) {}
+  // An unnamed file of `folder`, to be published as `name`.
+  PosixOutputFile(int fd, std::shared_ptr<Descriptor> folder, std::string name)
+      : fd_(fd), folder_(std::move(folder)), name_(std::move(name)) {}
 
   Result<std::size_t> write(const char* data, std::size_t size) override {
     for (;;) {
@@ -241,9 +317,38 @@ class PosixOutputFile final : public OutputFile {
     return ::fchmod(fd_.get(), mode) == 0 ? Status::success() : Status::failure(errno);
   }
 
+  Status setOwner(uid_t owner, gid_t group) override {
+    return statusOf(::fchown(fd_.get(), owner, group));
+  }
+
   Status setModified(timespec modified) override {
     const timespec times[2] = {{0, UTIME_OMIT}, modified};
     return ::futimens(fd_.get(), times) == 0 ? Status::success() : Status::failure(errno);
+  }
+
+  Result<EntryInfo> info() override { return infoOfDescriptor(fd_.get()); }
+
+  Status copyAttributesFrom(InputFile& source) override {
+    auto* posix = dynamic_cast<PosixInputFile*>(&source);
+    if (posix == nullptr) return Status::failure(EINVAL);
+    return copyAttributes(posix->fd(), fd_.get());
+  }
+
+  // Linked in by its descriptor where the system allows it (the
+  // administrator may), else through its name in /proc.
+  Status publish() override {
+    if (!folder_) return Status::failure(EINVAL);
+    static std::atomic<bool> byDescriptor = true;
+    if (byDescriptor) {
+      if (::linkat(fd_.get(), "", folder_->get(), name_.c_str(), AT_EMPTY_PATH) == 0) {
+        return Status::success();
+      }
+      if (errno != ENOENT && errno != EPERM && errno != EINVAL) return Status::failure(errno);
+      byDescriptor = false;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+    return statusOf(
+        ::linkat(AT_FDCWD, self.c_str(), folder_->get(), name_.c_str(), AT_SYMLINK_FOLLOW));
   }
 
   Status sync() override {
@@ -304,6 +409,8 @@ class PosixOutputFile final : public OutputFile {
   }
 
   Descriptor fd_;
+  std::shared_ptr<Descriptor> folder_;  // of an unnamed file: where it is published
+  std::string name_;
   bool inKernel_ = true;
   bool started_ = false;
   std::int64_t position_ = 0;
@@ -312,71 +419,92 @@ class PosixOutputFile final : public OutputFile {
 
 class PosixFolder final : public Folder {
  public:
-  PosixFolder(std::string path, int fd) : Folder(std::move(path)), fd_(fd) {}
+  PosixFolder(std::string path, int fd)
+      : Folder(std::move(path)), fd_(std::make_shared<Descriptor>(fd)) {}
+  int fd() const { return fd_->get(); }
 
   FolderId id() const override {
     if (!id_) {
       struct stat st;
-      id_ = ::fstat(fd_.get(), &st) == 0 ? FolderId{st.st_dev, st.st_ino} : FolderId{};
+      id_ = ::fstat(fd(), &st) == 0 ? FolderId{st.st_dev, st.st_ino} : FolderId{};
     }
     return *id_;
   }
 
   // One listing at a time per folder: each starts from the beginning.
   Result<std::unique_ptr<Listing>> list() override {
-    if (listed_ && ::lseek(fd_.get(), 0, SEEK_SET) != 0) {
+    if (listed_ && ::lseek(fd(), 0, SEEK_SET) != 0) {
       return Result<std::unique_ptr<Listing>>::failure(errno);
     }
     listed_ = true;
-    return Result<std::unique_ptr<Listing>>::of(std::make_unique<PosixListing>(fd_.get()));
+    return Result<std::unique_ptr<Listing>>::of(std::make_unique<PosixListing>(fd()));
   }
 
   Result<EntryInfo> stat(const std::string& name) override {
     struct stat st;
-    if (::fstatat(fd_.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       return Result<EntryInfo>::failure(errno);
     }
     return Result<EntryInfo>::of(infoOf(st));
   }
 
   Result<std::unique_ptr<Folder>> openFolder(const std::string& name) override {
-    return openFolderAt(fd_.get(), name, pathOf(name), O_NOFOLLOW);
+    return openFolderAt(fd(), name, pathOf(name), O_NOFOLLOW);
   }
 
-  Status makeFolder(const std::string& name) override {
-    return ::mkdirat(fd_.get(), name.c_str(), 0777) == 0 ? Status::success()
-                                                         : Status::failure(errno);
+  Status makeFolder(const std::string& name, mode_t mode) override {
+    return statusOf(::mkdirat(fd(), name.c_str(), mode));
   }
 
   Status removeFolder(const std::string& name) override {
-    return ::unlinkat(fd_.get(), name.c_str(), AT_REMOVEDIR) == 0 ? Status::success()
+    return ::unlinkat(fd(), name.c_str(), AT_REMOVEDIR) == 0 ? Status::success()
                                                                   : Status::failure(errno);
   }
 
   Status removeFile(const std::string& name) override {
-    return ::unlinkat(fd_.get(), name.c_str(), 0) == 0 ? Status::success() : Status::failure(errno);
+    return ::unlinkat(fd(), name.c_str(), 0) == 0 ? Status::success() : Status::failure(errno);
   }
 
   Result<std::unique_ptr<InputFile>> openFile(const std::string& name) override {
     // O_NONBLOCK keeps a FIFO that took a file's place from hanging the run.
-    Descriptor fd(
-        ::openat(fd_.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) return Result<std::unique_ptr<InputFile>>::failure(errno);
+    Descriptor file(
+        ::openat(fd(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0) return Result<std::unique_ptr<InputFile>>::failure(errno);
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0) return Result<std::unique_ptr<InputFile>>::failure(errno);
+    if (::fstat(file.get(), &st) != 0) return Result<std::unique_ptr<InputFile>>::failure(errno);
     if (!S_ISREG(st.st_mode)) {
       return Result<std::unique_ptr<InputFile>>::failure(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags >= 0) (void)::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-    return Result<std::unique_ptr<InputFile>>::of(std::make_unique<PosixInputFile>(fd.release()));
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags >= 0) (void)::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK);
+    return Result<std::unique_ptr<InputFile>>::of(
+        std::make_unique<PosixInputFile>(file.release()));
   }
 
   Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) override {
-    const int fd = ::openat(fd_.get(), name.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
-    return Result<std::unique_ptr<OutputFile>>::of(std::make_unique<PosixOutputFile>(fd));
+    const int file = ::openat(fd(), name.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (file < 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
+    return Result<std::unique_ptr<OutputFile>>::of(std::make_unique<PosixOutputFile>(file));
+  }
+
+  Result<std::unique_ptr<OutputFile>> createUnnamedFile(const std::string& name) override {
+    using Made = Result<std::unique_ptr<OutputFile>>;
+    const dev_t device = id().device;
+    {
+      std::lock_guard lock(noUnnamedFilesGuard);
+      if (noUnnamedFiles.contains(device)) return Made::failure(EOPNOTSUPP);
+    }
+    const int file = ::openat(fd(), ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
+    if (file < 0) {
+      // Kernels and file systems without unnamed files answer in one of
+      // these ways.
+      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return Made::failure(errno);
+      std::lock_guard lock(noUnnamedFilesGuard);
+      noUnnamedFiles.insert(device);
+      return Made::failure(EOPNOTSUPP);
+    }
+    return Made::of(std::make_unique<PosixOutputFile>(file, fd_, name));
   }
 
   Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) override {
@@ -388,24 +516,24 @@ class PosixFolder final : public Folder {
   }
 
   Status rename(const std::string& from, const std::string& to) override {
-    return ::renameat(fd_.get(), from.c_str(), fd_.get(), to.c_str()) == 0 ? Status::success()
+    return ::renameat(fd(), from.c_str(), fd(), to.c_str()) == 0 ? Status::success()
                                                                            : Status::failure(errno);
   }
 
   Status moveTo(const std::string& name, Folder& destination, const std::string& to) override {
     auto* other = dynamic_cast<PosixFolder*>(&destination);
     if (other == nullptr) return Status::failure(EXDEV);
-    if (::renameat2(fd_.get(), name.c_str(), other->fd_.get(), to.c_str(), RENAME_NOREPLACE) == 0) {
+    if (::renameat2(fd(), name.c_str(), other->fd(), to.c_str(), RENAME_NOREPLACE) == 0) {
       return Status::success();
     }
     if (errno != EINVAL) return Status::failure(errno);
     // A file system without the no-replace flag: look first. What could
     // slip in between is another program's doing in the history folder.
     struct stat st;
-    if (::fstatat(other->fd_.get(), to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(other->fd(), to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       return Status::failure(EEXIST);
     }
-    return ::renameat(fd_.get(), name.c_str(), other->fd_.get(), to.c_str()) == 0
+    return ::renameat(fd(), name.c_str(), other->fd(), to.c_str()) == 0
                ? Status::success()
                : Status::failure(errno);
   }
@@ -413,7 +541,7 @@ class PosixFolder final : public Folder {
   Status linkTo(const std::string& name, Folder& destination, const std::string& to) override {
     auto* other = dynamic_cast<PosixFolder*>(&destination);
     if (other == nullptr) return Status::failure(EXDEV);
-    return ::linkat(fd_.get(), name.c_str(), other->fd_.get(), to.c_str(), 0) == 0
+    return ::linkat(fd(), name.c_str(), other->fd(), to.c_str(), 0) == 0
                ? Status::success()
                : Status::failure(errno);
   }
@@ -421,7 +549,7 @@ class PosixFolder final : public Folder {
   Result<std::string> readLink(const std::string& name) override {
     std::string text(256, '\0');
     for (;;) {
-      const ssize_t n = ::readlinkat(fd_.get(), name.c_str(), text.data(), text.size());
+      const ssize_t n = ::readlinkat(fd(), name.c_str(), text.data(), text.size());
       if (n < 0) return Result<std::string>::failure(errno);
       if (static_cast<std::size_t>(n) < text.size()) {
         text.resize(static_cast<std::size_t>(n));
@@ -432,29 +560,52 @@ class PosixFolder final : public Folder {
   }
 
   Status makeLink(const std::string& name, const std::string& text) override {
-    return ::symlinkat(text.c_str(), fd_.get(), name.c_str()) == 0 ? Status::success()
+    return ::symlinkat(text.c_str(), fd(), name.c_str()) == 0 ? Status::success()
                                                                    : Status::failure(errno);
   }
 
   Status setLinkTime(const std::string& name, timespec modified) override {
     const timespec times[2] = {{0, UTIME_OMIT}, modified};
-    return ::utimensat(fd_.get(), name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0
+    return ::utimensat(fd(), name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0
                ? Status::success()
                : Status::failure(errno);
   }
 
+  Status setLinkOwner(const std::string& name, uid_t owner, gid_t group) override {
+    return statusOf(::fchownat(fd(), name.c_str(), owner, group, AT_SYMLINK_NOFOLLOW));
+  }
+
+  Result<EntryInfo> info() override { return infoOfDescriptor(fd()); }
+
+  Status setModified(timespec modified) override {
+    const timespec times[2] = {{0, UTIME_OMIT}, modified};
+    return statusOf(::futimens(fd(), times));
+  }
+
+  Status setMode(mode_t mode) override { return statusOf(::fchmod(fd(), mode)); }
+
+  Status setOwner(uid_t owner, gid_t group) override {
+    return statusOf(::fchown(fd(), owner, group));
+  }
+
+  Status copyAttributesFrom(Folder& source) override {
+    auto* posix = dynamic_cast<PosixFolder*>(&source);
+    if (posix == nullptr) return Status::failure(EINVAL);
+    return copyAttributes(posix->fd(), fd());
+  }
+
   Status syncFileSystem() override {
-    return ::syncfs(fd_.get()) == 0 ? Status::success() : Status::failure(errno);
+    return ::syncfs(fd()) == 0 ? Status::success() : Status::failure(errno);
   }
 
   // O_NONBLOCK keeps a FIFO in the file's place from hanging the program.
   Result<std::unique_ptr<OutputFile>> openRegularForWriting(const std::string& name, int flags) {
-    const int fd = ::openat(fd_.get(), name.c_str(),
-                            O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | flags, 0644);
-    if (fd < 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
-    auto file = std::make_unique<PosixOutputFile>(fd);
+    const int opened = ::openat(fd(), name.c_str(),
+                                O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | flags, 0644);
+    if (opened < 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
+    auto file = std::make_unique<PosixOutputFile>(opened);
     struct stat st;
-    if (::fstat(fd, &st) != 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
+    if (::fstat(opened, &st) != 0) return Result<std::unique_ptr<OutputFile>>::failure(errno);
     if (!S_ISREG(st.st_mode)) return Result<std::unique_ptr<OutputFile>>::failure(EINVAL);
     return Result<std::unique_ptr<OutputFile>>::of(std::move(file));
   }
@@ -467,14 +618,16 @@ class PosixFolder final : public Folder {
   }
 
  private:
-  Descriptor fd_;
+  // Shared with the unnamed files made here, which are published into it.
+  std::shared_ptr<Descriptor> fd_;
   mutable std::optional<FolderId> id_;
   bool listed_ = false;
 };
 
 }  // namespace
 
-PosixFileSystem::PosixFileSystem() {
+PosixFileSystem::PosixFileSystem(std::string fstab, std::string mounted)
+    : fstab_(std::move(fstab)), mounted_(std::move(mounted)) {
   // A walk holds two descriptors per level of the tree it is in; a deep tree
   // must not run out of them at the usual soft limit of 1024.
   static std::once_flag raised;
@@ -497,6 +650,69 @@ Result<EntryInfo> PosixFileSystem::stat(const std::string& path) {
   if (path.empty()) return Result<EntryInfo>::failure(ENOENT);
   if (::stat(path.c_str(), &st) != 0) return Result<EntryInfo>::failure(errno);
   return Result<EntryInfo>::of(infoOf(st));
+}
+
+bool PosixFileSystem::keepsOwners() { return ::geteuid() == 0; }
+
+namespace {
+
+std::string unescapeMountPath(const std::string& text) {
+  std::string path;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '3') {
+      const std::string digits = text.substr(i + 1, 3);
+      if (digits.find_first_not_of("01234567") == std::string::npos) {
+        path += static_cast<char>(std::stoi(digits, nullptr, 8));
+        i += 3;
+        continue;
+      }
+    }
+    path += text[i];
+  }
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string readText(const std::string& file) {
+  std::ifstream in(file);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+std::vector<std::string> mountPointsOfTable(const std::string& text, bool mountinfo) {
+  std::vector<std::string> points;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string field;
+    std::vector<std::string> all;
+    while (fields >> field && all.size() < 5) all.push_back(field);
+    if (all.empty() || all[0].front() == '#') continue;
+    const std::size_t at = mountinfo ? 4 : 1;
+    if (all.size() <= at) continue;
+    std::string point = unescapeMountPath(all[at]);
+    if (point.front() == '/') points.push_back(std::move(point));
+  }
+  return points;
+}
+
+std::optional<std::string> PosixFileSystem::unmountedMountPointOf(const std::string& path) {
+  const std::string real = resolve(path);
+  std::string meant;
+  for (auto& point : mountPointsOfTable(readText(fstab_), false)) {
+    if (point.size() > meant.size() && isSameOrInside(real, point)) meant = std::move(point);
+  }
+  // The root is always there.
+  if (meant.empty() || meant == "/") return std::nullopt;
+  for (const auto& point : mountPointsOfTable(readText(mounted_), true)) {
+    // Mounted there, or deeper on the way to the path: the path is on it.
+    if (isSameOrInside(point, meant) && isSameOrInside(real, point)) return std::nullopt;
+  }
+  return meant;
 }
 
 Status PosixFileSystem::makeFolder(const std::string& path) {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/result.h"
 
@@ -34,6 +35,8 @@ struct EntryInfo {
   timespec modified{};  // last-write time, universal time
   mode_t mode = 0;      // permission bits
   ino_t inode = 0;      // tells two names of one entry apart from two entries
+  uid_t owner = 0;
+  gid_t group = 0;
 };
 
 // Identifies a folder on its device, so a walk can notice that it met one of
@@ -78,10 +81,21 @@ class OutputFile {
   // Cuts or extends the file to `size` bytes.
   virtual Status resize(std::int64_t size) = 0;
   virtual Status setMode(mode_t mode) = 0;
+  virtual Status setOwner(uid_t owner, gid_t group) = 0;
   // Sets the last-write time, leaving the access time alone.
   virtual Status setModified(timespec modified) = 0;
+  // Kind, size, time and permissions as the file system holds them now.
+  virtual Result<EntryInfo> info() = 0;
+  // Copies the source's extended attributes of the user namespace and its
+  // POSIX access control lists. What the target's file system cannot hold
+  // at all is passed over; any other failure is returned.
+  virtual Status copyAttributesFrom(InputFile& source) = 0;
   // Puts the contents on the disk before returning.
   virtual Status sync() = 0;
+  // A file made by Folder::createUnnamedFile gets its name: it appears
+  // whole, at once, and fails with EEXIST when the name is taken. Any other
+  // file fails with EINVAL.
+  virtual Status publish();
   // Closing may report a write the system had deferred.
   virtual Status close() = 0;
 
@@ -111,7 +125,7 @@ class Folder {
   virtual Result<EntryInfo> stat(const std::string& name) = 0;
   // Fails with ENOTDIR (or ELOOP) when the name is a file or a link.
   virtual Result<std::unique_ptr<Folder>> openFolder(const std::string& name) = 0;
-  virtual Status makeFolder(const std::string& name) = 0;
+  virtual Status makeFolder(const std::string& name, mode_t mode) = 0;
   virtual Status removeFolder(const std::string& name) = 0;
   virtual Status removeFile(const std::string& name) = 0;
   // Fails for anything but a regular file; never blocks on a FIFO.
@@ -119,6 +133,10 @@ class Folder {
   // Creates a new file; fails with EEXIST when the name is taken by anything,
   // a dangling link included.
   virtual Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) = 0;
+  // Creates a regular file without a name in this folder, to become `name`
+  // when published: a write cut short leaves nothing behind. Fails with
+  // EOPNOTSUPP where the file system cannot make such files.
+  virtual Result<std::unique_ptr<OutputFile>> createUnnamedFile(const std::string& name) = 0;
   // Opens a regular file for writing at its end, creating it when missing.
   virtual Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) = 0;
   // Opens an existing regular file for writing from its start, its contents
@@ -135,6 +153,15 @@ class Folder {
   virtual Result<std::string> readLink(const std::string& name) = 0;
   virtual Status makeLink(const std::string& name, const std::string& text) = 0;
   virtual Status setLinkTime(const std::string& name, timespec modified) = 0;
+  virtual Status setLinkOwner(const std::string& name, uid_t owner, gid_t group) = 0;
+
+  // The folder itself: what it is, and its time, permissions, owner and
+  // attributes, as the copy of a source folder takes them.
+  virtual Result<EntryInfo> info() = 0;
+  virtual Status setModified(timespec modified) = 0;
+  virtual Status setMode(mode_t mode) = 0;
+  virtual Status setOwner(uid_t owner, gid_t group) = 0;
+  virtual Status copyAttributesFrom(Folder& source) = 0;
   // Puts everything written on this folder's file system so far on the disk,
   // so that what a run reports as done survives a power cut.
   virtual Status syncFileSystem() = 0;
@@ -155,6 +182,13 @@ class FileSystem {
   // `path` as a whole path: a relative one joined to the current folder.
   // Fails with the system's reason when the current folder is not known.
   virtual Result<std::string> absolutePath(const std::string& path) = 0;
+  // Whether copies can take their sources' owners: only a program running
+  // as the administrator may give files away.
+  virtual bool keepsOwners() = 0;
+  // The mount point of the system's table of file systems (/etc/fstab)
+  // under which `path` lies, when nothing is mounted there now: the empty
+  // folder an unplugged drive leaves behind.
+  virtual std::optional<std::string> unmountedMountPointOf(const std::string& path) = 0;
   // The whole real path, as realpath(3) gives it for a path that exists:
   // each link is followed before a ".." after it is applied. Where the path
   // stops existing, the rest is appended with "." and ".." folded as text
@@ -187,13 +221,26 @@ bool folderExists(FileSystem& fs, const std::string& path);
 // The real file system, on POSIX calls relative to open folder descriptors.
 class PosixFileSystem final : public FileSystem {
  public:
-  // Raises the process's limit of open descriptors to its hard limit.
-  PosixFileSystem();
+  // Raises the process's limit of open descriptors to its hard limit. The
+  // two tables name the file systems meant to be mounted and those mounted
+  // now.
+  explicit PosixFileSystem(std::string fstab = "/etc/fstab",
+                           std::string mounted = "/proc/self/mountinfo");
   Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
   Result<EntryInfo> stat(const std::string& path) override;
   Status makeFolder(const std::string& path) override;
   Result<std::string> absolutePath(const std::string& path) override;
   std::string resolve(const std::string& path) override;
+  bool keepsOwners() override;
+  std::optional<std::string> unmountedMountPointOf(const std::string& path) override;
+
+ private:
+  std::string fstab_;
+  std::string mounted_;
 };
+
+// The mount points of an fstab(5) or a mountinfo file's text (the octal
+// escapes of blanks undone); entries that are no path (swap) are left out.
+std::vector<std::string> mountPointsOfTable(const std::string& text, bool mountinfo);
 
 }  // namespace tavro

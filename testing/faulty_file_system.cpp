@@ -56,6 +56,7 @@ class FaultyInputFile final : public InputFile {
   }
 
   Result<EntryInfo> info() override { return inner_->info(); }
+  InputFile& inner() { return *inner_; }
 
  private:
   std::unique_ptr<InputFile> inner_;
@@ -75,6 +76,8 @@ class FaultyOutputFile final : public OutputFile {
         writeFault_(owner.find(FaultOp::Write, path_)),
         timeFault_(owner.find(FaultOp::SetTime, path_)),
         modeFault_(owner.find(FaultOp::SetMode, path_)),
+        attributesFault_(owner.find(FaultOp::Attributes, path_)),
+
         syncFault_(owner.find(FaultOp::Sync, path_)) {}
 
   Result<std::size_t> write(const char* data, std::size_t size) override {
@@ -103,6 +106,21 @@ class FaultyOutputFile final : public OutputFile {
     return inner_->setModified(modified);
   }
 
+  Status setOwner(uid_t owner, gid_t group) override { return inner_->setOwner(owner, group); }
+  Result<EntryInfo> info() override { return inner_->info(); }
+
+  Status copyAttributesFrom(InputFile& source) override {
+    if (attributesFault_ != nullptr) return Status::failure(triggerFault(*attributesFault_));
+    auto* faulty = dynamic_cast<FaultyInputFile*>(&source);
+    return inner_->copyAttributesFrom(faulty != nullptr ? faulty->inner() : source);
+  }
+
+  // A Create fault on the name strikes when an unnamed file would take it.
+  Status publish() override {
+    if (int e = owner_.check(FaultOp::Create, path_)) return Status::failure(e);
+    return inner_->publish();
+  }
+
   Status sync() override {
     if (syncFault_ != nullptr) return Status::failure(triggerFault(*syncFault_));
     Status done = inner_->sync();
@@ -120,6 +138,7 @@ class FaultyOutputFile final : public OutputFile {
   FaultyFileSystem::Fault* writeFault_;
   FaultyFileSystem::Fault* timeFault_;
   FaultyFileSystem::Fault* modeFault_;
+  FaultyFileSystem::Fault* attributesFault_;
   FaultyFileSystem::Fault* syncFault_;
   std::int64_t done_ = 0;
 };
@@ -167,10 +186,10 @@ class FaultyFolder final : public Folder {
         std::make_unique<FaultyFolder>(std::move(opened.value), owner_));
   }
 
-  Status makeFolder(const std::string& name) override {
+  Status makeFolder(const std::string& name, mode_t mode) override {
     if (int e = owner_.check(FaultOp::MakeFolder, pathOf(name))) return Status::failure(e);
     if (stored(name) != name) return Status::failure(EEXIST);
-    return inner_->makeFolder(name);
+    return inner_->makeFolder(name, mode);
   }
 
   Status removeFolder(const std::string& name) override {
@@ -200,6 +219,19 @@ class FaultyFolder final : public Folder {
   Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) override {
     if (stored(name) != name) return Result<std::unique_ptr<OutputFile>>::failure(EEXIST);
     return output(name, 0, [&] { return inner_->createFile(name); });
+  }
+
+  // The file's writes, time and publishing fail as they would under `name`.
+  Result<std::unique_ptr<OutputFile>> createUnnamedFile(const std::string& name) override {
+    if (owner_.unnamedFilesRefused()) return Result<std::unique_ptr<OutputFile>>::failure(EOPNOTSUPP);
+    if (stored(name) != name) return Result<std::unique_ptr<OutputFile>>::failure(EEXIST);
+    const std::string full = pathOf(name);
+    // Only the creation itself here: a Create fault on the name strikes
+    // when the file is published.
+    auto opened = inner_->createUnnamedFile(name);
+    if (!opened.ok()) return opened;
+    return Result<std::unique_ptr<OutputFile>>::of(
+        std::make_unique<FaultyOutputFile>(std::move(opened.value), owner_, full, 0));
   }
 
   Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) override {
@@ -264,6 +296,30 @@ class FaultyFolder final : public Folder {
   Status setLinkTime(const std::string& name, timespec modified) override {
     if (int e = owner_.check(FaultOp::SetTime, pathOf(name))) return Status::failure(e);
     return inner_->setLinkTime(stored(name), modified);
+  }
+
+  Status setLinkOwner(const std::string& name, uid_t owner, gid_t group) override {
+    return inner_->setLinkOwner(stored(name), owner, group);
+  }
+
+  Result<EntryInfo> info() override { return inner_->info(); }
+
+  Status setModified(timespec modified) override {
+    if (int e = owner_.check(FaultOp::SetTime, path())) return Status::failure(e);
+    return inner_->setModified(modified);
+  }
+
+  Status setMode(mode_t mode) override {
+    if (int e = owner_.check(FaultOp::SetMode, path())) return Status::failure(e);
+    return inner_->setMode(mode);
+  }
+
+  Status setOwner(uid_t owner, gid_t group) override { return inner_->setOwner(owner, group); }
+
+  Status copyAttributesFrom(Folder& source) override {
+    if (int e = owner_.check(FaultOp::Attributes, path())) return Status::failure(e);
+    auto* faulty = dynamic_cast<FaultyFolder*>(&source);
+    return inner_->copyAttributesFrom(faulty != nullptr ? *faulty->inner_ : source);
   }
 
   Status syncFileSystem() override {

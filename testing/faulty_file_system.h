@@ -31,6 +31,7 @@ enum class FaultOp {
   Stat,
   SetTime,  // giving a copy its time
   SetMode,  // giving a copy its permissions
+  Attributes,  // giving a copy its extended attributes and access control lists
   Sync,     // putting a written file, or a folder's whole file system, on the disk
 };
 
@@ -87,10 +88,18 @@ class FaultyFileSystem final : public FileSystem {
   void hideKinds() { hideKinds_ = true; }
   bool kindsHidden() const { return hideKinds_; }
 
+  // Makes every folder refuse unnamed files, as vfat and exFAT do.
+  void refuseUnnamedFiles() { refuseUnnamed_ = true; }
+  bool unnamedFilesRefused() const { return refuseUnnamed_; }
+
   Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
   Result<EntryInfo> stat(const std::string& path) override;
   Status makeFolder(const std::string& path) override;
   std::string resolve(const std::string& path) override { return inner_.resolve(path); }
+  bool keepsOwners() override { return inner_.keepsOwners(); }
+  std::optional<std::string> unmountedMountPointOf(const std::string& path) override {
+    return inner_.unmountedMountPointOf(path);
+  }
   Result<std::string> absolutePath(const std::string& path) override {
     return inner_.absolutePath(path);
   }
@@ -125,6 +134,7 @@ class FaultyFileSystem final : public FileSystem {
   std::map<std::string, std::int64_t> unsynced_;  // path -> size last synced
   std::vector<std::string> foldingFolders_;
   bool hideKinds_ = false;
+  bool refuseUnnamed_ = false;
   std::vector<std::pair<std::string, std::function<void()>>> interrupts_;  // folder prefix, action
 };
 
