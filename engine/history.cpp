@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "engine/walk_limits.h"
 
@@ -12,6 +13,32 @@ namespace {
 
 std::int64_t secondsSinceEpoch(const LocalDateTime& t) {
   return minutesSinceEpoch(t) * 60 + t.second;
+}
+
+LocalDateTime fromSecondsSinceEpoch(std::int64_t seconds) {
+  LocalDateTime t = addMinutes(LocalDateTime{}, floorDiv(seconds, 60));
+  t.second = static_cast<int>(seconds - floorDiv(seconds, 60) * 60);
+  return t;
+}
+
+// A step between two runs longer than this is taken for a clock that was
+// wrong at one of them: it adds nothing to the age of what came before. A
+// longer pause between real runs only keeps versions a little longer.
+constexpr std::int64_t kLongestTrustedStep = 31 * 86400;
+
+// The times the names of the run folders in `pair` stand for, sorted.
+std::vector<std::int64_t> runTimesIn(Folder& pair) {
+  std::vector<std::int64_t> times;
+  auto listing = pair.list();
+  if (!listing.ok()) return times;
+  ListedEntry entry;
+  int error = 0;
+  while (listing.value->next(entry, &error)) {
+    const auto when = parseHistoryStamp(entry.name);
+    if (when && kindOf(pair, entry) == EntryKind::Folder) times.push_back(secondsSinceEpoch(*when));
+  }
+  std::sort(times.begin(), times.end());
+  return times;
 }
 
 // Removes the folder `name` of `parent` with everything in it, as far as it
@@ -108,7 +135,9 @@ Folder* History::placeFor(const Folder& folder) {
   if (!run_) {
     if (!top_ && child(target_, kHistoryFolderName, top_) == nullptr) return nullptr;
     if (!pair_ && child(*top_, pairName_, pair_) == nullptr) return nullptr;
-    if (child(*pair_, historyStamp(runStart_), run_) == nullptr) return nullptr;
+    if (child(*pair_, historyStamp(fromSecondsSinceEpoch(runTime())), run_) == nullptr) {
+      return nullptr;
+    }
   }
   if (relative.empty()) return run_.get();
   {
@@ -141,21 +170,50 @@ Status History::linkIn(Folder& folder, const std::string& name) {
   return folder.linkTo(name, *place, name);
 }
 
+std::int64_t History::runTime() {
+  if (runTime_) return *runTime_;
+  std::int64_t time = secondsSinceEpoch(runStart_);
+  if (auto top = target_.openFolder(kHistoryFolderName); top.ok()) {
+    if (auto pair = top.value->openFolder(pairName_); pair.ok()) {
+      const auto times = runTimesIn(*pair.value);
+      // A clock set back names this run after the newest one all the same,
+      // so that the names keep the order in which the runs were made.
+      if (!times.empty()) time = std::max(time, times.back() + 1);
+    }
+  }
+  runTime_ = time;
+  return time;
+}
+
+// A run folder's age is not this run's clock minus its name: it is the sum
+// of the steps from it through the later runs to this one, each step that
+// was too long to trust counting nothing. A clock far ahead or far behind
+// therefore makes nothing older than it is, and the runs made while it was
+// wrong age from the moment it is right again.
 void History::prune(int days) {
   if (days <= 0) return;
   auto top = target_.openFolder(kHistoryFolderName);
   if (!top.ok()) return;
   auto pair = top.value->openFolder(pairName_);
   if (!pair.ok()) return;
+  std::vector<std::int64_t> times = runTimesIn(*pair.value);
+  const std::int64_t now = runTime();
+  if (times.empty() || times.back() != now) times.push_back(now);
+  std::vector<std::int64_t> age(times.size(), 0);
+  for (std::size_t i = times.size() - 1; i-- > 0;) {
+    const std::int64_t step = times[i + 1] - times[i];
+    age[i] = age[i + 1] + (step <= kLongestTrustedStep ? step : 0);
+  }
+  const std::int64_t kept = std::int64_t{days} * 86400;
   auto listing = pair.value->list();
   if (!listing.ok()) return;
-  const std::int64_t newest = secondsSinceEpoch(runStart_) - std::int64_t{days} * 86400;
   ListedEntry entry;
   int error = 0;
   while (listing.value->next(entry, &error)) {
     const auto when = parseHistoryStamp(entry.name);
-    if (when && secondsSinceEpoch(*when) < newest &&
-        kindOf(*pair.value, entry) == EntryKind::Folder) {
+    if (!when || kindOf(*pair.value, entry) != EntryKind::Folder) continue;
+    const auto at = std::lower_bound(times.begin(), times.end(), secondsSinceEpoch(*when));
+    if (age[static_cast<std::size_t>(at - times.begin())] > kept) {
       removeTree(*pair.value, entry.name, 0);
     }
   }

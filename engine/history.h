@@ -42,8 +42,9 @@ class History {
   // place: a replacement then renames the new copy over it.
   Status linkIn(Folder& folder, const std::string& name);
 
-  // Removes this pair's run folders older than `days` days before the run's
-  // start. What cannot be removed stays for the next run to try again.
+  // Removes this pair's run folders older than `days` days, their age
+  // counted along the runs made since, so that a wrong clock ages nothing.
+  // What cannot be removed stays for the next run to try again.
   void prune(int days);
 
  private:
@@ -52,10 +53,15 @@ class History {
   Folder* placeFor(const Folder& folder);
   Folder* child(Folder& parent, const std::string& name, std::unique_ptr<Folder>& kept);
 
+  // The time this run's folder is named for: its start, or just after the
+  // newest run folder there when that is later.
+  std::int64_t runTime();
+
   Folder& target_;
   std::string pairName_;
   std::string pairFolderPath_;
   LocalDateTime runStart_;
+  std::optional<std::int64_t> runTime_;
   std::unique_ptr<Folder> top_;   // .tavro-historie
   std::unique_ptr<Folder> pair_;  // .../<pair name>
   std::unique_ptr<Folder> run_;   // .../<run start>

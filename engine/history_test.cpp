@@ -13,7 +13,10 @@
 namespace tavro {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::IsSupersetOf;
+using ::testing::Not;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 using testkit::FaultOp;
@@ -216,6 +219,47 @@ TEST_F(HistoryTest, OldRunFoldersGoAndFailuresWaitForTheNextRun) {
               UnorderedElementsAre("2026-11-20 10.00.00/", "2026-11-20 10.00.00/kept.txt",
                                    "poznámky/", "poznámky/kept.txt"));
   EXPECT_TRUE(tree.exists("backup/.tavro-historie/other/2020-01-01 00.00.00/kept.txt"));
+}
+
+TEST_F(HistoryTest, AWrongClockAgesNoVersion) {
+  const std::string history = "backup/.tavro-historie/docs/";
+  tree.file("data/docs/a.txt", "a");
+  tree.file(history + "2026-11-20 10.00.00/v1.txt", "19 days");
+  tree.file(history + "2026-12-01 10.00.00/v2.txt", "8 days");
+  // Each run below but the first replaces a.txt, so each makes a run folder.
+  auto runAt = [&](LocalDateTime when, const std::string& contents) {
+    tree.file("data/docs/a.txt", contents);
+    tree.setTime("data/docs/a.txt", kOld + static_cast<std::time_t>(contents.size()));
+    options.runStart = when;
+    run();
+    EXPECT_THAT(display.lines, IsEmpty());
+  };
+  runAt({2026, 12, 9, 10, 0, 0}, "a2");
+
+  // A clock far ahead takes nothing away, and the runs after it was put
+  // right keep their order of names.
+  runAt({2040, 1, 1, 0, 0, 0}, "a3__");
+  runAt({2026, 12, 10, 8, 0, 0}, "a4____");
+  EXPECT_THAT(tree.listing(history),
+              IsSupersetOf({"2026-11-20 10.00.00/", "2026-12-01 10.00.00/", "2040-01-01 00.00.00/",
+                            "2040-01-01 00.00.01/"}));
+  EXPECT_EQ(tree.read(history + "2040-01-01 00.00.01/a.txt"), "a3__");
+
+  // Versions made under a clock far behind age only from the first run with
+  // the right one.
+  tree.remove("backup/.tavro-historie");
+  runAt({2000, 1, 1, 0, 0, 0}, "b1");
+  runAt({2000, 1, 2, 0, 0, 0}, "b2__");
+  runAt({2026, 12, 10, 8, 0, 0}, "b3____");
+  runAt({2026, 12, 12, 8, 0, 0}, "b4________");
+  EXPECT_THAT(tree.listing(history),
+              IsSupersetOf({"2000-01-01 00.00.00/", "2000-01-02 00.00.00/", "2026-12-10 08.00.00/",
+                            "2026-12-12 08.00.00/"}));
+  // They go once they are older than the setting by the right clock.
+  runAt({2027, 1, 9, 8, 0, 0}, "b5__________");
+  EXPECT_THAT(tree.listing(history),
+              Not(Contains("2000-01-01 00.00.00/")));
+  EXPECT_THAT(tree.listing(history), Contains("2026-12-10 08.00.00/"));
 }
 
 TEST_F(HistoryTest, OnlyTheHistoryBesideThePairFoldersIsSpecial) {

@@ -72,7 +72,10 @@ grep -q ',Chyba'$'\r''$' Tavro.csv || fail "the failed pair's state was not save
 # Every saved setting reaches a run, and the run saves none back.
 mkdir -p "$XDG_CONFIG_HOME/tavro" zaloha/.tavro-historie/Fotky
 old_run=$(date -d '99 days ago' '+%Y-%m-%d %H.%M.%S')
-mkdir -p "zaloha/.tavro-historie/Fotky/$old_run"
+# Runs in between: a version ages by the steps between runs.
+for days in 99 75 50 25; do
+  mkdir -p "zaloha/.tavro-historie/Fotky/$(date -d "$days days ago" '+%Y-%m-%d %H.%M.%S')"
+done
 echo "verze" > "zaloha/.tavro-historie/Fotky/$old_run/stara.jpg"
 printf 'SRC,TRG,STAV\r\n%s,%s,\r\n' "$work/data/Fotky" "$work/zaloha" > Tavro.csv
 settings() {
@@ -96,9 +99,10 @@ rm data/Fotky/nova.jpg
 run --run
 [ -e zaloha/Fotky/nova.jpg ] || fail "SYNC=0 still mirrored a deletion"
 settings 1 0
+runs=$(ls zaloha/.tavro-historie/Fotky | wc -l)
 run --run
 [ ! -e zaloha/Fotky/nova.jpg ] || fail "SYNC=1 did not mirror a deletion"
-[ "$(ls zaloha/.tavro-historie/Fotky | wc -l)" -eq 1 ] || fail "HIST=0 still filled the history"
+[ "$(ls zaloha/.tavro-historie/Fotky | wc -l)" -eq "$runs" ] || fail "HIST=0 still filled the history"
 
 # A deletion that takes most of a backup needs --confirm-deletions.
 for i in $(seq 30); do echo x > "zaloha/Fotky/f$i"; done
