@@ -122,7 +122,7 @@ void BackupRun::addLine(const std::string& line) {
 }
 
 BackupRun::Pair BackupRun::makePair(const BackupPair& given) const {
-  Pair pair{given.Src, given.Trg, {}, {}};
+  Pair pair{given.Src, given.Trg, {}, {}, given.Stav == "OK" || given.Stav == "Přerušeno"};
   pair.folder = pairFolderOf(pair.source, pair.target);
   if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
   return pair;
@@ -272,6 +272,7 @@ bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions, const Pr
   options.runStart = runStart_;
   options.confirmMassDeletion = runOptions.confirmMassDeletion;
   options.plan = plan;
+  options.backedUpBefore = pair.backedUpBefore;
   if (!runOptions.mirrorDeletions) {
     options.deletions = Deletions::Keep;
   } else if (anotherPairFolderIn(pair.resolved, folders)) {

@@ -120,6 +120,7 @@ class BackupRun {
     std::string target;
     std::string folder;    // as built from the two, shown in lines
     std::string resolved;  // the real path of the pair folder
+    bool backedUpBefore = false;  // its state before this run says so
   };
   static constexpr int kRowsPerPump = 256;
 

@@ -183,6 +183,39 @@ TEST_F(BackupRunTest, AnUnreadableSourceLeavesItsBackupUntouched) {
   EXPECT_THAT(states(), ElementsAre("Chyba", "Chyba"));
 }
 
+TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {
+  tree.file("data/docs/a.txt", "a");
+  tree.folder("usb");  // the mount point, with the drive away
+  tree.file("spare/other.txt", "o");
+  addPair(tree.path("data/docs"), tree.path("usb"));
+  addPair(tree.path("data/docs"), tree.path("spare"));
+  for (int row : {0, 1}) table.setFieldTextAt(row, Column::Stav, "OK");
+  ASSERT_TRUE(Zalohuj());
+  EXPECT_THAT(messages(),
+              ElementsAre("Cíl není připojen: " + tree.path("usb") + " !!!",
+                          "09.12.202610:00- Záloha s chybami: " + tree.path("data/docs"),
+                          "09.12.202610:00- Záloha OK: " + tree.path("data/docs")));
+  EXPECT_THAT(tree.listing("usb"), IsEmpty());
+  EXPECT_THAT(states(), ElementsAre("Chyba", "OK"));
+
+  // Whatever else the state says, an empty target is a first backup.
+  for (const char* state : {"", "Neprovedeno", "Chyba"}) {
+    table.setFieldTextAt(0, Column::Stav, state);
+    ASSERT_TRUE(Zalohuj());
+    EXPECT_EQ(tree.read("usb/docs/a.txt"), "a") << state;
+    tree.remove("usb/docs");
+  }
+
+  // A mount point of the system's table with nothing mounted there is
+  // refused on a first backup, too.
+  tree.file("fstab", "/dev/sdb1 " + tree.path("usb") + " ext4 noauto 0 2\n");
+  PosixFileSystem withTable(tree.path("fstab"));
+  BackupRun first{withTable, display, clock};
+  ASSERT_TRUE(Zalohuj(first));
+  EXPECT_EQ(messages().front(), "Cíl není připojen: " + tree.path("usb") + " !!!");
+  EXPECT_THAT(tree.listing("usb"), IsEmpty());
+}
+
 TEST_F(BackupRunTest, AnIncompletePairIsNotRun) {
   addPair("", tree.path("backup"));
   addPair(tree.path("data"), "");

@@ -123,6 +123,14 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
     fail((missing ? "Cíl neexistuje: " : "Nelze otevřít cíl: ") + target);
     return;
   }
+  // An unplugged drive leaves its mount point behind as an empty folder of
+  // the system disk: a whole backup written there would be no backup, and
+  // the next run on the drive would find its pair folder outdated.
+  if (fs.unmountedMountPointOf(target) ||
+      (options.backedUpBefore && holdsEntries(*targetTop.value) == std::optional<bool>(false))) {
+    fail("Cíl není připojen: " + target);
+    return;
+  }
   auto sourceTop = fs.openFolder(source);
   const auto sourceHoldsEntries =
       sourceTop.ok() ? holdsEntries(*sourceTop.value) : std::optional<bool>{};

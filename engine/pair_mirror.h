@@ -58,6 +58,9 @@ struct PairOptions {
       confirmMassDeletion;
   // Off, the copy pass looks every entry up in turn on the run's thread.
   bool readAhead = true;
+  // Set when the pair's state says an earlier run backed it up: an empty
+  // target is then a drive that is not there, and the pair is refused.
+  bool backedUpBefore = false;
 };
 
 inline constexpr std::int64_t kMassDeletionFiles = 20;
@@ -68,7 +71,9 @@ inline constexpr std::int64_t kMassDeletionFiles = 20;
 // without lines went well. What the pair needs is checked before anything is
 // written, and a pair that fails a check touches nothing:
 //   - the target must be an existing folder: the run never creates it, so an
-//     unplugged drive's backup does not land on the system disk;
+//     unplugged drive's backup does not land on the system disk; nor may it
+//     be, or lie under, a mount point of the system's table with nothing
+//     mounted there, nor be empty when the pair was backed up before;
 //   - the pair folder is created only one level below it, must be a direct
 //     child of it (a source ending in "/." or "/.." is no pair, nor is one
 //     whose target lies in a history folder) and is never reached through a

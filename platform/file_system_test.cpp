@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <map>
+#include <optional>
 
 #include "testing/temp_tree.h"
 
@@ -234,6 +239,53 @@ TEST_F(PosixFileSystemTest, FailuresCarryTheSystemsReason) {
   EXPECT_EQ(fs.openFolder("").error, ENOENT);
   EXPECT_FALSE(systemReason(ENOENT).empty());
   EXPECT_EQ(open()->removeFolder("none").error, ENOENT);
+}
+
+// Run in a child with a mount namespace of its own, so that what it mounts
+// is seen by no other process and goes with it. The child's exit status is
+// the outcome; 77 means the machine cannot give it one.
+int inOwnMountNamespace(const std::function<int()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+      ::_exit(77);
+    }
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(PosixFileSystemTest, AMountPointOfTheTableIsUnmountedUntilAFileSystemIsMountedThere) {
+  tree.folder("mnt/backup/sub");
+  tree.folder("mnt/my drive");
+  tree.file("fstab", "# <file system> <mount point> <type>\n"
+                     "UUID=1 / ext4 defaults 0 1\n"
+                     "none none swap sw 0 0\n"
+                     "\t/dev/sdb1   " + tree.path("mnt/backup") + " ext4 noauto 0 2\n" +
+                     "LABEL=x " + tree.path("mnt/my\\040drive") + " vfat noauto 0 0\n");
+  PosixFileSystem withTable(tree.path("fstab"));
+  EXPECT_EQ(withTable.unmountedMountPointOf(tree.path("mnt/backup/sub")), tree.path("mnt/backup"));
+  EXPECT_EQ(withTable.unmountedMountPointOf(tree.path("mnt/my drive")), tree.path("mnt/my drive"));
+  tree.link("via", tree.path("mnt/backup"));
+  EXPECT_EQ(withTable.unmountedMountPointOf(tree.path("via")), tree.path("mnt/backup"));
+  EXPECT_EQ(withTable.unmountedMountPointOf(tree.path("mnt")), std::nullopt);
+  EXPECT_EQ(withTable.unmountedMountPointOf(tree.path("mnt/backupx")), std::nullopt);
+
+  const std::string point = tree.path("mnt/backup");
+  const int outcome = inOwnMountNamespace([&] {
+    if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=1m") != 0) return 77;
+    PosixFileSystem mounted(tree.path("fstab"));
+    if (mounted.unmountedMountPointOf(point)) return 1;
+    // A file system mounted deeper on the way does not make the drive there.
+    ::umount(point.c_str());
+    ::mkdir((point + "/sub").c_str(), 0700);
+    if (::mount("tmpfs", (point + "/sub").c_str(), "tmpfs", 0, "size=1m") != 0) return 77;
+    return mounted.unmountedMountPointOf(point) == point ? 0 : 2;
+  });
+  if (outcome == 77) GTEST_SKIP() << "this machine gives no mount namespace to mount a tmpfs in";
+  EXPECT_EQ(outcome, 0);
 }
 
 }  // namespace
