@@ -273,6 +273,7 @@ bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions, const Pr
   options.confirmMassDeletion = runOptions.confirmMassDeletion;
   options.plan = plan;
   options.backedUpBefore = pair.backedUpBefore;
+  options.timePrecisions = &timePrecisions_;
   if (!runOptions.mirrorDeletions) {
     options.deletions = Deletions::Keep;
   } else if (anotherPairFolderIn(pair.resolved, folders)) {

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -155,6 +156,8 @@ class BackupRun {
   LocalDateTime runStart_;  // of the run in progress: its history folders' name
   RunResult* result_ = nullptr;  // of the run in progress
   bool showLines_ = true;        // false while a preview collects them
+  // How finely each pair folder met by a run keeps times, for the previews.
+  std::map<FolderId, TimePrecision> timePrecisions_;
 };
 
 }  // namespace tavro

@@ -17,4 +17,20 @@ long currentUtcOffset();
 // once and then left alone.
 std::int64_t changeKey(const timespec& modified, long utcOffset);
 
+// How finely a target keeps last-write times, found once per pair folder by
+// giving a file a time and reading it back. A copy takes its source's time,
+// so where the target keeps it exactly a same-size rewrite within the same
+// two seconds is still seen; the two-second steps stay only for targets that
+// cannot do better (FAT, exFAT), and for a target not probed.
+struct TimePrecision {
+  // The nanoseconds a kept time is cut down to a multiple of: 1 keeps it
+  // exact, 1000000000 whole seconds. 0 for the two-second steps of local
+  // time.
+  long unit = 0;
+
+  bool same(const timespec& a, const timespec& b, long utcOffset) const;
+  // What the target did to the time `set`, read back as `kept`.
+  static TimePrecision ofProbe(const timespec& set, const timespec& kept);
+};
+
 }  // namespace tavro

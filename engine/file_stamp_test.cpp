@@ -75,5 +75,23 @@ TEST_F(FileStampTest, CurrentOffsetFollowsTheTimeZone) {
   EXPECT_EQ(currentUtcOffset(), 5 * 3600 + 30 * 60);
 }
 
+TEST_F(FileStampTest, AProbedTargetComparesTimesAsFinelyAsItKeepsThem) {
+  const timespec set{1262340001, 123456789};
+  EXPECT_EQ(TimePrecision::ofProbe(set, set).unit, 1);
+  EXPECT_EQ(TimePrecision::ofProbe(set, {1262340001, 123456700}).unit, 100);  // NTFS
+  EXPECT_EQ(TimePrecision::ofProbe(set, {1262340001, 123456000}).unit, 1000);
+  EXPECT_EQ(TimePrecision::ofProbe(set, {1262340001, 0}).unit, 1000000000);
+  // Rounded, or moved to another second (FAT): only the two-second steps.
+  EXPECT_EQ(TimePrecision::ofProbe(set, {1262340001, 123457000}).unit, 0);
+  EXPECT_EQ(TimePrecision::ofProbe(set, {1262340000, 0}).unit, 0);
+  EXPECT_EQ(TimePrecision::ofProbe(set, {1262340002, 0}).unit, 0);
+
+  const TimePrecision micro{1000};
+  EXPECT_TRUE(micro.same({5, 123456789}, {5, 123456000}, 0));
+  EXPECT_FALSE(micro.same({5, 123456789}, {5, 123455999}, 0));
+  EXPECT_FALSE(micro.same({5, 1}, {6, 1}, 0));
+  EXPECT_TRUE(TimePrecision{}.same({100, 0}, {101, 5}, 0));
+}
+
 }  // namespace
 }  // namespace tavro

@@ -174,6 +174,17 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   PassOptions copying{options.stop, options.plan, keeper, options.readAhead};
   copying.replaceOtherKinds = deletion.allowed;
   copying.otherSources = options.otherSources;
+  if (Folder* folder = pairFolder->get()) {
+    auto* known = options.timePrecisions;
+    if (options.plan == nullptr) {
+      copying.times = probeTimePrecision(*folder);
+      if (known != nullptr) (*known)[folder->id()] = copying.times;
+    } else if (known != nullptr) {
+      if (auto found = known->find(folder->id()); found != known->end()) {
+        copying.times = found->second;
+      }
+    }
+  }
   Kopiruj(display, *sourceTop.value, *pairFolder, copying);
 
   Folder* folder = pairFolder->get();

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <span>
 #include <string>
 
-#include "engine/run_display.h"
+#include "engine/file_stamp.h"
 #include "engine/plan.h"
+#include "engine/run_display.h"
 #include "engine/stop_request.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
@@ -58,6 +60,10 @@ struct PairOptions {
       confirmMassDeletion;
   // Off, the copy pass looks every entry up in turn on the run's thread.
   bool readAhead = true;
+  // How finely each pair folder keeps times, by the folder's identity: a
+  // run finds it out and puts it here, a plan (which writes nothing) takes
+  // it from here, or the two-second steps where it is not known.
+  std::map<FolderId, TimePrecision>* timePrecisions = nullptr;
   // Set when the pair's state says an earlier run backed it up: an empty
   // target is then a drive that is not there, and the pair is refused.
   bool backedUpBefore = false;

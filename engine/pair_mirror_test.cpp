@@ -43,6 +43,53 @@ class PairMirrorTest : public ::testing::Test {
   InterruptingDisplay display;
 };
 
+// A run sees a same-size rewrite as finely as the target keeps times:
+// exactly where ext4 keeps nanoseconds, by the second on ext4 with small
+// inodes, by two seconds on FAT. On none of them is an unchanged file
+// copied again.
+TEST_F(PairMirrorTest, ASameSizeRewriteIsSeenAsFinelyAsTheTargetKeepsTimes) {
+  struct Target {
+    std::string kind;
+    bool seesHalfASecond;
+    bool seesTheNextSecond;
+  };
+  constexpr std::time_t kEven = 1262340000;  // an even second
+  std::string skipped;
+  for (const Target& target : {Target{"", true, true}, Target{"ext4-128", false, true},
+                               Target{"fat", false, false}}) {
+    SCOPED_TRACE(target.kind);
+    const std::string at = target.kind.empty() ? "backup" : "mnt-" + target.kind;
+    tree.folder(at);
+    if (!target.kind.empty()) {
+      const std::string whyNot =
+          testkit::mountImage(target.kind, tree.path(target.kind + ".img"), tree.path(at));
+      if (!whyNot.empty()) {
+        skipped += target.kind + ": " + whyNot + "; ";
+        continue;
+      }
+    }
+    auto backUp = [&](const std::string& contents, std::time_t seconds, long nanoseconds) {
+      tree.file("data/docs/a.txt", contents);
+      tree.setTime("data/docs/a.txt", seconds, nanoseconds);
+      display.clear();
+      run("data/docs", at);
+      EXPECT_THAT(display.lines, IsEmpty());
+      return tree.read(at + "/docs/a.txt");
+    };
+    EXPECT_EQ(backUp("aaaa", kEven, 100000000), "aaaa");
+    EXPECT_EQ(backUp("bbbb", kEven, 600000000), target.seesHalfASecond ? "bbbb" : "aaaa");
+    const std::string before = tree.read(at + "/docs/a.txt");
+    EXPECT_EQ(backUp("cccc", kEven + 1, 200000000), target.seesTheNextSecond ? "cccc" : before);
+    display.clear();
+    run("data/docs", at);
+    EXPECT_THAT(display.only("copy "), IsEmpty()) << "an unchanged file was copied again";
+    if (!target.kind.empty()) {
+      EXPECT_EQ(testkit::unmount(tree.path(at)), "");
+    }
+  }
+  if (!skipped.empty()) GTEST_SKIP() << skipped;
+}
+
 TEST_F(PairMirrorTest, AnEmptySourceOverAFullBackupIsCopiedButNothingIsDeleted) {
   tree.folder("data/docs");
   tree.file("backup/docs/a.txt", "a");

@@ -2,6 +2,7 @@
 
 #include <span>
 
+#include "engine/file_stamp.h"
 #include "engine/stop_request.h"
 #include "platform/file_system.h"
 
@@ -29,6 +30,8 @@ struct PassOptions {
   bool replaceOtherKinds = false;
   // Pairs' source folders, sorted: never removed to make room.
   std::span<const FolderId> otherSources{};
+  // How finely the target keeps times: what tells a copy outdated.
+  TimePrecision times{};
 };
 
 }  // namespace tavro

@@ -279,12 +279,12 @@ class TreeCopy {
     }
 
     if (existing.ok()) {
-      // The size catches a copy cut short within the two seconds of its
-      // source's last write: its own time then falls in the same step.
+      // The size catches a copy left by an older version, which wrote under
+      // the real name and could be cut short within its source's second.
       const bool unchanged =
           info.ok() && existing.value.kind == info.value.kind &&
           existing.value.size == info.value.size &&
-          changeKey(existing.value.modified, offset_) == changeKey(info.value.modified, offset_);
+          options_.times.same(existing.value.modified, info.value.modified, offset_);
       if (unchanged) return;
       copyWithDisplay(source, name, info, target, name, CopyMode::Replace, true);
       return;
@@ -369,6 +369,31 @@ bool isTemporaryName(std::string_view name) {
   name.remove_prefix(prefix.size());
   while (!name.empty() && name.front() >= '0' && name.front() <= '9') name.remove_prefix(1);
   return name.size() > 1 && name.front() == '.';
+}
+
+TimePrecision probeTimePrecision(Folder& folder) {
+  // An odd second and every digit of the nanoseconds: each way of keeping
+  // times less finely changes some of it.
+  constexpr timespec kProbe{1262340001, 123456789};
+  if (!folder.answersWithKeptTimes()) return {};
+  const std::string probeName = temporaryNameFor(".tavro-cas", 0);
+  std::unique_ptr<OutputFile> file;
+  bool named = false;
+  auto made = folder.createUnnamedFile(probeName);
+  if (!made.ok() && made.error == EOPNOTSUPP) {
+    made = folder.createFile(probeName);
+    named = made.ok();
+  }
+  if (!made.ok()) return {};
+  file = std::move(made.value);
+  TimePrecision found;
+  if (file->setModified(kProbe).ok()) {
+    const auto kept = file->info();
+    if (kept.ok()) found = TimePrecision::ofProbe(kProbe, kept.value.modified);
+  }
+  (void)file->close();
+  if (named) (void)folder.removeFile(probeName);
+  return found;
 }
 
 CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
@@ -461,13 +486,14 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
       (void)out->removeFile(writtenName);
       return CopyOutcome::Failed;
     }
-    return CopyOutcome::Copied;
-  }
-  if (!keepOldVersion(*out, targetName, options.history).ok() ||
-      !out->rename(writtenName, targetName).ok()) {
+  } else if (!keepOldVersion(*out, targetName, options.history).ok() ||
+             !out->rename(writtenName, targetName).ok()) {
     (void)out->removeFile(writtenName);
     return CopyOutcome::ReplaceFailed;
   }
+  // Some drivers (fusefat) give a renamed file the time of the rename: a
+  // copy with the wrong time would be copied again by every run.
+  (void)out->setLinkTime(targetName, info.value.modified);
   return CopyOutcome::Copied;
 }
 

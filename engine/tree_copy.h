@@ -12,9 +12,9 @@
 namespace tavro {
 
 // Brings the target tree up to date with the source tree: every file of the
-// source that is missing in the target, or whose time differs from its
-// copy's at the two-second precision of local MS-DOS time, is copied with
-// the source's time; missing folders are created. Nothing is deleted but an
+// source that is missing in the target, or whose size or time differs from
+// its copy's (at the precision the options give: by default the two-second
+// steps of local MS-DOS time), is copied with the source's time; missing folders are created. Nothing is deleted but an
 // outdated copy, and that only by putting the new copy in its place.
 //
 // A single entry that cannot be copied becomes a line of the display and the
@@ -64,6 +64,11 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
 // gauge holds signed 32-bit counts, so a file of 2 GiB or more is shown on a
 // range scaled down by a power of two.
 int gaugeUnits(std::int64_t bytes, std::int64_t size);
+
+// How finely `folder` keeps last-write times, found by giving a file there
+// a time and reading it back (the file is gone afterwards). The two-second
+// steps when that cannot be done, or the answer would not be the truth.
+TimePrecision probeTimePrecision(Folder& folder);
 
 // The name a copy is written under before it is renamed into place.
 std::string temporaryNameFor(const std::string& name, int attempt);

@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <array>
 #include <atomic>
 #include <fstream>
 #include <memory>
@@ -162,6 +164,13 @@ Status copyAttributes(int from, int to) {
     }
   }
   return firstFailure == 0 ? Status::success() : Status::failure(firstFailure);
+}
+
+// The times to give an entry whose last-write time is `modified`. Its
+// access time becomes now, as writing it just did anyway: some FUSE drivers
+// (fusefat) drop a last-write time that comes without an access time.
+std::array<timespec, 2> lastWriteTimes(timespec modified) {
+  return {timespec{0, UTIME_NOW}, modified};
 }
 
 // File systems found not to make unnamed files (vfat, exFAT, network ones):
@@ -322,8 +331,8 @@ class PosixOutputFile final : public OutputFile {
   }
 
   Status setModified(timespec modified) override {
-    const timespec times[2] = {{0, UTIME_OMIT}, modified};
-    return ::futimens(fd_.get(), times) == 0 ? Status::success() : Status::failure(errno);
+    const auto times = lastWriteTimes(modified);
+    return ::futimens(fd_.get(), times.data()) == 0 ? Status::success() : Status::failure(errno);
   }
 
   Result<EntryInfo> info() override { return infoOfDescriptor(fd_.get()); }
@@ -565,8 +574,8 @@ class PosixFolder final : public Folder {
   }
 
   Status setLinkTime(const std::string& name, timespec modified) override {
-    const timespec times[2] = {{0, UTIME_OMIT}, modified};
-    return ::utimensat(fd(), name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0
+    const auto times = lastWriteTimes(modified);
+    return ::utimensat(fd(), name.c_str(), times.data(), AT_SYMLINK_NOFOLLOW) == 0
                ? Status::success()
                : Status::failure(errno);
   }
@@ -578,8 +587,8 @@ class PosixFolder final : public Folder {
   Result<EntryInfo> info() override { return infoOfDescriptor(fd()); }
 
   Status setModified(timespec modified) override {
-    const timespec times[2] = {{0, UTIME_OMIT}, modified};
-    return statusOf(::futimens(fd(), times));
+    const auto times = lastWriteTimes(modified);
+    return statusOf(::futimens(fd(), times.data()));
   }
 
   Status setMode(mode_t mode) override { return statusOf(::fchmod(fd(), mode)); }
@@ -596,6 +605,27 @@ class PosixFolder final : public Folder {
 
   Status syncFileSystem() override {
     return ::syncfs(fd()) == 0 ? Status::success() : Status::failure(errno);
+  }
+
+  // The disk file systems of Linux itself and tmpfs answer from the inode
+  // they keep. FUSE (fusefat, exFAT and NTFS drivers) and network file
+  // systems may answer from a cache of what was asked for.
+  bool answersWithKeptTimes() override {
+    struct statfs about{};
+    if (::fstatfs(fd(), &about) != 0) return false;
+    switch (static_cast<unsigned long>(about.f_type)) {
+      case 0xEF53UL:      // ext2, ext3, ext4
+      case 0x9123683EUL:  // btrfs
+      case 0x58465342UL:  // xfs
+      case 0x01021994UL:  // tmpfs
+      case 0xF2F52010UL:  // f2fs
+      case 0x2FC12FC1UL:  // zfs
+      case 0xCA451A4EUL:  // bcachefs
+      case 0x7366746EUL:  // ntfs3
+        return true;
+      default:
+        return false;
+    }
   }
 
   // O_NONBLOCK keeps a FIFO in the file's place from hanging the program.

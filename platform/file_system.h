@@ -82,7 +82,7 @@ class OutputFile {
   virtual Status resize(std::int64_t size) = 0;
   virtual Status setMode(mode_t mode) = 0;
   virtual Status setOwner(uid_t owner, gid_t group) = 0;
-  // Sets the last-write time, leaving the access time alone.
+  // Sets the last-write time; the access time becomes now.
   virtual Status setModified(timespec modified) = 0;
   // Kind, size, time and permissions as the file system holds them now.
   virtual Result<EntryInfo> info() = 0;
@@ -162,6 +162,9 @@ class Folder {
   virtual Status setMode(mode_t mode) = 0;
   virtual Status setOwner(uid_t owner, gid_t group) = 0;
   virtual Status copyAttributesFrom(Folder& source) = 0;
+  // Whether a time read back right after it was set is the one the file
+  // system keeps, so that a probe can tell how finely it keeps times.
+  virtual bool answersWithKeptTimes() = 0;
   // Puts everything written on this folder's file system so far on the disk,
   // so that what a run reports as done survives a power cut.
   virtual Status syncFileSystem() = 0;

@@ -4,19 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <functional>
 #include <map>
 #include <optional>
 
+#include "testing/real_system.h"
 #include "testing/temp_tree.h"
 
 namespace tavro {
@@ -241,22 +238,6 @@ TEST_F(PosixFileSystemTest, FailuresCarryTheSystemsReason) {
   EXPECT_EQ(open()->removeFolder("none").error, ENOENT);
 }
 
-// Run in a child with a mount namespace of its own, so that what it mounts
-// is seen by no other process and goes with it. The child's exit status is
-// the outcome; 77 means the machine cannot give it one.
-int inOwnMountNamespace(const std::function<int()>& body) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
-      ::_exit(77);
-    }
-    ::_exit(body());
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(PosixFileSystemTest, AMountPointOfTheTableIsUnmountedUntilAFileSystemIsMountedThere) {
   tree.folder("mnt/backup/sub");
   tree.folder("mnt/my drive");
@@ -274,18 +255,15 @@ TEST_F(PosixFileSystemTest, AMountPointOfTheTableIsUnmountedUntilAFileSystemIsMo
   EXPECT_EQ(withTable.unmountedMountPointOf(tree.path("mnt/backupx")), std::nullopt);
 
   const std::string point = tree.path("mnt/backup");
-  const int outcome = inOwnMountNamespace([&] {
-    if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=1m") != 0) return 77;
-    PosixFileSystem mounted(tree.path("fstab"));
-    if (mounted.unmountedMountPointOf(point)) return 1;
-    // A file system mounted deeper on the way does not make the drive there.
-    ::umount(point.c_str());
-    ::mkdir((point + "/sub").c_str(), 0700);
-    if (::mount("tmpfs", (point + "/sub").c_str(), "tmpfs", 0, "size=1m") != 0) return 77;
-    return mounted.unmountedMountPointOf(point) == point ? 0 : 2;
-  });
-  if (outcome == 77) GTEST_SKIP() << "this machine gives no mount namespace to mount a tmpfs in";
-  EXPECT_EQ(outcome, 0);
+  if (auto whyNot = testkit::mountTmpfs(point, 1 << 20); !whyNot.empty()) GTEST_SKIP() << whyNot;
+  EXPECT_EQ(withTable.unmountedMountPointOf(point), std::nullopt);
+  // A file system mounted deeper is not the drive meant for the folder;
+  // what lies on it is on a mounted one all the same.
+  ASSERT_EQ(testkit::unmount(point), "");
+  ASSERT_EQ(testkit::mountTmpfs(point + "/sub", 1 << 20), "");
+  EXPECT_EQ(withTable.unmountedMountPointOf(point), point);
+  EXPECT_EQ(withTable.unmountedMountPointOf(point + "/sub"), std::nullopt);
+  EXPECT_EQ(testkit::unmount(point + "/sub"), "");
 }
 
 }  // namespace

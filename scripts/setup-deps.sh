@@ -21,6 +21,7 @@ test_packages=(
   xvfb trayer xdotool x11-apps x11-utils imagemagick
   rsync hyperfine time jq strace
   desktop-file-utils appstream lintian dpkg-dev file
+  mount e2fsprogs dosfstools fuse fusefat acl attr
 )
 
 case "$what" in

@@ -322,6 +322,8 @@ class FaultyFolder final : public Folder {
     return inner_->copyAttributesFrom(faulty != nullptr ? *faulty->inner_ : source);
   }
 
+  bool answersWithKeptTimes() override { return inner_->answersWithKeptTimes(); }
+
   Status syncFileSystem() override {
     if (int e = owner_.check(FaultOp::Sync, path())) return Status::failure(e);
     Status done = inner_->syncFileSystem();

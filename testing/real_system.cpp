@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace tavro::testkit {
@@ -115,6 +116,30 @@ std::string bindMount(const std::string& from, const std::string& at) {
     return reason("binding " + from + " on " + at);
   }
   return "";
+}
+
+std::string mountImage(const std::string& kind, const std::string& image, const std::string& at) {
+  if (std::string failure = privateMounts(); !failure.empty()) return failure;
+  auto shell = [](const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+  };
+  const std::string quotedImage = "'" + image + "'";
+  const std::string quotedAt = "'" + at + "'";
+  if (!shell("truncate -s 32M " + quotedImage)) return "cannot make the image " + image;
+  if (kind == "ext4-128") {
+    if (!shell("mkfs.ext4 -q -I 128 " + quotedImage)) return "mkfs.ext4 -I 128 failed";
+    if (!shell("mount -o loop " + quotedImage + " " + quotedAt)) {
+      return "this machine cannot mount a loop image (mount -o loop)";
+    }
+    return "";
+  }
+  if (kind == "fat") {
+    if (!shell("mkfs.vfat " + quotedImage)) return "mkfs.vfat failed (dosfstools)";
+    if (shell("mount -t vfat -o loop " + quotedImage + " " + quotedAt)) return "";
+    if (shell("fusefat -o rw+ " + quotedImage + " " + quotedAt)) return "";
+    return "neither the kernel's vfat nor fusefat can mount a FAT image here";
+  }
+  return "no such kind of image: " + kind;
 }
 
 std::string unmount(const std::string& at) {

@@ -28,6 +28,11 @@ void openPathToOthers(const std::string& path);
 std::string mountTmpfs(const std::string& at, long bytes);
 // Binds the folder `from` onto the folder `at`; "" or why not.
 std::string bindMount(const std::string& from, const std::string& at);
+// Makes a small file-system image `image` of one of the kinds USB drives and
+// older disks have, and mounts it on the folder `at`: "fat" (through the
+// kernel, else fusefat) or "ext4-128" (ext4 with 128-byte inodes, which
+// keeps whole seconds). "" or why not.
+std::string mountImage(const std::string& kind, const std::string& image, const std::string& at);
 // Unmounts what is mounted on `at`; "" or why not.
 std::string unmount(const std::string& at);
 
