@@ -142,8 +142,17 @@ class DeletionPass {
   }
 
   // `source` is null when the source has no folder of this name any more:
-  // then everything below `target` goes.
+  // then everything below `target` goes. A folder that stays and had
+  // anything removed gets its source's time back, as the copy pass gave it.
   void prune(Folder* source, Folder& target) {
+    const std::uint64_t before = changes_;
+    pruneEntries(source, target);
+    if (changes_ == before || source == nullptr || plan_ != nullptr) return;
+    if (const auto from = source->info(); from.ok()) (void)target.setModified(from.value.modified);
+  }
+
+ private:
+  void pruneEntries(Folder* source, Folder& target) {
     bool sameNames = false;
     std::optional<NameSummary> mirrored;
     if (source != nullptr) {
@@ -185,7 +194,6 @@ class DeletionPass {
     }
   }
 
- private:
   void pruneSubfolder(Folder* source, Folder& target, const std::string& name, Orphans& orphans) {
     display_.processMessages();
     // Too deep to compare: the copy pass reported it, and its backup stays.
@@ -216,6 +224,7 @@ class DeletionPass {
     }
     if (!sourceSub && sub.ok() && history_ != nullptr && !cannotMoveWhole(*sub.value, 0) &&
         history_->moveIn(target, name).ok()) {
+      ++changes_;
       return;  // the whole folder, in one move
     }
     if (sub.ok()) {
@@ -228,7 +237,7 @@ class DeletionPass {
       plan_->add(Change::Deleted, true, 0, target.pathOf(name));
     } else {
       // Emptied by now, when versions are kept too: what it held was moved.
-      (void)target.removeFolder(name);
+      if (target.removeFolder(name).ok()) ++changes_;
     }
   }
 
@@ -276,7 +285,7 @@ class DeletionPass {
       if (plan_ != nullptr) {
         ++plan_->caseRenames;
       } else {
-        (void)target.rename(name, candidate);
+        if (target.rename(name, candidate).ok()) ++changes_;
       }
       return candidate;
     }
@@ -301,7 +310,9 @@ class DeletionPass {
     if (isTemporaryName(name)) {
       if (plan_ != nullptr) {
         ++plan_->leftovers;
-      } else if (!target.removeFile(name).ok()) {
+      } else if (target.removeFile(name).ok()) {
+        ++changes_;
+      } else {
         display_.addLine("Nelze smazat subor: " + path + " !!!");
       }
       return;
@@ -319,7 +330,11 @@ class DeletionPass {
     display_.processMessages();
     const Status gone =
         history_ != nullptr ? history_->moveIn(target, name) : target.removeFile(name);
-    if (!gone.ok()) display_.addLine("Nelze smazat subor: " + path + " !!!");
+    if (gone.ok()) {
+      ++changes_;
+    } else {
+      display_.addLine("Nelze smazat subor: " + path + " !!!");
+    }
     display_.fileDeletionFinished();
   }
 
@@ -330,6 +345,7 @@ class DeletionPass {
   PairPlan* plan_;
   History* history_;
   int depth_ = 0;
+  std::uint64_t changes_ = 0;  // entries removed, moved or renamed so far
 };
 
 void prunePair(RunDisplay& display, Folder& source, Folder& target,

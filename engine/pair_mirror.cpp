@@ -174,6 +174,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   PassOptions copying{options.stop, options.plan, keeper, options.readAhead};
   copying.replaceOtherKinds = deletion.allowed;
   copying.otherSources = options.otherSources;
+  copying.keepOwners = fs.keepsOwners();
   if (Folder* folder = pairFolder->get()) {
     auto* known = options.timePrecisions;
     if (options.plan == nullptr) {

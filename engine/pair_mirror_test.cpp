@@ -3,6 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+#include <cstdlib>
 #include <functional>
 
 #include "engine/tree_copy.h"
@@ -87,6 +91,91 @@ TEST_F(PairMirrorTest, ASameSizeRewriteIsSeenAsFinelyAsTheTargetKeepsTimes) {
       EXPECT_EQ(testkit::unmount(tree.path(at)), "");
     }
   }
+  if (!skipped.empty()) GTEST_SKIP() << skipped;
+}
+
+std::string attributeOf(const std::string& path, const char* name) {
+  char value[512];
+  const ssize_t n = ::lgetxattr(path.c_str(), name, value, sizeof value);
+  return n < 0 ? std::string("-") : std::string(value, static_cast<std::size_t>(n));
+}
+
+uid_t ownerOf(const std::string& path) {
+  struct stat st{};
+  ::lstat(path.c_str(), &st);
+  return st.st_uid;
+}
+
+// Folders take their sources' permissions, owners, attributes and, once
+// their contents are there, times; files their owners, attributes and
+// access control lists. A target that holds none of these is silent about
+// them; one that refuses them says so and keeps the copy.
+TEST_F(PairMirrorTest, CopiesKeepPermissionsOwnersAttributesAndFolderTimes) {
+  if (std::system("command -v setfacl >/dev/null") != 0) GTEST_SKIP() << "setfacl (acl) is missing";
+  constexpr std::time_t kT = 1262340000;
+  tree.file("data/docs/private/secret.txt", "s");
+  tree.file("data/docs/shared/a.txt", "a");
+  tree.link("data/docs/shared/l", "a.txt");
+  ASSERT_EQ(::lchown(tree.path("data/docs/shared/a.txt").c_str(), testkit::kNobody, testkit::kNobody), 0);
+  ASSERT_EQ(::lchown(tree.path("data/docs/shared/l").c_str(), testkit::kNobody, testkit::kNobody), 0);
+  ASSERT_EQ(::setxattr(tree.path("data/docs/shared/a.txt").c_str(), "user.poznamka", "x", 1, 0), 0);
+  ASSERT_EQ(std::system(("setfacl -m u:65534:rw '" + tree.path("data/docs/shared/a.txt") +
+                         "' && setfacl -d -m u:65534:rx '" + tree.path("data/docs/shared") + "'")
+                            .c_str()),
+            0);
+  tree.setMode("data/docs/private", 0700);
+  tree.setTime("data/docs/private", kT + 1, 5);
+  tree.setTime("data/docs/shared", kT + 2, 5);
+  tree.setTime("data/docs", kT + 3, 5);
+  const std::string acl = attributeOf(tree.path("data/docs/shared/a.txt"), "system.posix_acl_access");
+  const std::string defaults = attributeOf(tree.path("data/docs/shared"), "system.posix_acl_default");
+
+  std::string skipped;
+  for (const std::string kind : {"tmpfs", "ramfs"}) {
+    SCOPED_TRACE(kind);
+    const std::string at = "on-" + kind;
+    tree.folder(at);
+    const std::string whyNot = kind == "tmpfs" ? testkit::mountTmpfs(tree.path(at), 1 << 20)
+                                               : testkit::mountRamfs(tree.path(at));
+    if (!whyNot.empty()) {
+      skipped += whyNot + "; ";
+      continue;
+    }
+    display.clear();
+    run("data/docs", at);
+    EXPECT_THAT(display.lines, IsEmpty());
+    const std::string copy = at + "/docs";
+    EXPECT_EQ(tree.mode(copy + "/private"), 0700u);
+    for (const auto& [folder, time] :
+         {std::pair{"", kT + 3}, std::pair{"/private", kT + 1}, std::pair{"/shared", kT + 2}}) {
+      EXPECT_EQ(tree.time(copy + folder).tv_sec, time) << folder;
+    }
+    EXPECT_EQ(ownerOf(tree.path(copy + "/shared/a.txt")), testkit::kNobody);
+    EXPECT_EQ(ownerOf(tree.path(copy + "/shared/l")), testkit::kNobody);
+    const bool holdsAttributes = kind == "tmpfs";
+    EXPECT_EQ(attributeOf(tree.path(copy + "/shared/a.txt"), "user.poznamka"),
+              holdsAttributes ? "x" : "-");
+    EXPECT_EQ(attributeOf(tree.path(copy + "/shared/a.txt"), "system.posix_acl_access"),
+              holdsAttributes ? acl : "-");
+    EXPECT_EQ(attributeOf(tree.path(copy + "/shared"), "system.posix_acl_default"),
+              holdsAttributes ? defaults : "-");
+
+    // What the deletion pass removes leaves the folder's time as it was.
+    tree.file(copy + "/shared/gone.txt", "g");
+    display.clear();
+    run("data/docs", at);
+    EXPECT_FALSE(tree.exists(copy + "/shared/gone.txt"));
+    EXPECT_EQ(tree.time(copy + "/shared").tv_sec, kT + 2);
+  }
+
+  // A target that refuses them for one file: a line, and the copy stays.
+  tree.file("data/docs/shared/b.txt", "b");
+  fs.failUnder(FaultOp::Attributes, tree.path("on-tmpfs/docs/shared"), EIO);
+  display.clear();
+  run("data/docs", "on-tmpfs");
+  EXPECT_THAT(display.lines,
+              ElementsAre(failure("Nelze zkopírovat atributy: ", "data/docs/shared/b.txt")));
+  EXPECT_EQ(tree.read("on-tmpfs/docs/shared/b.txt"), "b");
   if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 

@@ -32,6 +32,9 @@ struct PassOptions {
   std::span<const FolderId> otherSources{};
   // How finely the target keeps times: what tells a copy outdated.
   TimePrecision times{};
+  // Set, copies take their sources' owners and groups (only the
+  // administrator may give files away).
+  bool keepOwners = false;
 };
 
 }  // namespace tavro

@@ -2,6 +2,13 @@
 
 namespace tavro {
 
+namespace {
+// Private until the copy pass gives the folder its source's permissions,
+// once its contents are there: a copy of a private folder is never readable
+// by others, not even while a run is making it.
+constexpr mode_t kNewFolderMode = 0700;
+}  // namespace
+
 TargetFolder::TargetFolder(FileSystem& fs, std::string path) : fs_(&fs), path_(std::move(path)) {
   tryOpen();
 }
@@ -44,7 +51,7 @@ Folder* TargetFolder::getOrCreate() {
   } else if (parent_ == nullptr) {
     return nullptr;
   } else if (Folder* parent = parent_->getOrCreate()) {
-    (void)parent->makeFolder(name_, 0777);
+    (void)parent->makeFolder(name_, kNewFolderMode);
   }
   tryOpen();
   return folder_.get();
@@ -55,7 +62,7 @@ void TargetFolder::createOneLevel() {
   if (fs_ != nullptr) {
     (void)fs_->makeFolder(path_);
   } else if (Folder* parent = parent_ ? parent_->folder_.get() : nullptr) {
-    (void)parent->makeFolder(name_, 0777);
+    (void)parent->makeFolder(name_, kNewFolderMode);
   }
   tryOpen();
 }

@@ -31,6 +31,8 @@ constexpr int kTemporaryAttempts = 8;
 // that a later run can replace it. Set-id bits are not carried over: the copy
 // may belong to another user than the source.
 mode_t copyMode(mode_t sourceMode) { return (sourceMode & 0777) | S_IWUSR; }
+// A folder's copy must stay open to its owner for later runs to work in it.
+mode_t folderMode(mode_t sourceMode) { return (sourceMode & 0777) | S_IRWXU; }
 
 // Claims a free temporary name in `target` for a replacement of `name`,
 // creating the entry through `create`. A name that is taken and that the
@@ -63,7 +65,8 @@ Status keepOldVersion(Folder& folder, const std::string& name, History* history)
 
 CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& info,
                      TargetFolder& target, const std::string& targetName, CopyMode mode,
-                     History* history) {
+                     const PassOptions& options) {
+  History* history = options.history;
   const auto text = source.readLink(name);
   if (!text.ok()) return CopyOutcome::Failed;
   Folder* out = target.getOrCreate();
@@ -72,6 +75,7 @@ CopyOutcome copyLink(Folder& source, const std::string& name, const EntryInfo& i
   auto makeTimedLink = [&](const std::string& linkName) {
     Status made = out->makeLink(linkName, text.value);
     if (!made.ok()) return made;
+    if (options.keepOwners) (void)out->setLinkOwner(linkName, info.owner, info.group);
     Status timed = out->setLinkTime(linkName, info.modified);
     if (!timed.ok()) (void)out->removeFile(linkName);
     return timed;
@@ -159,6 +163,7 @@ class TreeCopy {
       }
     }
     if (error != 0) cannotRead(source.path());
+    finishFolder(source, target);
   }
 
   bool replacesOtherKinds() const { return options_.replaceOtherKinds && plan_ == nullptr; }
@@ -228,6 +233,35 @@ class TreeCopy {
     ++depth_;
     copyFolder(*sub.value, child, created);
     --depth_;
+  }
+
+  void attributesNotCopied(const std::string& path) {
+    display_.addLine("Nelze zkopírovat atributy: " + path + " !!!");
+  }
+
+  // Once its contents are there, the folder takes its source's owner,
+  // permissions, attributes and time: a folder the run changed anything in
+  // (its time then differs) or whose permissions differ. The time goes last,
+  // as every change inside a folder moves it.
+  void finishFolder(Folder& source, TargetFolder& target) {
+    if (plan_ != nullptr || stopRequested(stop_)) return;
+    Folder* out = target.get();
+    if (out == nullptr) return;
+    const auto from = source.info();
+    const auto to = out->info();
+    if (!from.ok() || !to.ok()) return;
+    const mode_t mode = folderMode(from.value.mode);
+    const bool owned = !options_.keepOwners ||
+                       (to.value.owner == from.value.owner && to.value.group == from.value.group);
+    const bool sameMode = (to.value.mode & 07777) == mode;
+    if (owned && sameMode && options_.times.same(to.value.modified, from.value.modified, offset_)) {
+      return;
+    }
+    if (!owned) (void)out->setOwner(from.value.owner, from.value.group);
+    bool kept = out->copyAttributesFrom(source).ok();
+    if (!sameMode) (void)out->setMode(mode);
+    kept = out->setModified(from.value.modified).ok() && kept;
+    if (!kept) attributesNotCopied(source.path());
   }
 
   // The backup of such a folder stays as it is: the deletion pass leaves
@@ -308,7 +342,7 @@ class TreeCopy {
     CopyOutcome outcome;
     if (info.ok() && info.value.kind == EntryKind::Link) {
       display_.fileGaugeRange(0);
-      outcome = copyLink(source, name, info.value, target, targetName, mode, options_.history);
+      outcome = copyLink(source, name, info.value, target, targetName, mode, options_);
       display_.fileGaugeProgress(0);
     } else {
       outcome = CopyFileWithProgress(source, name, target, targetName, mode, display_, options_);
@@ -316,6 +350,10 @@ class TreeCopy {
     if (outcome == CopyOutcome::Stopped) {
       display_.fileCopyFinished();
       return;
+    }
+    if (outcome == CopyOutcome::CopiedWithoutAttributes) {
+      attributesNotCopied(sourcePath);
+      outcome = CopyOutcome::Copied;
     }
     if (outcome == CopyOutcome::ReplaceFailed && replacingOutdatedCopy) {
       display_.addLine("Nelze vymazat: " + target.path() + "/" + targetName + " !!!");
@@ -461,9 +499,13 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     gauge.processMessages();
     if (stopRequested(options.stop)) return abandon(CopyOutcome::Stopped);
   }
-  // Permissions are carried over where the target can hold them: vfat and
-  // exFAT, the usual file systems of USB drives, refuse most modes, and a
-  // copy is no less whole for that.
+  // Owners, modes and attributes are carried over where the target can hold
+  // them: vfat and exFAT, the usual file systems of USB drives, refuse most
+  // modes and every owner, and a copy is no less whole for that. The access
+  // control lists go before the mode, which would otherwise give way to
+  // theirs.
+  if (options.keepOwners) (void)output->setOwner(info.value.owner, info.value.group);
+  const bool attributesKept = output->copyAttributesFrom(*input.value).ok();
   (void)output->setMode(copyMode(info.value.mode));
   // The time goes last: it is what tells the next run that the copy is done.
   if (!output->setModified(info.value.modified).ok()) return abandon();
@@ -474,7 +516,7 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
       (void)out->removeFile(targetName);
       return CopyOutcome::Failed;
     }
-    return CopyOutcome::Copied;
+    return attributesKept ? CopyOutcome::Copied : CopyOutcome::CopiedWithoutAttributes;
   }
   if (!output->close().ok()) {
     (void)out->removeFile(writtenName);
@@ -494,6 +536,7 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
   // Some drivers (fusefat) give a renamed file the time of the rename: a
   // copy with the wrong time would be copied again by every run.
   (void)out->setLinkTime(targetName, info.value.modified);
+  if (!attributesKept) return CopyOutcome::CopiedWithoutAttributes;
   return CopyOutcome::Copied;
 }
 

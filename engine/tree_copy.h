@@ -41,6 +41,9 @@ enum class CopyOutcome {
   Failed,         // nothing changed under the target name
   ReplaceFailed,  // the new copy was complete but could not take the old one's place
   Stopped,        // abandoned on a stop request: what it wrote is gone, the old copy kept
+  // Copied whole, but the target refused the source's extended attributes
+  // or access control lists although it can hold them.
+  CopiedWithoutAttributes,
 };
 
 // How the copy meets the name it is to take in the target folder.

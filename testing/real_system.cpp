@@ -110,6 +110,14 @@ std::string mountTmpfs(const std::string& at, long bytes) {
   return "";
 }
 
+std::string mountRamfs(const std::string& at) {
+  if (std::string failure = privateMounts(); !failure.empty()) return failure;
+  if (::mount("ramfs", at.c_str(), "ramfs", 0, nullptr) != 0) {
+    return reason("mounting a ramfs on " + at);
+  }
+  return "";
+}
+
 std::string bindMount(const std::string& from, const std::string& at) {
   if (std::string failure = privateMounts(); !failure.empty()) return failure;
   if (::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0) {

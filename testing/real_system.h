@@ -26,6 +26,9 @@ void openPathToOthers(const std::string& path);
 // moves this process into a mount namespace of its own, so nothing it mounts
 // is seen outside or outlives it. Returns "" or why it could not.
 std::string mountTmpfs(const std::string& at, long bytes);
+// Mounts a ramfs, which holds neither extended attributes nor access
+// control lists, on the existing folder `at`; "" or why not.
+std::string mountRamfs(const std::string& at);
 // Binds the folder `from` onto the folder `at`; "" or why not.
 std::string bindMount(const std::string& from, const std::string& at);
 // Makes a small file-system image `image` of one of the kinds USB drives and
