@@ -83,11 +83,13 @@ else
 fi
 
 echo "== re-run after 1% changed and 1% deleted"
+# Tavro's mirror of src/changed is t-changed/changed; rsync's its own folder.
+mkdir -p t-changed/changed t-changed-rsync
 hyperfine -N --runs $((runs * 2)) --export-json "$out/changed.json" \
-  --prepare "bash -c 'rsync -a --delete $work/src/documents/ $work/t-changed/ && sync'" \
+  --prepare "bash -c 'rsync -a --delete $work/src/documents/ $work/t-changed/changed/ && rsync -a --delete $work/src/documents/ $work/t-changed-rsync/ && sync'" \
   --command-name tavro "$mirror src/changed t-changed" \
   --command-name "tavro --versions" "$mirror --versions 30 src/changed t-changed" \
-  --command-name rsync "rsync -a --delete src/changed/ t-changed/"
+  --command-name rsync "rsync -a --delete src/changed/ t-changed-rsync/"
 
 echo "== first mirror of the media tree (large files)"
 hyperfine -N --runs "$runs" --export-json "$out/media.json" \

@@ -4,6 +4,8 @@
 //
 //   tavro-mirror [--no-sync] [--copy-only] [--versions DAYS] [--preview] SRC TRG
 //
+// The mirror is TRG/<last name of SRC>, as a run makes it.
+//
 // --copy-only leaves out the deletion pass, to see what each pass costs.
 // --versions keeps what the run deletes or replaces in TRG's history for
 // DAYS days; --preview only plans the run and prints its summary.
@@ -58,16 +60,15 @@ int main(int argc, char** argv) {
   if (argc - at != 2) return usage();
   const std::string source = argv[at];
   const char* target = argv[at + 1];
-  // TRG itself is the mirror of SRC, as with rsync's "SRC/ TRG/": a run
-  // mirrors a source ending in "/" into its target folder, which it does not
-  // create.
+  // As in a run, the mirror of SRC is TRG/<last name of SRC>; TRG is made
+  // here, as a run does not make it.
   ::mkdir(target, 0777);
   tavro::PosixFileSystem fs;
   tavro::SystemClock clock;
   LinesOnly display;
   options.runStart = clock.now();
   if (preview) options.plan = &plan;
-  tavro::mirrorPair(fs, display, source + "/", target, options);
+  tavro::mirrorPair(fs, display, source, target, options);
   if (preview) std::cout << tavro::previewSummary({source, target, plan, {}}) << '\n';
   return 0;
 }

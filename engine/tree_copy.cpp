@@ -534,8 +534,9 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     return CopyOutcome::ReplaceFailed;
   }
   // Some drivers (fusefat) give a renamed file the time of the rename: a
-  // copy with the wrong time would be copied again by every run.
-  (void)out->setLinkTime(targetName, info.value.modified);
+  // copy with the wrong time would be copied again by every run. The file
+  // systems whose precision was probed are not among them.
+  if (options.times.unit == 0) (void)out->setLinkTime(targetName, info.value.modified);
   if (!attributesKept) return CopyOutcome::CopiedWithoutAttributes;
   return CopyOutcome::Copied;
 }
