@@ -254,9 +254,12 @@ class TreeCopy {
     const bool owned = !options_.keepOwners ||
                        (to.value.owner == from.value.owner && to.value.group == from.value.group);
     const bool sameMode = (to.value.mode & 07777) == mode;
-    if (owned && sameMode && options_.times.same(to.value.modified, from.value.modified, offset_)) {
-      return;
-    }
+    const bool sameTime = options_.times.same(to.value.modified, from.value.modified, offset_);
+    // Targets whose precision was not probed (FAT, FUSE, network ones) may
+    // keep no modes or owners at all: there they would differ at every run,
+    // and only a time that differs calls for the work.
+    const bool keepsModes = options_.times.unit != 0;
+    if (sameTime && (!keepsModes || (owned && sameMode))) return;
     if (!owned) (void)out->setOwner(from.value.owner, from.value.group);
     bool kept = out->copyAttributesFrom(source).ok();
     if (!sameMode) (void)out->setMode(mode);
