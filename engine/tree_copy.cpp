@@ -158,7 +158,7 @@ class TreeCopy {
         if (*kind == EntryKind::Folder) {
           copySubfolder(source, item.listed.name, target);
         } else if (*kind != EntryKind::Special) {
-          copyEntry(source, item, target);
+          copyEntry(source, item, target, targetIsNew);
         }
       }
     }
@@ -273,19 +273,26 @@ class TreeCopy {
     display_.addLine("Nelze číst složku: " + path + " !!!");
   }
 
-  void copyEntry(Folder& source, const BatchEntry& item, TargetFolder& target) {
+  void copyEntry(Folder& source, const BatchEntry& item, TargetFolder& target, bool targetIsNew) {
     const std::string& name = item.listed.name;
-    const auto info = item.ahead ? item.source : source.stat(name);
+    // A file the listing named, going into a folder this walk created, has
+    // nothing to be compared with: the copy looks at the file once it is
+    // open.
+    const bool lookUp = item.ahead || !targetIsNew || item.listed.kind != EntryKind::File;
+    const auto info = item.ahead ? item.source
+                      : lookUp   ? source.stat(name)
+                                 : Result<EntryInfo>::of(EntryInfo{EntryKind::File});
     if (info.ok() && info.value.kind == EntryKind::Folder) {
       copySubfolder(source, name, target);
       return;
     }
     if (info.ok() && info.value.kind == EntryKind::Special) return;
 
+    // In a folder this walk created, only what it put there could be found.
     Result<EntryInfo> existing = Result<EntryInfo>::failure(ENOENT);
     if (item.ahead) {
       existing = item.target;
-    } else if (Folder* out = target.get()) {
+    } else if (Folder* out = targetIsNew ? nullptr : target.get()) {
       existing = out->stat(name);
     }
 
@@ -490,8 +497,11 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
     return outcome;
   };
 
+  // The copy ends at the size the file had when it was opened, without a
+  // last call to find the end: what was added since changed its time, and
+  // the next run copies it again.
   std::int64_t total = 0;
-  for (;;) {
+  while (total < size) {
     const auto moved = output->copyFrom(*input.value, kChunk);
     if (!moved.ok()) return abandon();
     if (moved.value == 0) break;

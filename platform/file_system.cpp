@@ -244,18 +244,16 @@ class PosixListing final : public Listing {
 
 class PosixInputFile final : public InputFile {
  public:
-  explicit PosixInputFile(int fd) : fd_(fd) {}
+  // `opened` is what the file was when it was opened: copies take that
+  // time, and what changes after it is caught by the next run.
+  PosixInputFile(int fd, const struct stat& opened) : fd_(fd), opened_(opened) {}
   int fd() const { return fd_.get(); }
 
   // Whether fewer blocks are allocated than the size needs: only then is it
   // worth asking where the data lies.
-  bool mayHaveHoles() {
-    if (!sparse_) {
-      struct stat st;
-      if (::fstat(fd_.get(), &st) != 0) return false;
-      note(st);
-    }
-    return *sparse_;
+  bool mayHaveHoles() const {
+    return static_cast<std::int64_t>(opened_.st_blocks) * 512 <
+           static_cast<std::int64_t>(opened_.st_size);
   }
 
   Result<std::size_t> read(char* buffer, std::size_t size) override {
@@ -266,20 +264,11 @@ class PosixInputFile final : public InputFile {
     }
   }
 
-  Result<EntryInfo> info() override {
-    struct stat st;
-    if (::fstat(fd_.get(), &st) != 0) return Result<EntryInfo>::failure(errno);
-    note(st);
-    return Result<EntryInfo>::of(infoOf(st));
-  }
+  Result<EntryInfo> info() override { return Result<EntryInfo>::of(infoOf(opened_)); }
 
  private:
-  void note(const struct stat& st) {
-    sparse_ = static_cast<std::int64_t>(st.st_blocks) * 512 < static_cast<std::int64_t>(st.st_size);
-  }
-
   Descriptor fd_;
-  std::optional<bool> sparse_;
+  struct stat opened_;
 };
 
 class PosixOutputFile final : public OutputFile {
@@ -484,10 +473,11 @@ class PosixFolder final : public Folder {
     if (!S_ISREG(st.st_mode)) {
       return Result<std::unique_ptr<InputFile>>::failure(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     }
-    const int flags = ::fcntl(file.get(), F_GETFL);
-    if (flags >= 0) (void)::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK);
+    // Of the flags F_SETFL can change, the file was opened with O_NONBLOCK
+    // alone.
+    (void)::fcntl(file.get(), F_SETFL, 0);
     return Result<std::unique_ptr<InputFile>>::of(
-        std::make_unique<PosixInputFile>(file.release()));
+        std::make_unique<PosixInputFile>(file.release(), st));
   }
 
   Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) override {

@@ -66,7 +66,8 @@ class InputFile {
   virtual ~InputFile() = default;
   // Up to `size` bytes; 0 at the end of the file.
   virtual Result<std::size_t> read(char* buffer, std::size_t size) = 0;
-  // Kind, size, time and permissions of the open file.
+  // Kind, size, time and permissions of the open file, as they were when
+  // it was opened.
   virtual Result<EntryInfo> info() = 0;
 };
 
