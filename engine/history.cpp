@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/walk_limits.h"
@@ -26,19 +28,22 @@ LocalDateTime fromSecondsSinceEpoch(std::int64_t seconds) {
 // longer pause between real runs only keeps versions a little longer.
 constexpr std::int64_t kLongestTrustedStep = 31 * 86400;
 
-// The times the names of the run folders in `pair` stand for, sorted.
-std::vector<std::int64_t> runTimesIn(Folder& pair) {
-  std::vector<std::int64_t> times;
+// The run folders of `pair`, each with the time its name stands for,
+// oldest first.
+std::vector<std::pair<std::int64_t, std::string>> runFoldersIn(Folder& pair) {
+  std::vector<std::pair<std::int64_t, std::string>> runs;
   auto listing = pair.list();
-  if (!listing.ok()) return times;
+  if (!listing.ok()) return runs;
   ListedEntry entry;
   int error = 0;
   while (listing.value->next(entry, &error)) {
     const auto when = parseHistoryStamp(entry.name);
-    if (when && kindOf(pair, entry) == EntryKind::Folder) times.push_back(secondsSinceEpoch(*when));
+    if (when && kindOf(pair, entry) == EntryKind::Folder) {
+      runs.emplace_back(secondsSinceEpoch(*when), entry.name);
+    }
   }
-  std::sort(times.begin(), times.end());
-  return times;
+  std::sort(runs.begin(), runs.end());
+  return runs;
 }
 
 // Removes the folder `name` of `parent` with everything in it, as far as it
@@ -175,10 +180,10 @@ std::int64_t History::runTime() {
   std::int64_t time = secondsSinceEpoch(runStart_);
   if (auto top = target_.openFolder(kHistoryFolderName); top.ok()) {
     if (auto pair = top.value->openFolder(pairName_); pair.ok()) {
-      const auto times = runTimesIn(*pair.value);
+      const auto runs = runFoldersIn(*pair.value);
       // A clock set back names this run after the newest one all the same,
       // so that the names keep the order in which the runs were made.
-      if (!times.empty()) time = std::max(time, times.back() + 1);
+      if (!runs.empty()) time = std::max(time, runs.back().first + 1);
     }
   }
   runTime_ = time;
@@ -196,26 +201,17 @@ void History::prune(int days) {
   if (!top.ok()) return;
   auto pair = top.value->openFolder(pairName_);
   if (!pair.ok()) return;
-  std::vector<std::int64_t> times = runTimesIn(*pair.value);
-  const std::int64_t now = runTime();
-  if (times.empty() || times.back() != now) times.push_back(now);
-  std::vector<std::int64_t> age(times.size(), 0);
-  for (std::size_t i = times.size() - 1; i-- > 0;) {
-    const std::int64_t step = times[i + 1] - times[i];
-    age[i] = age[i + 1] + (step <= kLongestTrustedStep ? step : 0);
-  }
+  const auto runs = runFoldersIn(*pair.value);
   const std::int64_t kept = std::int64_t{days} * 86400;
-  auto listing = pair.value->list();
-  if (!listing.ok()) return;
-  ListedEntry entry;
-  int error = 0;
-  while (listing.value->next(entry, &error)) {
-    const auto when = parseHistoryStamp(entry.name);
-    if (!when || kindOf(*pair.value, entry) != EntryKind::Folder) continue;
-    const auto at = std::lower_bound(times.begin(), times.end(), secondsSinceEpoch(*when));
-    if (age[static_cast<std::size_t>(at - times.begin())] > kept) {
-      removeTree(*pair.value, entry.name, 0);
-    }
+  // From the newest back, each run folder is older than the one after it
+  // by the step between them.
+  std::int64_t later = runTime();
+  std::int64_t age = 0;
+  for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+    const std::int64_t step = later - run->first;
+    if (step <= kLongestTrustedStep) age += step;
+    later = run->first;
+    if (age > kept) removeTree(*pair.value, run->second, 0);
   }
 }
 

@@ -75,6 +75,20 @@ DeletionDecision countDeletions(RunDisplay& display, Folder& source, Folder& fol
   return decision;
 }
 
+// How finely the pair folder keeps times: probed by a run, which writes
+// anyway, and remembered for the plans, which write nothing.
+TimePrecision timePrecisionOf(Folder& folder, const PairOptions& options) {
+  auto* known = options.timePrecisions;
+  if (options.plan == nullptr) {
+    const TimePrecision found = probeTimePrecision(folder);
+    if (known != nullptr) (*known)[folder.id()] = found;
+    return found;
+  }
+  if (known == nullptr) return {};
+  const auto found = known->find(folder.id());
+  return found != known->end() ? found->second : TimePrecision{};
+}
+
 }  // namespace
 
 std::string NamePart(const std::string& source) {
@@ -175,17 +189,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   copying.replaceOtherKinds = deletion.allowed;
   copying.otherSources = options.otherSources;
   copying.keepOwners = fs.keepsOwners();
-  if (Folder* folder = pairFolder->get()) {
-    auto* known = options.timePrecisions;
-    if (options.plan == nullptr) {
-      copying.times = probeTimePrecision(*folder);
-      if (known != nullptr) (*known)[folder->id()] = copying.times;
-    } else if (known != nullptr) {
-      if (auto found = known->find(folder->id()); found != known->end()) {
-        copying.times = found->second;
-      }
-    }
-  }
+  if (Folder* folder = pairFolder->get()) copying.times = timePrecisionOf(*folder, options);
   Kopiruj(display, *sourceTop.value, *pairFolder, copying);
 
   Folder* folder = pairFolder->get();

@@ -278,10 +278,10 @@ class TreeCopy {
     // A file the listing named, going into a folder this walk created, has
     // nothing to be compared with: the copy looks at the file once it is
     // open.
-    const bool lookUp = item.ahead || !targetIsNew || item.listed.kind != EntryKind::File;
+    const bool unseen = targetIsNew && item.listed.kind == EntryKind::File;
     const auto info = item.ahead ? item.source
-                      : lookUp   ? source.stat(name)
-                                 : Result<EntryInfo>::of(EntryInfo{EntryKind::File});
+                      : unseen   ? Result<EntryInfo>::of(EntryInfo{EntryKind::File})
+                                 : source.stat(name);
     if (info.ok() && info.value.kind == EntryKind::Folder) {
       copySubfolder(source, name, target);
       return;

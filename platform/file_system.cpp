@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include "platform/whole_file.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -13,7 +15,6 @@
 #include <cstring>
 #include <array>
 #include <atomic>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -321,7 +322,7 @@ class PosixOutputFile final : public OutputFile {
 
   Status setModified(timespec modified) override {
     const auto times = lastWriteTimes(modified);
-    return ::futimens(fd_.get(), times.data()) == 0 ? Status::success() : Status::failure(errno);
+    return statusOf(::futimens(fd_.get(), times.data()));
   }
 
   Result<EntryInfo> info() override { return infoOfDescriptor(fd_.get()); }
@@ -565,9 +566,7 @@ class PosixFolder final : public Folder {
 
   Status setLinkTime(const std::string& name, timespec modified) override {
     const auto times = lastWriteTimes(modified);
-    return ::utimensat(fd(), name.c_str(), times.data(), AT_SYMLINK_NOFOLLOW) == 0
-               ? Status::success()
-               : Status::failure(errno);
+    return statusOf(::utimensat(fd(), name.c_str(), times.data(), AT_SYMLINK_NOFOLLOW));
   }
 
   Status setLinkOwner(const std::string& name, uid_t owner, gid_t group) override {
@@ -693,15 +692,8 @@ std::string unescapeMountPath(const std::string& text) {
   return path;
 }
 
-std::string readText(const std::string& file) {
-  std::ifstream in(file);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-}  // namespace
-
+// The mount points of an fstab(5) or a mountinfo file's text (the octal
+// escapes of blanks undone); entries that are no path (swap) are left out.
 std::vector<std::string> mountPointsOfTable(const std::string& text, bool mountinfo) {
   std::vector<std::string> points;
   std::istringstream lines(text);
@@ -720,15 +712,17 @@ std::vector<std::string> mountPointsOfTable(const std::string& text, bool mounti
   return points;
 }
 
+}  // namespace
+
 std::optional<std::string> PosixFileSystem::unmountedMountPointOf(const std::string& path) {
   const std::string real = resolve(path);
   std::string meant;
-  for (auto& point : mountPointsOfTable(readText(fstab_), false)) {
+  for (auto& point : mountPointsOfTable(readWholeFile(*this, fstab_).value, false)) {
     if (point.size() > meant.size() && isSameOrInside(real, point)) meant = std::move(point);
   }
   // The root is always there.
   if (meant.empty() || meant == "/") return std::nullopt;
-  for (const auto& point : mountPointsOfTable(readText(mounted_), true)) {
+  for (const auto& point : mountPointsOfTable(readWholeFile(*this, mounted_).value, true)) {
     // Mounted there, or deeper on the way to the path: the path is on it.
     if (isSameOrInside(point, meant) && isSameOrInside(real, point)) return std::nullopt;
   }

@@ -243,8 +243,4 @@ class PosixFileSystem final : public FileSystem {
   std::string mounted_;
 };
 
-// The mount points of an fstab(5) or a mountinfo file's text (the octal
-// escapes of blanks undone); entries that are no path (swap) are left out.
-std::vector<std::string> mountPointsOfTable(const std::string& text, bool mountinfo);
-
 }  // namespace tavro
