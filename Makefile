@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 TEST_BUILD := build/test
 RELEASE_BUILD := build/release
 
-.PHONY: all deps-run deps-test run test bench bench-settings fuzz package build-test build-release clean
+.PHONY: all deps-run deps-test deps-bench run test bench bench-settings fuzz package build-test build-release clean
 
 all: build-release
 
@@ -15,6 +15,9 @@ deps-run:
 
 deps-test:
 	@bash scripts/setup-deps.sh test
+
+deps-bench:
+	@bash scripts/setup-deps.sh bench
 
 build-release: deps-run
 	cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DTAVRO_TESTS=OFF >/dev/null
@@ -30,7 +33,7 @@ run: build-release
 test: build-test
 	cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-bench: deps-test build-release
+bench: deps-bench build-release
 	bash bench/mirror_bench.sh $(RELEASE_BUILD)
 	bash bench/many_pairs.sh $(RELEASE_BUILD)
 	bash bench/window_bench.sh $(RELEASE_BUILD)

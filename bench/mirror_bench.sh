@@ -4,16 +4,22 @@
 #
 #   bash bench/mirror_bench.sh BUILD_DIR
 #
-# The trees go to $TAVRO_BENCH_DIR (default /var/tmp/tavro-bench). Before a
-# first mirror the target is deleted, the disk synced and, when we may, the
-# page cache dropped and the source read back in, so every tool starts from a
-# warm source and a settled file system.
+# The trees go to $TAVRO_BENCH_DIR (default /var/tmp/tavro-bench). A first
+# mirror goes into a target that never held anything (bench/fresh_target.sh),
+# after the disk was synced and, when we may, the page cache dropped and the
+# source read back in. Right after a mass deletion ext4 steps over the freed
+# inodes for about half a minute when it makes new ones, so the first mirror
+# into a just deleted target is a row of its own, and the sections after a
+# deletion wait that out first. rclone is compared where it is installed
+# (make bench installs it).
 set -euo pipefail
 
 build=${1:?usage: mirror_bench.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
 mirror=$build/bench/tavro-mirror
 gentree=$build/bench/tavro-gentree
+fresh=$(cd "$(dirname "$0")" && pwd)/fresh_target.sh
+export TAVRO_MIRROR=$mirror
 work=${TAVRO_BENCH_DIR:-/var/tmp/tavro-bench}
 runs=${TAVRO_BENCH_RUNS:-5}
 out=$work/results
@@ -37,18 +43,65 @@ if [ ! -d src/documents ]; then
   cp -a src/documents src/changed
   "$gentree" mutate src/changed 1
 fi
+# A real tree: this machine's shared data (documentation, icons, locales).
+if [ ! -d src/real ]; then cp -a /usr/share src/real; fi
 
 median() { jq -r --arg name "$2" '.results[] | select(.command == $name) | .median' "$out/$1.json"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 ms() { awk -v s="$1" 'BEGIN { printf "%.0f ms", s * 1000 }'; }
 
-echo "== first mirror of the documents tree"
-hyperfine -N --runs "$runs" --export-json "$out/first.json" \
-  --prepare "bash -c 'rm -rf $work/t-first; settle $work/src/documents'" \
-  --command-name tavro "$mirror src/documents t-first" \
-  --command-name "tavro --no-sync" "$mirror --no-sync src/documents t-first" \
-  --command-name "cp -a" "cp -a src/documents t-first" \
-  --command-name rsync "rsync -a --delete src/documents/ t-first/"
+peers=("cp" "rsync")
+if command -v rclone > /dev/null; then peers+=("rclone"); fi
+
+# $1: the results' name, $2: the source tree. Every tool alone and followed
+# by sync; tavro's run ends with its own syncfs.
+first_mirror() {
+  local commands=()
+  for tool in tavro tavro-no-sync "${peers[@]}"; do
+    commands+=(--command-name "$tool" "bash $fresh $work $tool $2")
+    case $tool in tavro*) ;; *) commands+=(--command-name "$tool+sync" "bash $fresh $work $tool+sync $2") ;; esac
+  done
+  hyperfine -N --runs "$runs" --export-json "$out/$1.json" \
+    --prepare "bash -c 'settle $work/$2'" "${commands[@]}"
+}
+
+# Waits out ext4's window after a mass deletion, so what follows is timed on
+# a settled file system.
+quiet() {
+  sync
+  sleep "${TAVRO_BENCH_QUIET:-60}"
+}
+
+echo "== first mirror of the documents tree into fresh targets"
+rm -rf fresh
+first_mirror first src/documents
+echo "== first mirror of a real tree into fresh targets"
+first_mirror real src/real
+real_entries=$(find src/real | wc -l)
+real_size=$(du -sh src/real | cut -f1)
+rm -rf fresh
+quiet
+
+echo "== first mirror right after the previous copy was deleted"
+# The previous copy is deleted after the caches were dropped, as a user
+# empties a backup and starts again: its inode tables stay in memory.
+deleted() {
+  local commands=()
+  for tool in tavro "${peers[@]}"; do
+    case $tool in
+      tavro) commands+=(--command-name tavro "$mirror src/documents t-deleted") ;;
+      cp) commands+=(--command-name "cp+sync" "bash -c 'cp -a src/documents t-deleted && sync'") ;;
+      rsync) commands+=(--command-name "rsync+sync" "bash -c 'rsync -a src/documents/ t-deleted/ && sync'") ;;
+      rclone) commands+=(--command-name "rclone+sync" "bash -c 'rclone sync --links src/documents t-deleted && sync'") ;;
+    esac
+  done
+  hyperfine -N --runs "$runs" --export-json "$out/deleted.json" \
+    --prepare "bash -c 'rm -rf $work/t-deleted; cp -a $work/src/documents $work/t-deleted; settle $work/src/documents; rm -rf $work/t-deleted; sync'" \
+    "${commands[@]}"
+}
+deleted
+rm -rf t-deleted
+quiet
 
 echo "== re-run with nothing changed"
 rm -rf t-tavro t-rsync
@@ -133,13 +186,29 @@ mem_media=$(peak "$mirror" src/media t-mem-media)
 mem_rsync=$(peak rsync -a --delete src/documents/ t-mem-rsync/)
 mem_million=$(peak "$mirror" src/million t-million)
 mem_million_rsync=$(peak rsync -a --delete src/million/ t-million-rsync/)
-rm -rf t-mem-small t-mem-docs t-mem-media t-mem-rsync t-first t-media
+rm -rf t-mem-small t-mem-docs t-mem-media t-mem-rsync t-media
 
 small_files=$(find src/small -type f | wc -l)
 doc_files=$(find src/documents -type f | wc -l)
 
-f_t=$(median first tavro); f_s=$(median first "tavro --no-sync")
-f_c=$(median first "cp -a"); f_r=$(median first rsync)
+# $1: the results' name, $2: the scenario. Tavro against each peer followed
+# by sync and against the best of them, and without its syncfs against each
+# peer alone.
+first_rows() {
+  local t s best="" best_name="" p v
+  t=$(median "$1" tavro); s=$(median "$1" tavro-no-sync)
+  for p in "${peers[@]}"; do
+    v=$(median "$1" "$p+sync")
+    echo "| $2 | $(ms "$t") | $p + sync $(ms "$v") | $(ratio "$t" "$v") of $p |"
+    if [ -z "$best" ] || awk -v a="$v" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$v best_name=$p; fi
+  done
+  echo "| $2 | $(ms "$t") | the best, $best_name + sync $(ms "$best") | $(ratio "$t" "$best") of the best (goal ≤ 0.75) |"
+  for p in "${peers[@]}"; do
+    v=$(median "$1" "$p")
+    echo "| $2, without syncing | $(ms "$s") | $p alone $(ms "$v") | $(ratio "$s" "$v") of $p |"
+  done
+  echo "| $2, the closing syncfs | $(ms "$t") | without it $(ms "$s") | $(ratio "$t" "$s") of the run without |"
+}
 n_t=$(median nochange tavro); n_s=$(median nochange "tavro --no-sync"); n_r=$(median nochange rsync)
 n_v=$(median nochange "tavro --versions"); n_p=$(median nochange "tavro --preview")
 mf_t=$(median million-first tavro); mf_c=$(median million-first "cp -a")
@@ -153,9 +222,14 @@ m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
   echo
   echo "| scenario | tavro | reference | ratio |"
   echo "|---|---|---|---|"
-  echo "| first mirror, $doc_files files | $(ms "$f_t") | cp -a $(ms "$f_c") | $(ratio "$f_t" "$f_c") of cp -a |"
-  echo "| first mirror, $doc_files files | $(ms "$f_t") | rsync $(ms "$f_r") | $(ratio "$f_t" "$f_r") of rsync |"
-  echo "| first mirror, the closing syncfs | $(ms "$f_t") | without it $(ms "$f_s") | $(ratio "$f_t" "$f_s") of the run without |"
+  first_rows first "first mirror, $doc_files files, fresh target"
+  first_rows real "first mirror, real tree ($real_entries entries, $real_size), fresh target"
+  d_t=$(median deleted tavro)
+  for p in "${peers[@]}"; do
+    v=$(median deleted "$p+sync")
+    goal=""; if [ "$p" = rsync ]; then goal=" (goal ≤ 1.00)"; fi
+    echo "| first mirror right after the previous copy was deleted | $(ms "$d_t") | $p + sync $(ms "$v") | $(ratio "$d_t" "$v") of $p$goal |"
+  done
   echo "| re-run, nothing changed | $(ms "$n_t") | rsync $(ms "$n_r") | $(ratio "$n_t" "$n_r") of rsync |"
   echo "| re-run, nothing changed, lookups ahead | $(ms "$n_t") | in turn $(ms "$n_i") | $(ratio "$n_t" "$n_i") of in turn |"
   echo "| re-run, nothing changed, the closing syncfs | $(ms "$n_t") | without it $(ms "$n_s") | $(ratio "$n_t" "$n_s") of the run without |"

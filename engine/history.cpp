@@ -73,8 +73,8 @@ void removeTree(Folder& parent, const std::string& name, int depth) {
 std::string historyNameOf(const std::string& source) {
   std::string rest = source;
   while (rest.size() > 1 && rest.ends_with('/')) rest.pop_back();
-  const std::string name = splitPath(rest).name;
-  return name.empty() || name == "/" ? "_" : name;
+  std::string name = splitPath(rest).name;  // "/" has none
+  return name.empty() ? std::string("_") : name;
 }
 
 std::string historyFolderOf(const std::string& source, const std::string& target) {

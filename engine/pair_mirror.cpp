@@ -12,6 +12,7 @@
 #include "engine/history.h"
 #include "engine/target_folder.h"
 #include "engine/tree_copy.h"
+#include "engine/write_back.h"
 
 namespace tavro {
 
@@ -97,8 +98,7 @@ std::string NamePart(const std::string& source) {
   // the target.
   std::string trimmed = source;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  const std::string name = splitPath(trimmed).name;
-  return name == "/" ? std::string() : name;
+  return splitPath(trimmed).name;  // "/" has none
 }
 
 bool liesInHistory(FileSystem& fs, const std::string& target) {
@@ -190,7 +190,20 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   copying.otherSources = options.otherSources;
   copying.keepOwners = fs.keepsOwners();
   if (Folder* folder = pairFolder->get()) copying.times = timePrecisionOf(*folder, options);
-  Kopiruj(display, *sourceTop.value, *pairFolder, copying);
+  {
+    // The syncs go through a descriptor of their own: the walk's folders
+    // are not shared between threads.
+    std::optional<EarlyWriteBack> early;
+    Folder& top = *targetFolder.get();
+    if (options.durable && options.plan == nullptr && top.gainsFromEarlySyncs()) {
+      if (auto own = top.openFolder("."); own.ok()) {
+        early.emplace([folder = std::shared_ptr<Folder>(std::move(own.value))] {
+          (void)folder->syncFileSystem();
+        }, std::chrono::milliseconds(250));
+      }
+    }
+    Kopiruj(display, *sourceTop.value, *pairFolder, copying);
+  }
 
   Folder* folder = pairFolder->get();
   // After a stop the deletion pass does not start; what the copy pass wrote

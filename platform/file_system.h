@@ -169,6 +169,11 @@ class Folder {
   // Puts everything written on this folder's file system so far on the disk,
   // so that what a run reports as done survives a power cut.
   virtual Status syncFileSystem() = 0;
+  // Whether syncing this file system now and then while many files are
+  // written, from another thread, shortens the run: where the closing sync
+  // then finds little left to write, and an early sync does not stall the
+  // writer.
+  virtual bool gainsFromEarlySyncs() = 0;
 
  private:
   std::string path_;

@@ -5,6 +5,8 @@
 #   bash scripts/setup-deps.sh run    # building and running the program
 #   bash scripts/setup-deps.sh test   # the above, plus the tests, the fuzzing,
 #                                     # the benchmarks and the package checks
+#   bash scripts/setup-deps.sh bench  # the above, plus the peers the
+#                                     # benchmarks compare with
 #
 # Packages come from apt-get, through sudo when not run as root.
 set -euo pipefail
@@ -23,11 +25,14 @@ test_packages=(
   desktop-file-utils appstream lintian dpkg-dev file
   mount e2fsprogs dosfstools fuse fusefat acl attr
 )
+# The peers the benchmarks compare with beyond rsync and cp.
+bench_packages=(rclone)
 
 case "$what" in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: setup-deps.sh run|test" >&2; exit 2 ;;
+  bench) packages=("${run_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
+  *) echo "usage: setup-deps.sh run|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()

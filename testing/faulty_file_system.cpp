@@ -323,6 +323,8 @@ class FaultyFolder final : public Folder {
   }
 
   bool answersWithKeptTimes() override { return inner_->answersWithKeptTimes(); }
+  // Its failures and its record of what was synced are kept for one thread.
+  bool gainsFromEarlySyncs() override { return false; }
 
   Status syncFileSystem() override {
     if (int e = owner_.check(FaultOp::Sync, path())) return Status::failure(e);
