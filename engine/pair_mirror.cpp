@@ -203,6 +203,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
       }
     }
     Kopiruj(display, *sourceTop.value, *pairFolder, copying);
+    if (early) early->end([&display] { display.processMessages(); });
   }
 
   Folder* folder = pairFolder->get();

@@ -5,7 +5,7 @@
 namespace tavro {
 
 EarlyWriteBack::EarlyWriteBack(std::function<void()> sync, std::chrono::milliseconds pause)
-    : thread_([this, sync = std::move(sync), pause] {
+    : syncs_(std::async(std::launch::async, [this, sync = std::move(sync), pause] {
         std::unique_lock lock(mutex_);
         // The pause counts from the end of the last sync, so a slow disk is
         // never asked twice at once.
@@ -14,15 +14,19 @@ EarlyWriteBack::EarlyWriteBack(std::function<void()> sync, std::chrono::millisec
           sync();
           lock.lock();
         }
-      }) {}
+      })) {}
 
-EarlyWriteBack::~EarlyWriteBack() {
+void EarlyWriteBack::end(const std::function<void()>& meanwhile) {
   {
     std::lock_guard lock(mutex_);
     done_ = true;
   }
   wake_.notify_one();
-  thread_.join();
+  while (syncs_.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) meanwhile();
+}
+
+EarlyWriteBack::~EarlyWriteBack() {
+  end([] {});
 }
 
 }  // namespace tavro

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <future>
 #include <mutex>
-#include <thread>
 
 namespace tavro {
 
@@ -16,7 +16,10 @@ namespace tavro {
 class EarlyWriteBack {
  public:
   EarlyWriteBack(std::function<void()> sync, std::chrono::milliseconds pause);
-  // Returns without waiting out the pause; a sync under way is finished.
+  // Ends without waiting out the pause. A sync under way may take seconds on
+  // a slow disk; `meanwhile` is called every 10 ms until it is done, so the
+  // window keeps answering.
+  void end(const std::function<void()>& meanwhile);
   ~EarlyWriteBack();
 
   EarlyWriteBack(const EarlyWriteBack&) = delete;
@@ -26,7 +29,7 @@ class EarlyWriteBack {
   std::mutex mutex_;
   std::condition_variable wake_;
   bool done_ = false;
-  std::thread thread_;
+  std::future<void> syncs_;
 };
 
 }  // namespace tavro

@@ -12,7 +12,7 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-TEST(EarlyWriteBackTest, SyncsAfterEachPauseUntilItEndsAndEndsWithoutWaitingOutThePause) {
+TEST(EarlyWriteBackTest, SyncsAfterEachPauseAndEndsWithoutWaitingOutThePauseButAnsweringDuringASync) {
   std::atomic<int> syncs = 0;
   {
     EarlyWriteBack often([&] { ++syncs; }, milliseconds(1));
@@ -23,6 +23,19 @@ TEST(EarlyWriteBackTest, SyncsAfterEachPauseUntilItEndsAndEndsWithoutWaitingOutT
   const int atEnd = syncs;
   std::this_thread::sleep_for(milliseconds(20));
   EXPECT_EQ(syncs, atEnd);
+
+  // A sync under way is waited for with the window answering.
+  std::atomic<bool> syncing = false;
+  int answered = 0;
+  {
+    EarlyWriteBack slow([&] {
+      syncing = true;
+      std::this_thread::sleep_for(milliseconds(100));
+    }, milliseconds(1));
+    while (!syncing) std::this_thread::sleep_for(milliseconds(1));
+    slow.end([&] { ++answered; });
+  }
+  EXPECT_GE(answered, 2);
 
   std::atomic<int> rare = 0;
   const auto start = steady_clock::now();
