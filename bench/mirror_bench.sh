@@ -8,10 +8,12 @@
 # mirror goes into a target that never held anything (bench/fresh_target.sh),
 # after the disk was synced and, when we may, the page cache dropped and the
 # source read back in. Right after a mass deletion ext4 steps over the freed
-# inodes for about half a minute when it makes new ones, so the first mirror
-# into a just deleted target is a row of its own, and the sections after a
-# deletion wait that out first. rclone is compared where it is installed
-# (make bench installs it).
+# inodes when it makes new ones: for a minute, and for five while their inode
+# table block is dirty, which the new files themselves make it. So the first
+# mirror into a just deleted target is a row of its own, the fresh targets
+# all stay until their rows are timed, and what creates files after a
+# deletion waits first. rclone is compared where it is installed (make bench
+# installs it). TAVRO_BENCH_ONLY=first times the first mirrors alone.
 set -euo pipefail
 
 build=${1:?usage: mirror_bench.sh BUILD_DIR}
@@ -65,18 +67,22 @@ first_mirror() {
     --prepare "bash -c 'settle $work/$2'" "${commands[@]}"
 }
 
-# Waits out ext4's window after a mass deletion, so what follows is timed on
-# a settled file system.
+# Waits out ext4's window after a mass deletion ($1 seconds, by default a
+# minute), so what follows is timed on a settled file system.
 quiet() {
   sync
-  sleep "${TAVRO_BENCH_QUIET:-60}"
+  sleep "${TAVRO_BENCH_QUIET:-${1:-60}}"
 }
 
+# Copies left by an earlier bench are deleted long enough before the fresh
+# targets are made that ext4 no longer steps over their inodes.
+if [ -d fresh ]; then
+  rm -rf fresh
+  quiet 300
+fi
+
 echo "== first mirror of the documents tree into fresh targets"
-rm -rf fresh
 first_mirror first src/documents "$runs"
-rm -rf fresh
-quiet
 
 # Every run of every tool keeps its copy of the real tree until the section
 # ends; without room for them the rows are left out.
@@ -89,11 +95,10 @@ if [ "$(df -k --output=avail . | tail -n 1)" -gt $((real_needed + 4 * 1024 * 102
   real=yes
   echo "== first mirror of a real tree into fresh targets"
   first_mirror real src/real "$real_runs"
-  rm -rf fresh
-  quiet
 else
   echo "== real tree skipped: its copies need $((real_needed / 1024 / 1024)) GiB free here"
 fi
+rm -rf fresh
 
 echo "== first mirror right after the previous copy was deleted"
 # The previous copy is deleted after the caches were dropped, as a user
@@ -107,6 +112,49 @@ hyperfine -N --runs "$runs" --export-json "$out/deleted.json" \
   "${commands[@]}"
 rm -rf t-deleted
 quiet
+
+# $1: the results' name, $2: the scenario. Tavro against each peer followed
+# by sync and against the best of them, and without its syncfs against each
+# peer alone.
+first_rows() {
+  local t s best="" best_name="" p v
+  t=$(median "$1" tavro); s=$(median "$1" tavro-no-sync)
+  for p in "${peers[@]}"; do
+    v=$(median "$1" "$p+sync")
+    echo "| $2 | $(ms "$t") | $p + sync $(ms "$v") | $(ratio "$t" "$v") of $p |"
+    if [ -z "$best" ] || awk -v a="$v" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$v best_name=$p; fi
+  done
+  echo "| $2 | $(ms "$t") | the best, $best_name + sync $(ms "$best") | $(ratio "$t" "$best") of the best (goal ≤ 0.75) |"
+  for p in "${peers[@]}"; do
+    v=$(median "$1" "$p")
+    echo "| $2, without syncing | $(ms "$s") | $p alone $(ms "$v") | $(ratio "$s" "$v") of $p |"
+  done
+  echo "| $2, the closing syncfs | $(ms "$t") | without it $(ms "$s") | $(ratio "$t" "$s") of the run without |"
+}
+first_table() {
+  first_rows first "first mirror, $doc_files files, fresh target"
+  if [ "$real" = yes ]; then
+    first_rows real "first mirror, real tree ($real_entries entries, $real_size), fresh target"
+  else
+    echo "| first mirror, real tree | skipped: too little room for its copies | | |"
+  fi
+  d_t=$(median deleted tavro)
+  for p in "${peers[@]}"; do
+    v=$(median deleted "$p+sync")
+    goal=""; if [ "$p" = rsync ]; then goal=" (goal ≤ 1.00)"; fi
+    echo "| first mirror right after the previous copy was deleted | $(ms "$d_t") | $p + sync $(ms "$v") | $(ratio "$d_t" "$v") of $p$goal |"
+  done
+}
+doc_files=$(find src/documents -type f | wc -l)
+table_head() {
+  echo
+  echo "| scenario | tavro | reference | ratio |"
+  echo "|---|---|---|---|"
+}
+if [ "${TAVRO_BENCH_ONLY:-}" = first ]; then
+  { table_head; first_table; } | tee "$out/summary.md"
+  exit 0
+fi
 
 echo "== re-run with nothing changed"
 rm -rf t-tavro t-rsync
@@ -194,26 +242,7 @@ mem_million_rsync=$(peak rsync -a --delete src/million/ t-million-rsync/)
 rm -rf t-mem-small t-mem-docs t-mem-media t-mem-rsync t-media
 
 small_files=$(find src/small -type f | wc -l)
-doc_files=$(find src/documents -type f | wc -l)
 
-# $1: the results' name, $2: the scenario. Tavro against each peer followed
-# by sync and against the best of them, and without its syncfs against each
-# peer alone.
-first_rows() {
-  local t s best="" best_name="" p v
-  t=$(median "$1" tavro); s=$(median "$1" tavro-no-sync)
-  for p in "${peers[@]}"; do
-    v=$(median "$1" "$p+sync")
-    echo "| $2 | $(ms "$t") | $p + sync $(ms "$v") | $(ratio "$t" "$v") of $p |"
-    if [ -z "$best" ] || awk -v a="$v" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$v best_name=$p; fi
-  done
-  echo "| $2 | $(ms "$t") | the best, $best_name + sync $(ms "$best") | $(ratio "$t" "$best") of the best (goal ≤ 0.75) |"
-  for p in "${peers[@]}"; do
-    v=$(median "$1" "$p")
-    echo "| $2, without syncing | $(ms "$s") | $p alone $(ms "$v") | $(ratio "$s" "$v") of $p |"
-  done
-  echo "| $2, the closing syncfs | $(ms "$t") | without it $(ms "$s") | $(ratio "$t" "$s") of the run without |"
-}
 n_t=$(median nochange tavro); n_s=$(median nochange "tavro --no-sync"); n_r=$(median nochange rsync)
 n_v=$(median nochange "tavro --versions"); n_p=$(median nochange "tavro --preview")
 mf_t=$(median million-first tavro); mf_c=$(median million-first "cp -a")
@@ -224,21 +253,8 @@ m_t=$(median media tavro); m_s=$(median media "tavro --no-sync")
 m_k=$(median media copy_file_range); m_c=$(median media "cp -a")
 
 {
-  echo
-  echo "| scenario | tavro | reference | ratio |"
-  echo "|---|---|---|---|"
-  first_rows first "first mirror, $doc_files files, fresh target"
-  if [ "$real" = yes ]; then
-    first_rows real "first mirror, real tree ($real_entries entries, $real_size), fresh target"
-  else
-    echo "| first mirror, real tree | skipped: too little room for its copies | | |"
-  fi
-  d_t=$(median deleted tavro)
-  for p in "${peers[@]}"; do
-    v=$(median deleted "$p+sync")
-    goal=""; if [ "$p" = rsync ]; then goal=" (goal ≤ 1.00)"; fi
-    echo "| first mirror right after the previous copy was deleted | $(ms "$d_t") | $p + sync $(ms "$v") | $(ratio "$d_t" "$v") of $p$goal |"
-  done
+  table_head
+  first_table
   echo "| re-run, nothing changed | $(ms "$n_t") | rsync $(ms "$n_r") | $(ratio "$n_t" "$n_r") of rsync |"
   echo "| re-run, nothing changed, lookups ahead | $(ms "$n_t") | in turn $(ms "$n_i") | $(ratio "$n_t" "$n_i") of in turn |"
   echo "| re-run, nothing changed, the closing syncfs | $(ms "$n_t") | without it $(ms "$n_s") | $(ratio "$n_t" "$n_s") of the run without |"
