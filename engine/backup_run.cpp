@@ -184,8 +184,12 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
   result.stopped = stopRequested_;
   if (result.stopped) addLine("Záloha přerušena ukončením programu !!!");
 
-  const LocalDateTime end = clock_.now();
-  display_.setLastRun(formatDayMonthYear(end) + " " + formatHourMinute(end.hour, end.minute));
+  // "Poslední úspěšné zpracování" promises a backup that is whole: a run
+  // that failed somewhere, or was cut short, leaves the last such time shown.
+  if (!result.anyFailed()) {
+    const LocalDateTime end = clock_.now();
+    display_.setLastRun(formatDayMonthYear(end) + " " + formatHourMinute(end.hour, end.minute));
+  }
   display_.hideProgress();
   display_.processMessages();
   if (result.interrupted) {
@@ -199,13 +203,28 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
   // The start balloon said a run began; a run that did not go well says so
   // at its end too.
   if (result.failedPairs > 0) {
-    display_.showBalloon(
-        "Tavro",
-        "Záloha s chybami: " + std::to_string(result.failedPairs) + " z " + std::to_string(n),
-        BalloonIconKind::Warning, 10);
+    display_.showBalloon("Tavro", failureNotice(result, prepared, n), BalloonIconKind::Warning, 10);
   }
   result_ = nullptr;
   return result;
+}
+
+std::string BackupRun::failureNotice(const RunResult& result, const Prepared& prepared,
+                                     std::size_t pairCount) {
+  std::string text = "Záloha s chybami: " + std::to_string(result.failedPairs) + " z " +
+                     std::to_string(pairCount);
+  // The first failed pair and what went wrong first, so the user knows
+  // where to look without opening the window.
+  for (std::size_t k = 0; k < result.pairs.size(); ++k) {
+    if (result.pairs[k].ok) continue;
+    text += "\n" + prepared.pairs[k].source;
+    if (!result.pairs[k].lines.empty()) text += "\n" + result.pairs[k].lines.front();
+    break;
+  }
+  if (result.failedPairs > 1) {
+    text += "\nDalší páry s chybami: " + std::to_string(result.failedPairs - 1);
+  }
+  return text;
 }
 
 BackupRun::Prepared BackupRun::prepare(const std::vector<BackupPair>& given) {

@@ -138,6 +138,10 @@ class BackupRun {
   // A pair with its pair folder built and resolved.
   Pair makePair(const BackupPair& pair) const;
   Prepared prepare(const std::vector<BackupPair>& given);
+  // The end notice of a run with failed pairs: how many, the first one's
+  // source and first line, and how many more.
+  static std::string failureNotice(const RunResult& result, const Prepared& prepared,
+                                   std::size_t pairCount);
   RunResult run(const std::vector<BackupPair>& pairs, const RunOptions& options,
                 PairStates& states);
   // Runs one pair, or plans it when `plan` is set; false when it had any

@@ -18,6 +18,7 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::_;
 using ::testing::IsEmpty;
 using ::testing::Not;
 using testkit::FaultOp;
@@ -148,18 +149,25 @@ TEST_F(BackupRunTest, APairWithFailuresIsMarkedAndTheRunSaysSo) {
   tree.file("data/B/b.txt", "b");
   addPair(tree.path("data/A"), tree.path("backup"));
   addPair(tree.path("data/B"), tree.path("backup"));
+  addPair(tree.path("data/C"), tree.path("backup"));
+  tree.file("data/C/c.txt", "c");
   fs.fail(FaultOp::Open, tree.path("data/A/a.txt"), EACCES);
+  fs.fail(FaultOp::Open, tree.path("data/C/c.txt"), EACCES);
 
   ASSERT_TRUE(Zalohuj());
 
-  EXPECT_THAT(messages(), ElementsAre("Nelze zkopirovat: " + tree.path("data/A/a.txt") + " !!!",
+  const std::string failure = "Nelze zkopirovat: " + tree.path("data/A/a.txt") + " !!!";
+  EXPECT_THAT(messages(), ElementsAre(failure,
                                       "09.12.202610:00- Záloha s chybami: " + tree.path("data/A"),
-                                      "09.12.202610:00- Záloha OK: " + tree.path("data/B")));
-  EXPECT_THAT(states(), ElementsAre("Chyba", "OK"));
+                                      "09.12.202610:00- Záloha OK: " + tree.path("data/B"), _,
+                                      "09.12.202610:00- Záloha s chybami: " + tree.path("data/C")));
+  EXPECT_THAT(states(), ElementsAre("Chyba", "OK", "Chyba"));
   EXPECT_THAT(display.events,
               Contains("status Záloha provedena s chybami ... | Záloha s chybami ."));
-  EXPECT_EQ(display.events.back(), "balloon Tavro | Záloha s chybami: 1 z 2 | 2 | 10")
-      << "a run with failures ends with a warning balloon";
+  // The warning names the first failed pair and its first line.
+  EXPECT_EQ(display.events.back(), "balloon Tavro | Záloha s chybami: 2 z 3\n" +
+                                       tree.path("data/A") + "\n" + failure +
+                                       "\nDalší páry s chybami: 1 | 2 | 10");
   EXPECT_THAT(display.events, Contains("shown with failures"));
 }
 
@@ -443,10 +451,12 @@ TEST_F(BackupRunTest, PrerusitEndsThePairBeingRunAndLeavesTheRestUndone) {
                           "status Záloha přerušena ... | Záloha přerušena ."));
   EXPECT_THAT(interrupting.only("run finished"), ElementsAre("run finished"));
   EXPECT_THAT(interrupting.only("shown with failures"), ElementsAre("shown with failures"));
+  EXPECT_THAT(interrupting.only("last run"), IsEmpty()) << "not a successful run";
 
   // The next run starts afresh.
   ASSERT_TRUE(Zalohuj(run));
   EXPECT_FALSE(result->interrupted);
+  EXPECT_THAT(interrupting.only("last run"), ElementsAre("last run 09.12.2026 10:00"));
   EXPECT_THAT(states(), ElementsAre("OK", "OK", "OK"));
   EXPECT_EQ(tree.read("backup/B/big.bin").size(), 3u * 1024 * 1024);
 }

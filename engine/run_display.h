@@ -71,7 +71,8 @@ class BackupRunDisplay : public RunDisplay {
   virtual void pairStarted(int k, int n, const std::string& source, const std::string& target) = 0;
   // The pair gauge stands at k.
   virtual void pairFinished(int k) = 0;
-  // "Poslední úspěšné zpracování": when the last run ended.
+  // "Poslední úspěšné zpracování": when the last run without a failed pair,
+  // neither stopped nor interrupted, ended.
   virtual void setLastRun(const std::string& text) = 0;
   // Both gauges go.
   virtual void hideProgress() = 0;

@@ -205,4 +205,15 @@ void Program::warnAboutConflicts() {
   }
 }
 
+std::string fileLocations(const ProgramPaths& paths, const std::string& pairTable) {
+  return "Nastavení: " + paths.settingsFile + "\nPřehled záloh: " + paths.logFile +
+         "\nSeznam párů: " + pairTable + "\n";
+}
+
+std::string aboutText(const std::string& version, const ProgramPaths& paths,
+                      const std::string& pairTable) {
+  return "Tavro " + version + "\nZrcadlové zálohování dvojic složek.\n\n" +
+         fileLocations(paths, pairTable);
+}
+
 }  // namespace tavro

@@ -142,4 +142,12 @@ class Program {
   std::vector<std::string> lastRunLines_;
 };
 
+// Where the program keeps its three files, a line each ("Nastavení: ",
+// "Přehled záloh: ", "Seznam párů: "), as the window, "O programu" and
+// --help tell them.
+std::string fileLocations(const ProgramPaths& paths, const std::string& pairTable);
+// The text of "O programu": name, version, what it does, where its files are.
+std::string aboutText(const std::string& version, const ProgramPaths& paths,
+                      const std::string& pairTable);
+
 }  // namespace tavro

@@ -69,6 +69,12 @@ void Settings::ZapisIni() {
 }
 
 void Settings::JvXPButton1Click() {
+  // A value the schedule cannot read would greet every later start with an
+  // error; the panel stays open for the user to mend it.
+  for (const std::string& minutes : {panel_.afterStartMinutes(), panel_.repeatMinutes()}) {
+    const auto value = parseSettingsInteger(minutes);
+    if (!value || *value < 0) throw SettingsError(kMinutesNotANumber);
+  }
   panel_.collapse();
   schedule_.settingsSaved();
   ZapisIni();

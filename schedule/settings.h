@@ -15,6 +15,11 @@ class SettingsError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Why "Uložit" saved nothing: a minutes box holds what the schedule cannot
+// read.
+inline constexpr const char* kMinutesNotANumber =
+    "Počet minut zadejte jako celé číslo (0 až 999999999).";
+
 // The settings file Tavro.ini, section Main, and the panel controls that
 // hold the settings between its reads and writes.
 class Settings {
@@ -34,7 +39,8 @@ class Settings {
   // a re-read. A file that cannot be written keeps all its old values and
   // the save stops with "Unable to write to <path>".
   void ZapisIni();
-  // "Uložit".
+  // "Uložit"; refused with kMinutesNotANumber, nothing saved, while a
+  // minutes box holds no whole number of at least 0.
   void JvXPButton1Click();
   // The click rule of JVCHB1: the fixed-time editor shows only when clear.
   void JVCHB1Click();
