@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 TEST_BUILD := build/test
 RELEASE_BUILD := build/release
 
-.PHONY: all deps-run deps-test deps-bench run test bench bench-settings fuzz package build-test build-release clean
+.PHONY: all deps-run deps-test deps-bench deps-package run test bench bench-settings fuzz package build-test build-release clean
 
 all: build-release
 
@@ -18,6 +18,9 @@ deps-test:
 
 deps-bench:
 	@bash scripts/setup-deps.sh bench
+
+deps-package:
+	@bash scripts/setup-deps.sh package
 
 build-release: deps-run
 	cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DTAVRO_TESTS=OFF >/dev/null
@@ -43,7 +46,7 @@ bench-settings: deps-test build-release
 	bash bench/ini_writes.sh $(RELEASE_BUILD)/app/tavro
 
 # A Debian package in build/package (make test builds and checks it too).
-package: deps-test
+package: deps-package
 	bash scripts/package.sh
 
 # Longer fuzzing than the short run inside `make test`: make fuzz FUZZ_SECONDS=600

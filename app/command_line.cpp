@@ -157,7 +157,11 @@ std::optional<int> handleCommandLine(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
+      const ProgramPaths paths = ProgramPaths::locate();
+      PosixFileSystem fs;
+      const auto table = fs.absolutePath(paths.pairTable);
+      std::cout << kUsage << "\nSoubory programu:\n"
+                << fileLocations(paths, table.ok() ? table.value : paths.pairTable);
       return 0;
     }
     if (arg == "--version") {

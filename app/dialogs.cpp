@@ -56,6 +56,10 @@ bool MessageBoxDialogs::confirmDelete(QWidget* parent) {
   return box.exec() == QMessageBox::Ok;
 }
 
+void MessageBoxDialogs::showAbout(QWidget* parent, const QString& text) {
+  QMessageBox::about(parent, QStringLiteral("O programu"), text);
+}
+
 bool MessageBoxDialogs::confirmMassDeletion(QWidget* parent, const QString& message) {
   QMessageBox box(QMessageBox::Question, QStringLiteral("Tavro"), message,
                   QMessageBox::Yes | QMessageBox::No, parent);

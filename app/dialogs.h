@@ -21,6 +21,8 @@ class Dialogs {
   virtual void showWarning(QWidget* parent, const QString& message) = 0;
   // "Tavro", question icon, Yes and No (default); true for Yes.
   virtual bool confirmMassDeletion(QWidget* parent, const QString& message) = 0;
+  // "O programu", the program's icon, OK.
+  virtual void showAbout(QWidget* parent, const QString& text) = 0;
 };
 
 class MessageBoxDialogs final : public Dialogs {
@@ -30,6 +32,7 @@ class MessageBoxDialogs final : public Dialogs {
   bool confirmDelete(QWidget* parent) override;
   void showWarning(QWidget* parent, const QString& message) override;
   bool confirmMassDeletion(QWidget* parent, const QString& message) override;
+  void showAbout(QWidget* parent, const QString& text) override;
 };
 
 // The text the error box shows: the message with a full stop added unless it

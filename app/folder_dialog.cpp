@@ -72,8 +72,14 @@ bool FolderDialog::execute(const std::string& caption, const std::string& label)
 
 std::string FolderDialog::path() const { return localBytes(path_); }
 
+QString FolderDialog::startFolder() const {
+  // Before any folder was confirmed, the user's own files are where a
+  // source is most likely found, not the bare tree of "/".
+  return path_.isEmpty() ? QDir::homePath() : path_;
+}
+
 bool FolderDialog::execute() {
-  const auto chosen = hook_ ? hook_(caption_, label_, path_) : show();
+  const auto chosen = hook_ ? hook_(caption_, label_, startFolder()) : show();
   if (!chosen) return false;
   path_ = *chosen;
   return true;
@@ -114,8 +120,8 @@ std::optional<QString> FolderDialog::show() {
                    [model, selected](const QModelIndex& current) {
                      selected->setText(model->filePath(current));
                    });
-  if (!path_.isEmpty()) {
-    const QPersistentModelIndex start = model->index(path_);
+  {
+    const QPersistentModelIndex start = model->index(startFolder());
     if (start.isValid()) {
       tree->setCurrentIndex(start);
       new StayOnStart(*tree, start);

@@ -27,6 +27,8 @@ class FolderDialog final : public FolderChooser {
   void setLabel(const QString& label) { label_ = label; }
   // The folder last confirmed with OK; empty until then.
   const QString& folder() const { return path_; }
+  // Where the dialog opens: the folder last confirmed, else the home folder.
+  QString startFolder() const;
 
   // Shows the dialog modally; true when a folder was confirmed with OK.
   bool execute();

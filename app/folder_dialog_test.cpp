@@ -51,6 +51,11 @@ class FolderDialogTest : public QObject {
     dialog.setCaption(QStringLiteral("Vyberte adresář k záloze"));
     dialog.setLabel(QStringLiteral("1. Vyberte adresář, který zálohovat."));
 
+    whenShown({}, QDialogButtonBox::Cancel);
+    QVERIFY(!dialog.execute());
+    QCOMPARE(seenStart, QDir::homePath());  // before any folder was confirmed
+    QVERIFY(dialog.folder().isEmpty());
+
     whenShown(first, QDialogButtonBox::Ok);
     QVERIFY(dialog.execute());
     QCOMPARE(dialog.folder(), first);

@@ -74,4 +74,21 @@ bool LogOpener::open(const QString& path) const {
   return false;
 }
 
+bool openFolderWatched(const QString& path, QObject* owner, std::function<void()> failed) {
+  const QString xdgOpen = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (xdgOpen.isEmpty()) return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  auto* opener = new QProcess(owner);
+  opener->setProcessChannelMode(QProcess::ForwardedChannels);
+  QObject::connect(opener, &QProcess::finished, opener,
+                   [opener, failed](int code, QProcess::ExitStatus status) {
+                     opener->deleteLater();
+                     // Killed, it was by its owner going away: no one to tell.
+                     if (status == QProcess::NormalExit && code != 0) failed();
+                   });
+  opener->start(xdgOpen, {path});
+  if (opener->waitForStarted()) return true;
+  delete opener;
+  return false;
+}
+
 }  // namespace tavro

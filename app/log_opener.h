@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <functional>
 
+class QObject;
+
 namespace tavro {
 
 // Opens a text file (the run log) where the user sees it. The desktop's
@@ -39,5 +41,12 @@ class LogOpener {
  private:
   System system_;
 };
+
+// Opens a folder in the desktop's file manager with xdg-open (Qt's own way
+// where there is none). False when nothing could be started; `failed` runs
+// later, from the event loop, when the opener ends with an error: xdg-open
+// starts even where no file manager is installed. The opener belongs to
+// `owner` and is not waited for.
+bool openFolderWatched(const QString& path, QObject* owner, std::function<void()> failed);
 
 }  // namespace tavro

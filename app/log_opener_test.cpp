@@ -1,5 +1,7 @@
 #include "app/log_opener.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace tavro {
@@ -70,6 +72,27 @@ class LogOpenerTest : public QObject {
     desktop.installed.clear();
     QVERIFY(!desktop.opener().open(QStringLiteral("/s/Tavro.log")));
     QVERIFY(desktop.started.isEmpty());
+  }
+
+  // A real xdg-open on the PATH: only its exit status tells that no file
+  // manager took the folder.
+  void aFolderOpenerThatEndsWithAnErrorIsReported() {
+    QTemporaryDir bin;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+    for (const int status : {0, 4}) {
+      QFile script(bin.filePath(QStringLiteral("xdg-open")));
+      QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      script.write("#!/bin/sh\n[ -d \"$1\" ] && exit " + QByteArray::number(status) + "\nexit 9\n");
+      script.close();
+      script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::WriteOwner);
+      QObject owner;
+      int failures = 0;
+      QVERIFY(openFolderWatched(bin.path(), &owner, [&] { ++failures; }));
+      QTRY_VERIFY(owner.findChildren<QProcess*>().isEmpty());
+      QCOMPARE(failures, status == 0 ? 0 : 1);
+    }
+    qputenv("PATH", path);
   }
 };
 

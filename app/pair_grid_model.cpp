@@ -100,6 +100,19 @@ void PairGridModel::moveToRow(int viewRow) {
   } else if (rowsBefore > 0) {
     emit dataChanged(index(0, 0), index(rowsBefore - 1, 2));
   }
+  storeChanges();
+}
+
+void PairGridModel::storeChanges() {
+  // A row stored or removed in the grid reaches the file at once: a session
+  // that ends without the program's own end (a logout that kills it, a
+  // crash) would otherwise lose the edit. While a run walks the pairs the
+  // grid edits nothing, and the run's states wait for the next write.
+  if (!editable_ || !table_.isOpen() || table_.isEditing() || table_.isInserting() ||
+      !table_.changed()) {
+    return;
+  }
+  guarded([&] { table_.flush(); });
 }
 
 void PairGridModel::insertRow() {
@@ -124,6 +137,7 @@ void PairGridModel::removeCurrent() {
     if (table_.recordCount() > 0 || table_.isInserting()) table_.remove();
   });
   refresh();
+  storeChanges();
 }
 
 void PairGridModel::dropNewRow() {

@@ -57,6 +57,8 @@ class PairGridModel : public QAbstractTableModel {
   // The table row a view row shows, or -1 for the new row of an insert.
   int tableRow(int viewRow) const;
   void guarded(const std::function<void()>& action);
+  // Writes the table when a stored row differs from the file.
+  void storeChanges();
 
   PairTable& table_;
   bool editable_ = true;

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QPainter>
 #include <QTimer>
 
 #include "app/pair_grid_model.h"
@@ -127,6 +128,15 @@ void PairGridView::currentChanged(const QModelIndex& current, const QModelIndex&
 }
 
 void PairGridView::leaveWithCtrlTab(bool forward) { QWidget::focusNextPrevChild(forward); }
+
+void PairGridView::paintEvent(QPaintEvent* event) {
+  QTableView::paintEvent(event);
+  if (emptyHint_.isEmpty() || model_.rowCount() > 0) return;
+  QPainter painter(viewport());
+  painter.setPen(palette().color(QPalette::PlaceholderText));
+  painter.drawText(viewport()->rect().adjusted(12, 12, -12, -12),
+                   Qt::AlignCenter | Qt::TextWordWrap, emptyHint_);
+}
 
 void PairGridView::keyPressEvent(QKeyEvent* event) {
   if (isCtrlTab(event)) {

@@ -32,7 +32,12 @@ class PairGridView : public QTableView {
   // between cells, Ctrl+Tab leaves.
   void leaveWithCtrlTab(bool forward);
 
+  // What the grid says while it has no rows: how to add the first pair.
+  void setEmptyHint(const QString& hint) { emptyHint_ = hint; }
+  const QString& emptyHint() const { return emptyHint_; }
+
  protected:
+  void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -47,6 +52,7 @@ class PairGridView : public QTableView {
   bool editing_ = true;
   bool following_ = false;
   bool asking_ = false;  // the delete question is open
+  QString emptyHint_;
 };
 
 }  // namespace tavro

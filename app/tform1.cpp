@@ -4,17 +4,19 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
-#include <QUrl>
 #include <exception>
+#include <memory>
 
+#include "app/desktop_notifications.h"
 #include "app/local_text.h"
 #include "app/log_opener.h"
 #include "app/pair_grid_model.h"
@@ -28,6 +30,28 @@ static void registerIconResource() { Q_INIT_RESOURCE(tavro); }
 
 namespace tavro {
 
+namespace {
+
+// The window keeps its light grey under any theme, so its texts must keep
+// dark colours too: every colour of every group is set here, and none is
+// taken from a dark theme that would put light text on the grey.
+QPalette windowPalette() {
+  const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+  const QPalette light = fusion->standardPalette();
+  QPalette palette;
+  for (int group = 0; group < QPalette::NColorGroups; ++group) {
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+      const auto g = static_cast<QPalette::ColorGroup>(group);
+      const auto r = static_cast<QPalette::ColorRole>(role);
+      palette.setColor(g, r, light.color(g, r));
+    }
+  }
+  palette.setColor(QPalette::All, QPalette::Window, QColor(192, 192, 192));
+  return palette;
+}
+
+}  // namespace
+
 TForm1::TForm1(const Services& services, QWidget* parent)
     : QWidget(parent),
       services_(services),
@@ -37,12 +61,17 @@ TForm1::TForm1(const Services& services, QWidget* parent)
       program_({services_.fs, services_.clock, services_.power, services_.paths, services_.formats},
                runDisplay_, settingsPanel_, *this, bd1_) {
   if (!services_.openFolder) {
-    services_.openFolder = [](const QString& path) {
-      return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    services_.openFolder = [this](const QString& path, std::function<void()> failed) {
+      return openFolderWatched(path, this, std::move(failed));
     };
   }
   if (!services_.openFile) {
     services_.openFile = [](const QString& path) { return LogOpener().open(path); };
+  }
+  if (!services_.notify) {
+    services_.notify = [notifications = std::make_shared<DesktopNotifications>()](
+                           const QString& title, const QString& text, BalloonIconKind kind,
+                           int seconds) { return notifications->send(title, text, kind, seconds); };
   }
   if (!services_.autostart) services_.autostart = Autostart::forThisProgram();
   if (services_.folderAnswers) bd1_.setAnswerHook(services_.folderAnswers);
@@ -55,9 +84,7 @@ TForm1::TForm1(const Services& services, QWidget* parent)
   QFont windowFont = font();
   windowFont.setPointSize(8);
   setFont(windowFont);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, QColor(192, 192, 192));
-  setPalette(palette);
+  setPalette(windowPalette());
   setAutoFillBackground(true);
 
   model_ = new PairGridModel(program_.table(), this);
@@ -66,6 +93,7 @@ TForm1::TForm1(const Services& services, QWidget* parent)
   });
   auto* grid = new PairGridView(*model_, this);
   grid->setConfirmDelete([this] { return services_.dialogs.confirmDelete(this); });
+  grid->setEmptyHint(QString::fromUtf8(kFirstPairHint));
   ui_ = buildWindowControls(this, grid);
   runDisplay_.setStatusLook(WindowRunDisplay::StatusLook::Waiting);
   ui_.CHBAutostart->setChecked(services_.autostart->enabled());
@@ -86,6 +114,7 @@ TForm1::TForm1(const Services& services, QWidget* parent)
       QIcon::fromTheme(QStringLiteral("tavro"), QIcon(QStringLiteral(":/tavro.png")));
   setWindowIcon(icon);
   ui_.tray = new TrayIcon(this, icon, services_.trayAvailable);
+  ui_.tray->setNotify(services_.notify);
   connectControls();
 }
 
@@ -108,6 +137,11 @@ void TForm1::connectControls() {
   connect(ui_.BBHistorie, &QPushButton::clicked, this, &TForm1::historyClick);
   connect(ui_.BBNahled, &QPushButton::clicked, this, &TForm1::previewClick);
   connect(ui_.tray, &TrayIcon::previewRequested, this, &TForm1::previewClick);
+  connect(ui_.tray, &TrayIcon::aboutRequested, this, [this] {
+    const PairTable& pairs = program_.table();
+    const std::string table = pairs.isOpen() ? pairs.filePath() : services_.paths.pairTable;
+    services_.dialogs.showAbout(this, localText(aboutText(TAVRO_VERSION, services_.paths, table)));
+  });
   connect(ui_.JvRollOut1Header, &QPushButton::clicked, this,
           [this] { settingsPanel_.setOpen(!settingsPanel_.isOpen()); });
   connect(ui_.JVCHB1, &QCheckBox::clicked, this, [this] { program_.intervalBoxClicked(); });
@@ -159,7 +193,9 @@ void TForm1::Timer1Timer() {
   // ticks under a start-up error box, before it, must not use it up.
   if (shown_) {
     if (hideCountdown_ == 1) {
-      ui_.tray->HideToTray();
+      // A first start, with no pair yet, keeps the window and its hint shown.
+      const PairTable& pairs = program_.table();
+      if (!pairs.isOpen() || pairs.recordCount() > 0) ui_.tray->HideToTray();
       ui_.tray->ShowTrayIcon();
     }
     if (hideCountdown_ > 0) --hideCountdown_;
@@ -168,7 +204,12 @@ void TForm1::Timer1Timer() {
   endIfRequested();
 }
 
-void TForm1::BitBtn1Click() { ui_.tray->HideToTray(); }
+void TForm1::BitBtn1Click() {
+  if (ui_.tray->HideToTray() || toldNoTray_) return;
+  // Once per start: a user who keeps pressing knows by then.
+  toldNoTray_ = true;
+  services_.dialogs.showWarning(this, QString::fromUtf8(kNoTray));
+}
 
 void TForm1::BitBtn2Click() {
   if (program_.runInProgress()) return;
@@ -197,7 +238,10 @@ void TForm1::showTable() {
 
 void TForm1::JvgExtSpeedButton1Click() {
   const QString path = localText(services_.paths.logFile);
-  if (!QFileInfo::exists(path)) return;
+  if (!QFileInfo::exists(path)) {
+    services_.dialogs.showWarning(this, QString::fromUtf8(kNoLogYet));
+    return;
+  }
   if (!services_.openFile(path)) {
     services_.dialogs.showError(
         this,
@@ -221,12 +265,19 @@ void TForm1::previewClick() {
 
 void TForm1::historyClick() {
   const auto folder = program_.historyOfCurrentPair();
-  if (!folder) return;
-  const QString path = localText(*folder);
-  if (!QFileInfo(path).isDir()) return;
-  if (!services_.openFolder(path)) {
-    services_.dialogs.showError(this, QStringLiteral("Nelze otevřít složku: ") + path);
+  if (!folder) {
+    services_.dialogs.showWarning(this, QString::fromUtf8(kNoPairChosen));
+    return;
   }
+  const QString path = localText(*folder);
+  if (!QFileInfo(path).isDir()) {
+    services_.dialogs.showWarning(this, QString::fromUtf8(kNoHistoryYet));
+    return;
+  }
+  const auto cannotOpen = [this, path] {
+    services_.dialogs.showError(this, QStringLiteral("Nelze otevřít složku: ") + path);
+  };
+  if (!services_.openFolder(path, cannotOpen)) cannotOpen();
 }
 
 void TForm1::JvXPButton1Click() {

@@ -25,6 +25,20 @@ namespace tavro {
 
 class PairGridModel;
 
+// What the empty pair grid says.
+inline constexpr const char* kFirstPairHint =
+    "Zatím tu není žádná dvojice složek.\n"
+    "Přidejte první tlačítkem „Add source and target“: vyberete složku, která se "
+    "má zálohovat, a potom složku, kam se má zálohovat.";
+// What the window says when a button has nothing to do.
+inline constexpr const char* kNoPairChosen = "Vyberte v tabulce dvojici se zdrojem i cílem.";
+inline constexpr const char* kNoHistoryYet =
+    "Tato dvojice zatím nemá historii: žádná záloha v jejím cíli nic nesmazala ani nepřepsala.";
+inline constexpr const char* kNoLogYet = "Přehled zatím neexistuje: žádná záloha ještě neproběhla.";
+inline constexpr const char* kNoTray =
+    "Oznamovací oblast panelu zde chybí, okno proto zůstane zobrazené, aby byl program "
+    "stále po ruce.";
+
 // What the window is built on; tests pass fakes and temporary paths.
 struct Services {
   FileSystem& fs;
@@ -37,8 +51,13 @@ struct Services {
   // Opens a text file where the user sees it; false when nothing could be
   // started. Not awaited.
   std::function<bool(const QString&)> openFile{};
-  // Opens a folder in the file manager; none given: the desktop's default.
-  std::function<bool(const QString&)> openFolder{};
+  // Opens a folder in the file manager; false when nothing could be
+  // started, and `failed` called later when the opener ends with an error.
+  // None given: xdg-open, watched.
+  std::function<bool(const QString&, std::function<void()> failed)> openFolder{};
+  // Sends a notice to the desktop's notification server; false where there
+  // is none. None given: the session bus's.
+  TrayIcon::Notify notify{};
   // The desktop's autostart entry for this program; none given: the real one.
   std::optional<Autostart> autostart{};
   // Answers the folder dialog in place of the user; none given: the dialog.
@@ -124,6 +143,8 @@ class TForm1 : public QWidget, private ProgramWindow {
   // Start-up is over: before it, under a start-up error box, the schedule
   // would start runs on a pair table not yet open.
   bool created_ = false;
+  // "Schovat" without a tray said why once.
+  bool toldNoTray_ = false;
   bool endRequested_ = false;
   bool ending_ = false;
   bool mainLoopRunning_ = false;

@@ -1,7 +1,10 @@
 #include "app/tform1.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -56,6 +59,19 @@ class TForm1Test : public QObject {
     form->table().post();
   }
   // The pair data/A -> backup, with one file in its source.
+  // The WCAG contrast ratio of two colours.
+  static double contrast(const QColor& one, const QColor& other) {
+    auto luminance = [](const QColor& c) {
+      auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+      };
+      return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+             0.0722 * channel(c.blueF());
+    };
+    const double a = luminance(one), b = luminance(other);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+  }
+
   void addPairWithOneFile() {
     tree->file("data/A/a.txt", "a");
     tree->folder("backup");
@@ -161,22 +177,15 @@ class TForm1Test : public QObject {
     addPairWithOneFile();
     addPair("data/gone");
     click("BitBtn2");
-    QCOMPARE(h.tray().lastBalloon().text, QStringLiteral("Záloha s chybami: 1 z 2"));
+    QVERIFY(h.tray().lastBalloon().text.startsWith(QStringLiteral("Záloha s chybami: 1 z 2\n")));
     QCOMPARE(h.tray().lastBalloon().kind, BalloonIconKind::Warning);
+    // Only a run that went well counts as the last successful one.
+    QCOMPARE(labelText("Label3"), QStringLiteral("neprovedeno"));
     QVERIFY(h.tray().showsWarning());
     QVERIFY(h.tray().icon().icon().cacheKey() != form->windowIcon().cacheKey());
     // The status stays readable on its warning colour (WCAG contrast).
     const QPalette status = find<QLabel>("Label6")->palette();
-    auto luminance = [](const QColor& c) {
-      auto channel = [](double v) {
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-      };
-      return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-             0.0722 * channel(c.blueF());
-    };
-    const double a = luminance(status.color(QPalette::Window));
-    const double b = luminance(status.color(QPalette::WindowText));
-    QVERIFY((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 4.5);
+    QVERIFY(contrast(status.color(QPalette::Window), status.color(QPalette::WindowText)) >= 4.5);
     QVERIFY(status.color(QPalette::Window) != QColor(0, 255, 0));
 
     form->table().moveTo(1);
@@ -185,6 +194,7 @@ class TForm1Test : public QObject {
     QVERIFY(!h.tray().showsWarning());
     QCOMPARE(find<QLabel>("Label6")->palette().color(QPalette::Window), QColor(0, 255, 0));
     QCOMPARE(h.tray().lastBalloon().text, QStringLiteral("Spuštěno automatické zálohování..."));
+    QCOMPARE(labelText("Label3"), QStringLiteral("09.12.2026 10:00"));
   }
 
   void runNowOnAnEmptyTableLogsTwoLines() {
@@ -313,16 +323,24 @@ class TForm1Test : public QObject {
 
   void historieOpensTheSelectedPairsHistoryWhereThereIsOne() {
     start();
+    click("BBHistorie");
+    QCOMPARE(dialogs.warnings, QStringList{QString::fromUtf8(kNoPairChosen)});
     addPairWithOneFile();
     addPair("data/B/");
     tree->folder("backup/.tavro-historie/B/2026-12-01 10.00.00");
     h.grid().setCurrentIndex(h.grid().model()->index(0, 0));
     click("BBHistorie");
     QVERIFY2(h.openedFolders.isEmpty(), "pair A has no history yet");
+    QCOMPARE(dialogs.warnings.last(), QString::fromUtf8(kNoHistoryYet));
     h.grid().setCurrentIndex(h.grid().model()->index(1, 0));
     click("BBHistorie");
-    QCOMPARE(h.openedFolders,
-             QStringList{QString::fromStdString(tree->path("backup/.tavro-historie/B"))});
+    const QString history = QString::fromStdString(tree->path("backup/.tavro-historie/B"));
+    QCOMPARE(h.openedFolders, QStringList{history});
+    QVERIFY(dialogs.errors.isEmpty());
+    // The opener started but found no file manager.
+    h.folderOpens = false;
+    click("BBHistorie");
+    QCOMPARE(dialogs.errors, QStringList{QStringLiteral("Nelze otevřít složku: ") + history + '.'});
   }
 
   void nahledShowsThePlanChangesNothingAndZalohovatRunsIt() {
@@ -416,7 +434,9 @@ class TForm1Test : public QObject {
   void theTrayHidesAndRestoresOnlyWhenThereIsATray() {
     start();
     click("BitBtn1");  // "Schovat" without a tray: the window must stay reachable
+    click("BitBtn1");
     QVERIFY(form->isVisible());
+    QCOMPARE(dialogs.warnings, QStringList{QString::fromUtf8(kNoTray)});  // once
     form->Timer1Timer();  // the first tick hides only into a tray
     QVERIFY(form->isVisible());
 
@@ -434,13 +454,74 @@ class TForm1Test : public QObject {
 
   void theFirstTickHidesTheWindowIntoATray() {
     trayAvailable = true;
-    start();
+    start("SRC,TRG,STAV\r\n/a,/b,\r\n");
     form->Timer1Timer();
     QVERIFY(!form->isVisible());
     QCOMPARE(labelText("Label5"), QStringLiteral("10:00:30"));
     h.tray().RestoreFromTray();
     form->Timer1Timer();
     QVERIFY2(form->isVisible(), "only the first tick hides");
+  }
+
+  void aFirstStartWithoutPairsStaysShownAndSaysWhatToDo() {
+    trayAvailable = true;
+    start();
+    form->Timer1Timer();
+    QVERIFY(form->isVisible());
+    QCOMPARE(h.grid().emptyHint(), QString::fromUtf8(kFirstPairHint));
+    h.tray().Oprogramu1()->trigger();
+    QCOMPARE(dialogs.abouts.size(), 1);
+    const QString about = dialogs.abouts.front();
+    QVERIFY(about.startsWith(QStringLiteral("Tavro " TAVRO_VERSION "\n")));
+    for (const char* file : {"Tavro.ini", "Tavro.log", "Tavro.csv"}) {
+      QVERIFY2(about.contains(QString::fromStdString(tree->path(file))), file);
+    }
+  }
+
+  void aDarkThemeLeavesEveryTextReadable() {
+    const QPalette saved = QApplication::palette();
+    QPalette dark;
+    for (auto [role, colour] : {std::pair{QPalette::Window, QColor(40, 40, 40)},
+                                {QPalette::Base, QColor(25, 25, 25)},
+                                {QPalette::Button, QColor(50, 50, 50)},
+                                {QPalette::WindowText, QColor(235, 235, 235)},
+                                {QPalette::Text, QColor(235, 235, 235)},
+                                {QPalette::ButtonText, QColor(235, 235, 235)}}) {
+      dark.setColor(role, colour);
+    }
+    QApplication::setPalette(dark);
+    start();
+    addPairWithOneFile();
+    click("BitBtn2");
+    h.setSettingsPanelOpen(true);
+    QStringList unreadable;
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+      // The status caption's colours are its own under every theme.
+      if (!w->isVisible() || w->objectName() == QStringLiteral("Label6")) continue;
+      const QPalette p = w->palette();
+      QColor text, ground;
+      if (qobject_cast<QLineEdit*>(w) != nullptr || qobject_cast<QAbstractSpinBox*>(w) != nullptr ||
+          qobject_cast<QTableView*>(w) != nullptr) {
+        text = p.color(QPalette::Text), ground = p.color(QPalette::Base);
+      } else if (qobject_cast<QPushButton*>(w) != nullptr && !qobject_cast<QPushButton*>(w)->isFlat()) {
+        text = p.color(QPalette::ButtonText), ground = p.color(QPalette::Button);
+      } else if (qobject_cast<QLabel*>(w) != nullptr || qobject_cast<QAbstractButton*>(w) != nullptr ||
+                 qobject_cast<QGroupBox*>(w) != nullptr) {
+        // Drawn on the nearest ancestor that fills its background.
+        const QWidget* filled = w;
+        while (filled != form.get() && !filled->autoFillBackground()) filled = filled->parentWidget();
+        text = p.color(QPalette::WindowText), ground = filled->palette().color(QPalette::Window);
+      } else {
+        continue;
+      }
+      if (contrast(text, ground) < 4.5) unreadable << w->objectName();
+    }
+    if (const QByteArray dir = qgetenv("TAVRO_ARTIFACTS"); !dir.isEmpty()) {
+      QDir().mkpath(QString::fromLocal8Bit(dir));
+      form->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/dark-theme.png"));
+    }
+    QApplication::setPalette(saved);
+    QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(QStringLiteral(", "))));
   }
 
   void theHoverTextKeepsItsFirst127Characters() {
@@ -557,12 +638,27 @@ class TForm1Test : public QObject {
     QCOMPARE(find<QLineEdit>("EVarCas")->text(), QStringLiteral("10:45"));
     QVERIFY(find<QLineEdit>("EVarCas")->isVisible());
     QVERIFY(!find<QLineEdit>("ECas")->isVisible());
+
+    // Letters never get into a minutes box; an emptied one is not saved.
+    click("JvRollOut1Header");
+    auto* minutes = find<QLineEdit>("cxTextEdit1");
+    minutes->setFocus();
+    QTest::keyClicks(minutes, QStringLiteral("abc-5"));
+    QCOMPARE(minutes->text(), QStringLiteral("105"));
+    minutes->selectAll();
+    QTest::keyClick(minutes, Qt::Key_Delete);
+    const std::string saved = tree->read("Tavro.ini");
+    click("JvXPButton1");
+    QCOMPARE(dialogs.errors, QStringList{QString::fromUtf8(kMinutesNotANumber)});
+    QVERIFY(h.settingsPanelOpen());
+    QCOMPARE(tree->read("Tavro.ini"), saved);
   }
 
   void theLogOpensOnlyWhenItExists() {
     start();
     click("JvgExtSpeedButton1");
     QVERIFY(opened.isEmpty());
+    QCOMPARE(dialogs.warnings, QStringList{QString::fromUtf8(kNoLogYet)});
     click("BitBtn2");
     click("JvgExtSpeedButton1");
     QCOMPARE(opened, QStringList{QString::fromStdString(tree->path("Tavro.log"))});

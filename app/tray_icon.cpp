@@ -53,6 +53,8 @@ TrayIcon::TrayIcon(QWidget* mainWindow, const QIcon& icon, std::function<bool()>
   interrupt_ = menu_->addAction(QStringLiteral("Přerušit zálohu"));
   interrupt_->setObjectName(QStringLiteral("Prerusit1"));
   interrupt_->setVisible(false);
+  about_ = menu_->addAction(QStringLiteral("O programu"));
+  about_->setObjectName(QStringLiteral("Oprogramu1"));
   quit_ = menu_->addAction(QStringLiteral("&Ukončit program"));
   quit_->setObjectName(QStringLiteral("Ukonitprogram1"));
   icon_.setContextMenu(menu_);
@@ -60,6 +62,7 @@ TrayIcon::TrayIcon(QWidget* mainWindow, const QIcon& icon, std::function<bool()>
   connect(quit_, &QAction::triggered, this, &TrayIcon::endRequested);
   connect(interrupt_, &QAction::triggered, this, &TrayIcon::interruptRequested);
   connect(preview_, &QAction::triggered, this, &TrayIcon::previewRequested);
+  connect(about_, &QAction::triggered, this, &TrayIcon::aboutRequested);
   connect(&icon_, &QSystemTrayIcon::activated, this, &TrayIcon::activated);
   ShowTrayIcon();
 }
@@ -97,9 +100,10 @@ void TrayIcon::checkTray() {
   hadTray_ = available;
 }
 
-void TrayIcon::HideToTray() {
-  if (window_ == nullptr || !trayAvailable_()) return;
+bool TrayIcon::HideToTray() {
+  if (window_ == nullptr || !trayAvailable_()) return false;
   window_->hide();
+  return true;
 }
 
 void TrayIcon::RestoreFromTray() {
@@ -123,6 +127,9 @@ bool TrayIcon::ShowBalloon(const QString& title, const QString& text, BalloonIco
       QSystemTrayIcon::NoIcon, QSystemTrayIcon::Information, QSystemTrayIcon::Warning,
       QSystemTrayIcon::Critical};
   balloon_ = {title, text, kind, seconds};
+  // The notification server shows it with or without a tray; Qt would send
+  // it there too, but only through a StatusNotifierItem host.
+  if (notify_ && notify_(title, text, kind, seconds)) return true;
   // A new message replaces one still showing.
   icon_.showMessage(title, text, kIcons[static_cast<int>(kind)], seconds * 1000);
   return trayAvailable_();

@@ -15,7 +15,7 @@ namespace tavro {
 
 // The program's presence in the notification area: icon, hover text,
 // balloons and the menu "Zobrazit program" / "Náhled zálohy" / "Přerušit
-// zálohu" (during a run) / "Ukončit program". Hiding the
+// zálohu" (during a run) / "O programu" / "Ukončit program". Hiding the
 // window into a tray that is not there would leave the program unreachable,
 // so without a tray the window stays where the user can see it.
 class TrayIcon : public QObject {
@@ -28,11 +28,17 @@ class TrayIcon : public QObject {
   ~TrayIcon() override;
 
   void ShowTrayIcon();
-  void HideToTray();
+  // False, the window left shown, without a tray to bring it back from.
+  bool HideToTray();
   void RestoreFromTray();
   // Keeps the first 127 characters.
   void SetTrayHint(const QString& hint);
+  // Through `notify` (the desktop's notification server) where it takes the
+  // notice, else as the tray's own balloon.
   bool ShowBalloon(const QString& title, const QString& text, BalloonIconKind kind, int seconds);
+  using Notify = std::function<bool(const QString& title, const QString& text,
+                                    BalloonIconKind kind, int seconds)>;
+  void setNotify(Notify notify) { notify_ = std::move(notify); }
   // Removes the icon; the program is ending.
   void remove();
 
@@ -51,6 +57,7 @@ class TrayIcon : public QObject {
   QAction* Ukonitprogram1() const { return quit_; }
   QAction* Prerusit1() const { return interrupt_; }
   QAction* Nahled1() const { return preview_; }
+  QAction* Oprogramu1() const { return about_; }
   // "Přerušit zálohu" is in the menu while a run is in progress.
   void setRunInProgress(bool running);
 
@@ -66,6 +73,7 @@ class TrayIcon : public QObject {
   void endRequested();
   void interruptRequested();
   void previewRequested();
+  void aboutRequested();
 
  private:
   void activated(QSystemTrayIcon::ActivationReason reason);
@@ -76,10 +84,12 @@ class TrayIcon : public QObject {
   QAction* show_;
   QAction* preview_;
   QAction* interrupt_;
+  QAction* about_;
   QAction* quit_;
   QString hint_;
   Balloon balloon_;
   std::function<bool()> trayAvailable_;
+  Notify notify_;
   bool visible_ = true;
   bool hadTray_ = false;
   QIcon normal_;

@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <algorithm>
@@ -250,6 +252,12 @@ void dress(QWidget* window, const WindowControls& c) {
   c.JvCheckBox1->setChecked(true);
   c.LPaths->setFont(withPointSize(window->font(), 7));
   c.LPaths->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // The minutes take digits only, as many as the schedule can count with;
+  // what a hand edit left in the file still shows as it is.
+  for (QLineEdit* minutes : {c.cxTextEdit1, c.cxTextEdit2}) {
+    minutes->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,9}")), minutes));
+  }
 }
 
 QButtonGroup* radioGroup(QWidget* window, const char* name,

@@ -42,6 +42,10 @@ run() {
 run --help
 [ "$status" -eq 0 ] || fail "--help ended with $status: $err"
 grep -q -- '--run' <<<"$out" || fail "--help does not tell about --run"
+for file in "Nastavení: $work/config/tavro/Tavro.ini" "Přehled záloh: $work/state/tavro/Tavro.log" \
+  "Seznam párů: $work/Tavro.csv"; do
+  grep -qxF "$file" <<<"$out" || fail "--help does not say where its files are: $out"
+done
 run --version
 [ "$status" -eq 0 ] && grep -q '^Tavro [0-9]' <<<"$out" || fail "--version: $status $out $err"
 run --no-such-option

@@ -8,6 +8,19 @@ fail() {
   exit 1
 }
 
+# `make package` installs the build tools, dpkg's and lintian, not the test
+# toolchain.
+grep -qx 'package: deps-package' Makefile || fail "make package does not install its own packages"
+needs=$(bash scripts/setup-deps.sh list package)
+for tool in dpkg-dev lintian; do
+  grep -qx "$tool" <<<"$needs" || fail "make package would not install $tool"
+done
+for tool in libgtest-dev clang xvfb hyperfine; do
+  ! grep -qx "$tool" <<<"$needs" || fail "make package would install $tool"
+done
+duplicates=$(grep '^#' README.md | sort | uniq -d)
+[ -z "$duplicates" ] || fail "the README repeats headings: $duplicates"
+
 deb=$(bash scripts/package.sh | tail -n 1)
 root=$(mktemp -d /tmp/tavro-package-XXXXXX)
 trap 'rm -rf "$root"' EXIT
@@ -30,6 +43,11 @@ for size in 16 22 24 32 48 64 128 256; do
   [ "$(identify -format '%wx%h' "$png")" = "${size}x${size}" ] || fail "$png is not ${size} px"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "the Qt libraries are not in Depends"
+
+man=$(zcat "$usr/share/man/man1/tavro.1.gz")
+for section in 'EXIT STATUS' FILES VERSIONS PREVIEW EXAMPLES; do
+  grep -q "^\.SH \"\?$section" <<<"$man" || fail "the manual page has no section $section"
+done
 
 desktop-file-validate "$usr/share/applications/cz.tavro.Tavro.desktop" ||
   fail "desktop-file-validate"

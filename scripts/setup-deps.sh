@@ -12,6 +12,12 @@
 set -euo pipefail
 
 what=${1:-test}
+# `setup-deps.sh list WHAT` prints the packages WHAT needs, installing none.
+list=no
+if [ "$what" = list ]; then
+  list=yes
+  what=${2:-test}
+fi
 
 run_packages=(
   build-essential cmake pkg-config
@@ -20,20 +26,27 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  xvfb trayer xdotool x11-apps x11-utils imagemagick
+  xvfb trayer xdotool x11-apps x11-utils imagemagick dbus-daemon
   rsync hyperfine time jq strace
   desktop-file-utils appstream lintian dpkg-dev file
   mount e2fsprogs dosfstools fuse fusefat acl attr
 )
 # The peers the benchmarks compare with beyond rsync and cp.
 bench_packages=(rclone)
+# What building and checking the Debian package needs beyond the build.
+package_packages=(dpkg-dev file lintian)
 
 case "$what" in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
   bench) packages=("${run_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
-  *) echo "usage: setup-deps.sh run|test|bench" >&2; exit 2 ;;
+  package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
+  *) echo "usage: setup-deps.sh [list] run|test|bench|package" >&2; exit 2 ;;
 esac
+if [ "$list" = yes ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do

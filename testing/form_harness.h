@@ -42,6 +42,8 @@ class FakeDialogs : public Dialogs {
     return answerYes;
   }
   QStringList massDeletionQuestions;
+  void showAbout(QWidget*, const QString& text) override { abouts << text; }
+  QStringList abouts;
 
   QStringList errors;
   QStringList warnings;
@@ -65,6 +67,7 @@ class FormHarness {
     opened.clear();
     openedFolders.clear();
     canOpen = true;
+    folderOpens = true;
     faulty.clear();
     if (prepare) prepare();
     createForm();
@@ -92,11 +95,13 @@ class FormHarness {
       opened << path;
       return canOpen;
     };
-    services.openFolder = [this](const QString& path) {
+    services.openFolder = [this](const QString& path, std::function<void()> failed) {
       openedFolders << path;
+      if (!folderOpens) failed();
       return true;
     };
     services.folderAnswers = folderAnswers;
+    services.notify = [](const QString&, const QString&, BalloonIconKind, int) { return false; };
     form = std::make_unique<TForm1>(services);
     form->FormCreate();
     form->show();
@@ -129,6 +134,7 @@ class FormHarness {
   QStringList opened;
   QStringList openedFolders;
   bool canOpen = true;  // whether a text editor can be started
+  bool folderOpens = true;  // whether the file manager's opener ends well
   bool trayAvailable = false;
   // Answers the folder dialog, when set before the window is created.
   FolderDialog::AnswerHook folderAnswers;
