@@ -7,7 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/package
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVRO_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" >/dev/null
+# The compiler's words are kept: the package test reads them for warnings.
+cmake --build "$build" -j "$(nproc)" >"$build/build.log" 2>&1 || {
+  tail -n 30 "$build/build.log" >&2
+  exit 1
+}
 rm -f "$build"/tavro_*.deb
 (cd "$build" && cpack >/dev/null)
 ls "$(pwd)/$build"/tavro_*.deb

@@ -22,6 +22,9 @@ duplicates=$(grep '^#' README.md | sort | uniq -d)
 [ -z "$duplicates" ] || fail "the README repeats headings: $duplicates"
 
 deb=$(bash scripts/package.sh | tail -n 1)
+# What the optimised build compiled this time, it compiled without a warning.
+! grep -q 'warning:' build/package/build.log ||
+  fail "the release build warns: $(grep -m 3 'warning:' build/package/build.log)"
 root=$(mktemp -d /tmp/tavro-package-XXXXXX)
 trap 'rm -rf "$root"' EXIT
 
