@@ -65,6 +65,11 @@ TEST_F(RunLogTest, AFailureNamesTheFileAndTheReason) {
   EXPECT_THROW(ZapisLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats),
                LogError);
   EXPECT_EQ(tree.read("Tavro.log"), "earlier entry\r\n");
+  // A write that only the close reports lost is a failed log write too.
+  fs.clear();
+  fs.fail(FaultOp::Close, tree.path("Tavro.log"), EIO);
+  EXPECT_THROW(ZapisLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats),
+               LogError);
 }
 
 }  // namespace

@@ -143,6 +143,17 @@ TEST(PathTest, SplitsAtTheLastSlashOnly) {
   EXPECT_EQ(parts("/data/docs/"), "/data/docs|");
 }
 
+TEST(PathTest, InsideMeansBelowAWholeFolderName) {
+  EXPECT_TRUE(isSameOrInside("/data/photos", "/data/photos"));
+  EXPECT_TRUE(isSameOrInside("/data/photos/2006", "/data/photos"));
+  EXPECT_TRUE(isSameOrInside("/data", "/"));
+  // A sibling whose name only begins the same is not inside: a pair photos
+  // -> photos-backup does not overlap.
+  EXPECT_FALSE(isSameOrInside("/data/photos-backup", "/data/photos"));
+  EXPECT_FALSE(isSameOrInside("/data", "/data/photos"));
+  EXPECT_FALSE(isSameOrInside("", "/"));
+}
+
 TEST_F(PosixFileSystemTest, ResolvesPathsAsTheSystemDoes) {
   tree.folder("b/c/d");
   tree.link("a/link", tree.path("b/c"));  // absolute

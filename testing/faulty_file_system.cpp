@@ -128,7 +128,11 @@ class FaultyOutputFile final : public OutputFile {
     return done;
   }
 
-  Status close() override { return inner_->close(); }
+  Status close() override {
+    Status closed = inner_->close();
+    if (int e = owner_.check(FaultOp::Close, path_)) return Status::failure(e);
+    return closed;
+  }
 
  private:
   std::unique_ptr<OutputFile> inner_;

@@ -33,6 +33,7 @@ enum class FaultOp {
   SetMode,  // giving a copy its permissions
   Attributes,  // giving a copy its extended attributes and access control lists
   Sync,     // putting a written file, or a folder's whole file system, on the disk
+  Close,    // closing a written file: where NFS and a full quota report a lost write
 };
 
 // Thrown where a test asks the computer to "die": the walk stops at once,
