@@ -10,22 +10,14 @@ namespace {
 
 // Passes everything on to the window but the lines, which go to the run's
 // message list first: the log needs them, and they tell a pair with failures.
-class LineKeeper final : public RunDisplay {
+class LineKeeper final : public RunDisplayWrapper {
  public:
   LineKeeper(RunDisplay& display, std::function<void(const std::string&)> addLine)
-      : display_(display), addLine_(std::move(addLine)) {}
+      : RunDisplayWrapper(display), addLine_(std::move(addLine)) {}
 
-  void fileCopyStarted(const std::string& path) override { display_.fileCopyStarted(path); }
-  void fileGaugeRange(int maximum) override { display_.fileGaugeRange(maximum); }
-  void fileGaugeProgress(int position) override { display_.fileGaugeProgress(position); }
-  void fileCopyFinished() override { display_.fileCopyFinished(); }
-  void fileDeletionStarted(const std::string& path) override { display_.fileDeletionStarted(path); }
-  void fileDeletionFinished() override { display_.fileDeletionFinished(); }
   void addLine(const std::string& line) override { addLine_(line); }
-  void processMessages() override { display_.processMessages(); }
 
  private:
-  RunDisplay& display_;
   std::function<void(const std::string&)> addLine_;
 };
 

@@ -31,11 +31,29 @@ class RunDisplay {
   virtual void processMessages() = 0;
 };
 
+// Passes every call on to another display; a display that changes a few
+// calls derives from it and overrides only those.
+class RunDisplayWrapper : public RunDisplay {
+ public:
+  explicit RunDisplayWrapper(RunDisplay& target) : target_(target) {}
+  void fileCopyStarted(const std::string& path) override { target_.fileCopyStarted(path); }
+  void fileGaugeRange(int maximum) override { target_.fileGaugeRange(maximum); }
+  void fileGaugeProgress(int position) override { target_.fileGaugeProgress(position); }
+  void fileCopyFinished() override { target_.fileCopyFinished(); }
+  void fileDeletionStarted(const std::string& path) override { target_.fileDeletionStarted(path); }
+  void fileDeletionFinished() override { target_.fileDeletionFinished(); }
+  void addLine(const std::string& line) override { target_.addLine(line); }
+  void processMessages() override { target_.processMessages(); }
+
+ private:
+  RunDisplay& target_;
+};
+
 // Shows nothing of a pass but lets the window's messages through `display`,
 // and keeps the lines: for passes that only look.
-class QuietDisplay final : public RunDisplay {
+class QuietDisplay final : public RunDisplayWrapper {
  public:
-  explicit QuietDisplay(RunDisplay& display) : display_(display) {}
+  explicit QuietDisplay(RunDisplay& display) : RunDisplayWrapper(display) {}
   void fileCopyStarted(const std::string&) override {}
   void fileGaugeRange(int) override {}
   void fileGaugeProgress(int) override {}
@@ -43,12 +61,8 @@ class QuietDisplay final : public RunDisplay {
   void fileDeletionStarted(const std::string&) override {}
   void fileDeletionFinished() override {}
   void addLine(const std::string& line) override { lines.push_back(line); }
-  void processMessages() override { display_.processMessages(); }
 
   std::vector<std::string> lines;
-
- private:
-  RunDisplay& display_;
 };
 
 enum class BalloonIconKind { None = 0, Information = 1, Warning = 2, Error = 3 };
