@@ -66,12 +66,12 @@ int main(int argc, char** argv) {
     all.push_back({sources + "/p" + std::to_string(i), target + "/all", {}});
   }
 
-  auto runAll = [&] { (void)run.Zalohuj(all, options, states); };
+  auto runAll = [&] { (void)run.backUp(all, options, states); };
   auto runOneByOne = [&] {
     double total = 0;
     for (const auto& pair : all) {
       const std::vector<tavro::BackupPair> one{{pair.Src, target + "/one", {}}};
-      total += seconds([&] { (void)run.Zalohuj(one, options, states); });
+      total += seconds([&] { (void)run.backUp(one, options, states); });
     }
     return total;
   };

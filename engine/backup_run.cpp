@@ -101,8 +101,8 @@ std::string previewSummary(const PairPreview& pair) {
 BackupRun::BackupRun(FileSystem& fs, BackupRunDisplay& display, Clock& clock)
     : fs_(fs), display_(display), clock_(clock) {}
 
-std::optional<RunResult> BackupRun::Zalohuj(const std::vector<BackupPair>& pairs,
-                                            const RunOptions& options, PairStates& states) {
+std::optional<RunResult> BackupRun::backUp(const std::vector<BackupPair>& pairs,
+                                           const RunOptions& options, PairStates& states) {
   if (inProgress_) return std::nullopt;
   InProgress running(inProgress_);
   return run(pairs, options, states);
@@ -203,8 +203,8 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
 
 std::string BackupRun::failureNotice(const RunResult& result, const Prepared& prepared,
                                      std::size_t pairCount) {
-  std::string text = "Záloha s chybami: " + std::to_string(result.failedPairs) + " z " +
-                     std::to_string(pairCount);
+  std::string text =
+      "Záloha s chybami: " + std::to_string(result.failedPairs) + " z " + std::to_string(pairCount);
   // The first failed pair and what went wrong first, so the user knows
   // where to look without opening the window.
   for (std::size_t k = 0; k < result.pairs.size(); ++k) {
@@ -237,7 +237,7 @@ BackupRun::Prepared BackupRun::prepare(const std::vector<BackupPair>& given) {
 }
 
 std::optional<std::vector<PairPreview>> BackupRun::Nahled(const std::vector<BackupPair>& given,
-                                                         const RunOptions& options) {
+                                                          const RunOptions& options) {
   if (inProgress_) return std::nullopt;
   InProgress running(inProgress_);
   RunResult lines;

@@ -95,8 +95,8 @@ class BackupRun {
 
   // Runs a backup, or returns nothing at once when a run is already in
   // progress (a start reached through the message pump).
-  std::optional<RunResult> Zalohuj(const std::vector<BackupPair>& pairs, const RunOptions& options,
-                                   PairStates& states);
+  std::optional<RunResult> backUp(const std::vector<BackupPair>& pairs, const RunOptions& options,
+                                  PairStates& states);
 
   // What a run with these options would do now, each pair through the same
   // passes as the run, planning instead of acting: nothing changes on disk,
@@ -119,8 +119,8 @@ class BackupRun {
   struct Pair {
     std::string source;
     std::string target;
-    std::string folder;    // as built from the two, shown in lines
-    std::string resolved;  // the real path of the pair folder
+    std::string folder;           // as built from the two, shown in lines
+    std::string resolved;         // the real path of the pair folder
     bool backedUpBefore = false;  // its state before this run says so
   };
   static constexpr int kRowsPerPump = 256;
@@ -157,7 +157,7 @@ class BackupRun {
   bool inProgress_ = false;
   bool stopRequested_ = false;
   StopRequest interrupt_;
-  LocalDateTime runStart_;  // of the run in progress: its history folders' name
+  LocalDateTime runStart_;       // of the run in progress: its history folders' name
   RunResult* result_ = nullptr;  // of the run in progress
   bool showLines_ = true;        // false while a preview collects them
   // How finely each pair folder met by a run keeps times, for the previews.

@@ -16,9 +16,9 @@
 namespace tavro {
 namespace {
 
+using ::testing::_;
 using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::_;
 using ::testing::IsEmpty;
 using ::testing::Not;
 using testkit::FaultOp;
@@ -57,14 +57,14 @@ class BackupRunTest : public ::testing::Test {
     return values;
   }
   // The table's pairs through `run`; false when it refused to start.
-  bool Zalohuj(BackupRun& run) {
+  bool backUp(BackupRun& run) {
     std::vector<BackupPair> pairs;
     for (int i = 0; i < table.recordCount(); ++i) pairs.push_back(table.pairAt(i));
     TableStates states(table);
-    result = run.Zalohuj(pairs, options, states);
+    result = run.backUp(pairs, options, states);
     return result.has_value();
   }
-  bool Zalohuj() { return Zalohuj(backup); }
+  bool backUp() { return backUp(backup); }
   const std::vector<std::string>& messages() const { return result->lines; }
   // The run's own events, without the single files' and the pumps.
   std::vector<std::string> runEvents() const {
@@ -99,7 +99,7 @@ TEST_F(BackupRunTest, TwoPairsShowThisSequenceAndEndOk) {
   addPair(a, t);
   addPair(b, t);
 
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
 
   // What the window shows, in order; where the run lets the window's
   // messages through is the passes' own matter.
@@ -126,7 +126,7 @@ TEST_F(BackupRunTest, TwoPairsShowThisSequenceAndEndOk) {
 }
 
 TEST_F(BackupRunTest, AnEmptyTableStillEndsAsARun) {
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_THAT(runEvents(),
               ElementsAre("run started", "status Zálohuji data | Zálohuji data ...",
                           "balloon Tavro | Spuštěno automatické zálohování... | 1 | 10",
@@ -136,10 +136,10 @@ TEST_F(BackupRunTest, AnEmptyTableStillEndsAsARun) {
 }
 
 TEST_F(BackupRunTest, ThePairFolderIsTheTargetAndTheSourcesLastName) {
-  EXPECT_EQ(NamePart("/data/Projekty"), "Projekty");
-  EXPECT_EQ(NamePart("/data/Projekty//"), "Projekty");
-  EXPECT_EQ(NamePart("Projekty"), "Projekty");
-  EXPECT_EQ(NamePart("/"), "");
+  EXPECT_EQ(lastComponent("/data/Projekty"), "Projekty");
+  EXPECT_EQ(lastComponent("/data/Projekty//"), "Projekty");
+  EXPECT_EQ(lastComponent("Projekty"), "Projekty");
+  EXPECT_EQ(lastComponent("/"), "");
   EXPECT_EQ(pairFolderOf("/data/Projekty", "/mnt/zaloha/"), "/mnt/zaloha//Projekty");
   EXPECT_EQ(pairFolderOf("/data/Projekty/", "/mnt/zaloha"), "/mnt/zaloha/Projekty");
 }
@@ -154,13 +154,13 @@ TEST_F(BackupRunTest, APairWithFailuresIsMarkedAndTheRunSaysSo) {
   fs.fail(FaultOp::Open, tree.path("data/A/a.txt"), EACCES);
   fs.fail(FaultOp::Open, tree.path("data/C/c.txt"), EACCES);
 
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
 
   const std::string failure = "Nelze zkopirovat: " + tree.path("data/A/a.txt") + " !!!";
-  EXPECT_THAT(messages(), ElementsAre(failure,
-                                      "09.12.202610:00- Záloha s chybami: " + tree.path("data/A"),
-                                      "09.12.202610:00- Záloha OK: " + tree.path("data/B"), _,
-                                      "09.12.202610:00- Záloha s chybami: " + tree.path("data/C")));
+  EXPECT_THAT(messages(),
+              ElementsAre(failure, "09.12.202610:00- Záloha s chybami: " + tree.path("data/A"),
+                          "09.12.202610:00- Záloha OK: " + tree.path("data/B"), _,
+                          "09.12.202610:00- Záloha s chybami: " + tree.path("data/C")));
   EXPECT_THAT(states(), ElementsAre("Chyba", "OK", "Chyba"));
   EXPECT_THAT(display.events,
               Contains("status Záloha provedena s chybami ... | Záloha s chybami ."));
@@ -179,7 +179,7 @@ TEST_F(BackupRunTest, AnUnreadableSourceLeavesItsBackupUntouched) {
   addPair(tree.path("data/locked"), tree.path("backup"));
   fs.fail(FaultOp::ListStart, tree.path("data/locked"), EIO);
 
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
 
   EXPECT_THAT(messages(),
               ElementsAre("Nelze číst zdroj: " + tree.path("data/gone") + " !!!",
@@ -198,7 +198,7 @@ TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {
   addPair(tree.path("data/docs"), tree.path("usb"));
   addPair(tree.path("data/docs"), tree.path("spare"));
   for (int row : {0, 1}) table.setFieldTextAt(row, Column::Stav, "OK");
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_THAT(messages(),
               ElementsAre("Cíl není připojen: " + tree.path("usb") + " !!!",
                           "09.12.202610:00- Záloha s chybami: " + tree.path("data/docs"),
@@ -209,7 +209,7 @@ TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {
   // Whatever else the state says, an empty target is a first backup.
   for (const char* state : {"", "Neprovedeno", "Chyba"}) {
     table.setFieldTextAt(0, Column::Stav, state);
-    ASSERT_TRUE(Zalohuj());
+    ASSERT_TRUE(backUp());
     EXPECT_EQ(tree.read("usb/docs/a.txt"), "a") << state;
     tree.remove("usb/docs");
   }
@@ -219,7 +219,7 @@ TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {
   tree.file("fstab", "/dev/sdb1 " + tree.path("usb") + " ext4 noauto 0 2\n");
   PosixFileSystem withTable(tree.path("fstab"));
   BackupRun first{withTable, display, clock};
-  ASSERT_TRUE(Zalohuj(first));
+  ASSERT_TRUE(backUp(first));
   EXPECT_EQ(messages().front(), "Cíl není připojen: " + tree.path("usb") + " !!!");
   EXPECT_THAT(tree.listing("usb"), IsEmpty());
 }
@@ -227,7 +227,7 @@ TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {
 TEST_F(BackupRunTest, AnIncompletePairIsNotRun) {
   addPair("", tree.path("backup"));
   addPair(tree.path("data"), "");
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_THAT(messages(), ElementsAre("Neúplný pár:  -> " + tree.path("backup") + " !!!",
                                       "09.12.202610:00- Záloha s chybami: ",
                                       "Neúplný pár: " + tree.path("data") + " ->  !!!",
@@ -240,7 +240,7 @@ TEST_F(BackupRunTest, PairsSharingAPairFolderKeepEachOthersBackups) {
   tree.file("y/docs/from-y.txt", "y");
   addPair(tree.path("x/docs"), tree.path("backup"));
   addPair(tree.path("y/docs"), tree.path("backup"));
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_THAT(tree.listing("backup/docs"), ElementsAre("from-x.txt", "from-y.txt"));
   const std::string skipped =
       "Výmaz vynechán, cíl sdílí jiný pár: " + tree.path("backup") + "/docs !!!";
@@ -258,11 +258,11 @@ TEST_F(BackupRunTest, ASourceEndingInASlashIsMirroredAsWithoutIt) {
   tree.file("backup/unrelated/keep.txt", "k");
   addPair(tree.path("x/docs"), tree.path("backup"));
   addPair(tree.path("photos") + "//", tree.path("backup"));
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_THAT(states(), ElementsAre("OK", "OK"));
   EXPECT_THAT(tree.listing("backup"),
-              ElementsAre("docs/", "docs/d.txt", "old.jpg", "photos/", "photos/p.jpg",
-                          "unrelated/", "unrelated/keep.txt"));
+              ElementsAre("docs/", "docs/d.txt", "old.jpg", "photos/", "photos/p.jpg", "unrelated/",
+                          "unrelated/keep.txt"));
 }
 
 TEST_F(BackupRunTest, APairOverlappingItsOwnSourceIsNotRun) {
@@ -272,7 +272,7 @@ TEST_F(BackupRunTest, APairOverlappingItsOwnSourceIsNotRun) {
   addPair(tree.path("t/src"), tree.path("t"));     // the pair folder is the source
   addPair(tree.path("s"), tree.path("alias"));     // the same, through a link
   tree.file("t/src/keep.txt", "k");
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   for (const char* source : {"s", "t/src", "s"}) {
     EXPECT_THAT(messages(), Contains("Cíl a zdroj se překrývají: " + tree.path(source) + " !!!"));
   }
@@ -287,7 +287,7 @@ TEST_F(BackupRunTest, AnotherPairsSourceInsideThePairFolderIsNeverDeleted) {
   tree.folder("t2");
   addPair(tree.path("p1/data"), tree.path("t1"));
   addPair(tree.path("t1/data/sub"), tree.path("t2"));
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_EQ(tree.read("t1/data/sub/mine.txt"), "only here");
   EXPECT_EQ(tree.read("t2/sub/mine.txt"), "only here");
   EXPECT_EQ(tree.read("t1/data/a.txt"), "a");
@@ -304,7 +304,7 @@ TEST_F(BackupRunTest, AnotherPairsSourceBoundIntoThePairFolderIsKnownByItsIdenti
   tree.folder("t2");
   addPair(tree.path("p1/data"), tree.path("t1"));
   addPair(tree.path("photos"), tree.path("t2"));
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_EQ(tree.read("photos/p.jpg"), "only here");
   EXPECT_EQ(tree.read("t2/photos/p.jpg"), "only here");
   EXPECT_THAT(messages(), Contains("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " +
@@ -319,7 +319,7 @@ TEST_F(BackupRunTest, PairsMeetingThroughALinkAndDotDotKeepEachOthersBackups) {
   tree.file("y/docs/from-y.txt", "y");
   addPair(tree.path("x/docs"), tree.path("b"));
   addPair(tree.path("y/docs"), tree.path("t/link/.."));  // the system reads this as b
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_THAT(tree.listing("b/docs"), ElementsAre("from-x.txt", "from-y.txt"));
   EXPECT_THAT(states(), ElementsAre("Chyba", "Chyba"));
 }
@@ -334,7 +334,7 @@ TEST_F(BackupRunTest, ControlCharactersInNamesCannotSplitOrForgeLines) {
   tree.file("data/A/" + name, "x");
   fs.fail(FaultOp::Open, tree.path("data/A/" + name));
   addPair(tree.path("data/A"), tree.path("backup"));
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_THAT(messages(), ElementsAre("Nelze zkopirovat: " + tree.path("data/A") +
                                           "/x?09.12.202610:00- Záloha OK: ?[0m !!!",
                                       "09.12.202610:00- Záloha s chybami: " + tree.path("data/A")));
@@ -362,7 +362,7 @@ TEST_F(BackupRunTest, ManyPairsKeepTheWindowAnsweringAndAStopEndsAfterThePairBei
   for (int i = 0; i < kPairs; ++i)
     addPair(tree.path("gone/p" + std::to_string(i)), tree.path("backup"));
 
-  ASSERT_TRUE(Zalohuj(stoppable));
+  ASSERT_TRUE(backUp(stoppable));
 
   const auto first = std::find_if(stopping.events.begin(), stopping.events.end(),
                                   [](const std::string& e) { return e.rfind("pair 1/", 0) == 0; });
@@ -389,10 +389,10 @@ TEST_F(BackupRunTest, NoRunStartsInsideAnother) {
   } nesting;
   BackupRun outer{fs, nesting, clock};
   nesting.run = &outer;
-  nesting.retry = [&] { return Zalohuj(outer); };
+  nesting.retry = [&] { return backUp(outer); };
   tree.file("data/A/a.txt", "a");
   addPair(tree.path("data/A"), tree.path("backup"));
-  ASSERT_TRUE(Zalohuj(outer));
+  ASSERT_TRUE(backUp(outer));
   EXPECT_GT(nesting.refused, 0);
   EXPECT_EQ(nesting.only("run started").size(), 1u);
   EXPECT_FALSE(outer.inProgress());
@@ -403,11 +403,11 @@ TEST_F(BackupRunTest, ClearingTheSyncBoxKeepsWhatTheSourceLost) {
   tree.file("backup/A/old.txt", "old");
   addPair(tree.path("data/A"), tree.path("backup"));
   options.mirrorDeletions = false;
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_TRUE(tree.exists("backup/A/old.txt"));
   EXPECT_THAT(states(), ElementsAre("OK"));
   options.mirrorDeletions = true;
-  ASSERT_TRUE(Zalohuj());
+  ASSERT_TRUE(backUp());
   EXPECT_FALSE(tree.exists("backup/A/old.txt"));
 }
 
@@ -437,7 +437,7 @@ TEST_F(BackupRunTest, PrerusitEndsThePairBeingRunAndLeavesTheRestUndone) {
   const std::string a = tree.path("data/A"), b = tree.path("data/B"), c = tree.path("data/C");
   for (const auto& source : {a, b, c}) addPair(source, tree.path("backup"));
 
-  ASSERT_TRUE(Zalohuj(run));
+  ASSERT_TRUE(backUp(run));
 
   EXPECT_TRUE(result->interrupted);
   EXPECT_THAT(states(), ElementsAre("OK", "Přerušeno", "Neprovedeno"));
@@ -454,7 +454,7 @@ TEST_F(BackupRunTest, PrerusitEndsThePairBeingRunAndLeavesTheRestUndone) {
   EXPECT_THAT(interrupting.only("last run"), IsEmpty()) << "not a successful run";
 
   // The next run starts afresh.
-  ASSERT_TRUE(Zalohuj(run));
+  ASSERT_TRUE(backUp(run));
   EXPECT_FALSE(result->interrupted);
   EXPECT_THAT(interrupting.only("last run"), ElementsAre("last run 09.12.2026 10:00"));
   EXPECT_THAT(states(), ElementsAre("OK", "OK", "OK"));

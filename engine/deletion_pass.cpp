@@ -364,8 +364,8 @@ bool removeOtherKind(RunDisplay& display, Folder& target, const std::string& nam
   return DeletionPass(display, sourceTop, options.otherSources, options).removeEntry(target, name);
 }
 
-void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
-           const std::string& target) {
+void deleteVanished(FileSystem& fs, RunDisplay& display, const std::string& source,
+                    const std::string& target) {
   display.processMessages();
   auto targetTop = fs.openFolder(target);
   if (!targetTop.ok()) return;
@@ -376,8 +376,8 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
   prunePair(display, *sourceTop.value, *targetTop.value, {}, {});
 }
 
-void Vymaz(RunDisplay& display, Folder& source, Folder& target,
-           std::span<const FolderId> otherSources, const PassOptions& options) {
+void deleteVanished(RunDisplay& display, Folder& source, Folder& target,
+                    std::span<const FolderId> otherSources, const PassOptions& options) {
   display.processMessages();
   prunePair(display, source, target, otherSources, options);
 }

@@ -3,8 +3,8 @@
 #include <span>
 #include <string>
 
-#include "engine/run_display.h"
 #include "engine/pass_options.h"
+#include "engine/run_display.h"
 #include "platform/file_system.h"
 
 namespace tavro {
@@ -23,8 +23,8 @@ namespace tavro {
 // when it lies inside the target. Where the target's file system ignores
 // letter case, a copy whose name differs from its source's only that way is
 // renamed to the source's name instead of deleted.
-void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
-           const std::string& target);
+void deleteVanished(FileSystem& fs, RunDisplay& display, const std::string& source,
+                    const std::string& target);
 
 // The same on folders already open. Folders of `otherSources` (pairs'
 // sources, sorted) are never entered or removed: each one met other than
@@ -39,8 +39,8 @@ void Vymaz(FileSystem& fs, RunDisplay& display, const std::string& source,
 // name of the copy pass that the source lacks is what an interrupted copy
 // left: it is removed, never kept in the history, and planned as a leftover,
 // no deletion.
-void Vymaz(RunDisplay& display, Folder& source, Folder& target,
-           std::span<const FolderId> otherSources, const PassOptions& options = {});
+void deleteVanished(RunDisplay& display, Folder& source, Folder& target,
+                    std::span<const FolderId> otherSources, const PassOptions& options = {});
 
 // Removes the entry `name` of `target` where the source holds that name as
 // another kind (a folder where it has a file, or the reverse), the way the

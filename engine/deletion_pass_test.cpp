@@ -183,7 +183,7 @@ TEST_F(DeletionPassTest, SpecialFilesInTheTargetAreDeleted) {
 TEST_F(DeletionPassTest, ASourceInsideTheTargetIsNeverTouched) {
   tree.file("trg/photos/holiday.jpg", "j");
   tree.file("trg/stale.txt", "s");
-  Vymaz(fs, display, trg("photos"), trg());
+  deleteVanished(fs, display, trg("photos"), trg());
   EXPECT_EQ(tree.read("trg/photos/holiday.jpg"), "j");
   EXPECT_FALSE(tree.exists("trg/stale.txt"));
 }
@@ -197,7 +197,7 @@ TEST_F(DeletionPassTest, OtherPairsSourcesAreNeverEnteredOrRemoved) {
   ASSERT_TRUE(source.ok() && target.ok() && theirs.ok());
   const std::vector<FolderId> others{theirs.value->id()};
 
-  Vymaz(display, *source.value, *target.value, others);
+  deleteVanished(display, *source.value, *target.value, others);
   EXPECT_EQ(tree.read("trg/theirs/data.txt"), "d");
   EXPECT_FALSE(tree.exists("trg/stale.txt"));
   const std::string skipped =
@@ -206,7 +206,7 @@ TEST_F(DeletionPassTest, OtherPairsSourcesAreNeverEnteredOrRemoved) {
 
   // A pair folder that is itself another pair's source is left whole.
   display.clear();
-  Vymaz(display, *source.value, *theirs.value, others);
+  deleteVanished(display, *source.value, *theirs.value, others);
   EXPECT_EQ(tree.read("trg/theirs/data.txt"), "d");
   EXPECT_THAT(display.lines, ElementsAre(skipped));
 }

@@ -42,8 +42,8 @@ Status syncWhileAnswering(Folder& folder, RunDisplay& display) {
 
 // What the deletion pass may do, decided before anything is copied.
 struct DeletionDecision {
-  bool allowed = false;  // it may remove what the source lacks
-  bool needed = false;   // and there is something to remove
+  bool allowed = false;            // it may remove what the source lacks
+  bool needed = false;             // and there is something to remove
   std::vector<std::string> lines;  // to show after the copy pass
 };
 
@@ -58,7 +58,7 @@ DeletionDecision countDeletions(RunDisplay& display, Folder& source, Folder& fol
   PairPlan counted;
   counted.keepEntries = false;
   QuietDisplay quiet(display);
-  Vymaz(quiet, source, folder, options.otherSources, {options.stop, &counted, nullptr});
+  deleteVanished(quiet, source, folder, options.otherSources, {options.stop, &counted, nullptr});
   decision.lines = std::move(quiet.lines);
   if (stopRequested(options.stop)) return decision;
   const std::int64_t k = counted.deletedFiles;
@@ -92,7 +92,7 @@ TimePrecision timePrecisionOf(Folder& folder, const PairOptions& options) {
 
 }  // namespace
 
-std::string NamePart(const std::string& source) {
+std::string lastComponent(const std::string& source) {
   // "/data/" names the folder "data" as "/data" does; a pair folder that is
   // the target itself would have its deletion pass remove other folders of
   // the target.
@@ -116,13 +116,13 @@ bool liesInHistory(FileSystem& fs, const std::string& target) {
 }
 
 std::string pairFolderOf(const std::string& source, const std::string& target) {
-  return target + "/" + NamePart(source);
+  return target + "/" + lastComponent(source);
 }
 
 void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
                 const std::string& target, const PairOptions& options) {
   auto fail = [&display](const std::string& text) { display.addLine(text + " !!!"); };
-  const std::string name = NamePart(source);
+  const std::string name = lastComponent(source);
   // A pair folder inside a history would move or delete another pair's
   // versions; one that is the target itself would prune the whole target.
   if (name.empty() || name == "." || name == ".." || name == kHistoryFolderName ||
@@ -197,12 +197,12 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
     Folder& top = *targetFolder.get();
     if (options.durable && options.plan == nullptr && top.gainsFromEarlySyncs()) {
       if (auto own = top.openFolder("."); own.ok()) {
-        early.emplace([folder = std::shared_ptr<Folder>(std::move(own.value))] {
-          (void)folder->syncFileSystem();
-        }, std::chrono::milliseconds(250));
+        early.emplace([folder = std::shared_ptr<Folder>(
+                           std::move(own.value))] { (void)folder->syncFileSystem(); },
+                      std::chrono::milliseconds(250));
       }
     }
-    Kopiruj(display, *sourceTop.value, *pairFolder, copying);
+    copyTree(display, *sourceTop.value, *pairFolder, copying);
     if (early) early->end([&display] { display.processMessages(); });
   }
 
@@ -211,8 +211,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   // still goes on the disk below.
   const Deletions deletions = stopRequested(options.stop) ? Deletions::Keep : options.deletions;
   switch (deletions) {
-    case Deletions::Keep:
-      break;
+    case Deletions::Keep: break;
     case Deletions::Shared:
       fail("Výmaz vynechán, cíl sdílí jiný pár: " + pairFolderOf(source, target));
       break;
@@ -222,15 +221,15 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
         if (!*sourceHoldsEntries && holdsEntries(*folder).value_or(true)) {
           fail("Zdroj je prázdný, výmaz vynechán: " + source);
         } else {
-          Vymaz(display, *sourceTop.value, *folder, options.otherSources,
-                {options.stop, options.plan, nullptr});
+          deleteVanished(display, *sourceTop.value, *folder, options.otherSources,
+                         {options.stop, options.plan, nullptr});
         }
         break;
       }
       for (const auto& line : deletion.lines) display.addLine(line);
       if (deletion.needed && folder != nullptr) {
-        Vymaz(display, *sourceTop.value, *folder, options.otherSources,
-              {options.stop, nullptr, keeper});
+        deleteVanished(display, *sourceTop.value, *folder, options.otherSources,
+                       {options.stop, nullptr, keeper});
       }
       break;
   }

@@ -18,7 +18,7 @@ namespace tavro {
 // The last folder name of a source path: the text after its last "/" once
 // any "/" at its end is taken off, or the whole path when it has none.
 // Empty for the root.
-std::string NamePart(const std::string& source);
+std::string lastComponent(const std::string& source);
 
 // Whether the target's real path passes through a history folder, where a
 // pair folder would hold another pair's versions.

@@ -57,7 +57,8 @@ class PreviewTest : public ::testing::Test {
   }
   std::set<std::string> done(const char* prefix) const {
     std::set<std::string> paths;
-    for (const auto& event : display.only(prefix)) paths.insert(event.substr(std::string(prefix).size()));
+    for (const auto& event : display.only(prefix))
+      paths.insert(event.substr(std::string(prefix).size()));
     return paths;
   }
 
@@ -85,19 +86,18 @@ TEST_F(PreviewTest, TheRunDoesWhatThePreviewListedAndThePreviewChangesNothing) {
   EXPECT_EQ(planned(plan, false),
             (std::set<std::string>{a + "new.txt", a + "sub/deeper/new2.txt", a + "changed.txt",
                                    a + "link", a + "unreadable.txt"}));
-  EXPECT_EQ(planned(plan, true), (std::set<std::string>{b + "gone.txt", b + "old/x.txt",
-                                                        b + "old/inner/y.txt",
-                                                        b + "sub/stale.txt"}));
+  EXPECT_EQ(planned(plan, true),
+            (std::set<std::string>{b + "gone.txt", b + "old/x.txt", b + "old/inner/y.txt",
+                                   b + "sub/stale.txt"}));
   EXPECT_EQ(previewSummary((*preview)[0]),
-            "Zdroj: " + tree.path("data/A") +
-                " — nové: 4, změněné: 1, smazané: 4, celkem 0,0 MB");
+            "Zdroj: " + tree.path("data/A") + " — nové: 4, změněné: 1, smazané: 4, celkem 0,0 MB");
   EXPECT_THAT((*preview)[0].lines, IsEmpty());
   const std::string missing = "Nelze číst zdroj: " + tree.path("data/Gone") + " !!!";
   EXPECT_THAT((*preview)[1].lines, ElementsAre(missing));
 
   display.clear();
   NoStates states;
-  const auto result = run.Zalohuj(pairs, options, states);
+  const auto result = run.backUp(pairs, options, states);
   ASSERT_TRUE(result);
   EXPECT_EQ(done("copy "), planned(plan, false));
   EXPECT_EQ(done("delete "), planned(plan, true));
@@ -117,7 +117,7 @@ TEST_F(PreviewTest, WithVersionsTheHistoryHoldsWhatThePreviewListed) {
   ASSERT_TRUE(preview);
   EXPECT_FALSE(tree.exists("backup/.tavro-historie"));
   NoStates states;
-  ASSERT_TRUE(run.Zalohuj(pairs, options, states));
+  ASSERT_TRUE(run.backUp(pairs, options, states));
   std::set<std::string> kept;
   const std::string history = ".tavro-historie/A/2026-12-09 10.00.00/";
   for (const auto& path : tree.listing("backup/" + history)) {
@@ -140,7 +140,7 @@ TEST_F(PreviewTest, ThePreviewWaitsForARunAndARunForThePreview) {
   bool refused = false;
   nesting.inside = [&] {
     NoStates states;
-    refused = !nested.Zalohuj(pairs, options, states).has_value();
+    refused = !nested.backUp(pairs, options, states).has_value();
   };
   ASSERT_TRUE(nested.Nahled(pairs, options));
   EXPECT_TRUE(refused);

@@ -554,19 +554,19 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
   return CopyOutcome::Copied;
 }
 
-void Kopiruj(FileSystem& fs, RunDisplay& display, const std::string& source,
-             const std::string& target) {
+void copyTree(FileSystem& fs, RunDisplay& display, const std::string& source,
+              const std::string& target) {
   auto top = fs.openFolder(source);
   if (!top.ok()) {
     display.processMessages();
     return;
   }
   TargetFolder targetTop(fs, target);
-  Kopiruj(display, *top.value, targetTop);
+  copyTree(display, *top.value, targetTop);
 }
 
-void Kopiruj(RunDisplay& display, Folder& source, TargetFolder& target,
-             const PassOptions& options) {
+void copyTree(RunDisplay& display, Folder& source, TargetFolder& target,
+              const PassOptions& options) {
   TreeCopy(display, options).run(source, target);
 }
 

@@ -181,7 +181,7 @@ TEST_F(TreeCopyTest, AStopAbandonsTheFileBeingCopiedAndKeepsTheOldCopy) {
     auto source = real.openFolder(tree.path("src"));
     ASSERT_TRUE(source.ok());
     TargetFolder target(real, tree.path("trg"));
-    Kopiruj(stopping, *source.value, target, {&stop, nullptr, nullptr});
+    copyTree(stopping, *source.value, target, {&stop, nullptr, nullptr});
 
     EXPECT_THAT(stopping.lines, IsEmpty()) << "a stop is no failure of the file";
     if (replacing) {
@@ -572,7 +572,7 @@ TEST_F(TreeCopyTest, TimesOutsideTheDosRangeAreCopiedOnceAndKept) {
 TEST_F(TreeCopyTest, ATargetInsideItsSourceIsNotCopiedIntoItself) {
   sourceFile("a.txt", "a");
   tree.folder("src/backup");
-  Kopiruj(fs, display, src(), src("backup"));
+  copyTree(fs, display, src(), src("backup"));
   EXPECT_TRUE(tree.exists("src/backup/a.txt"));
   EXPECT_FALSE(tree.exists("src/backup/backup"));
 }

@@ -13,8 +13,8 @@ std::string runLogEntry(const std::vector<std::string>& lines, const LocalDateTi
   return entry;
 }
 
-void ZapisLog(FileSystem& fs, const std::string& path, const std::vector<std::string>& lines,
-              const LocalDateTime& now, const RegionalFormats& formats) {
+void writeRunLog(FileSystem& fs, const std::string& path, const std::vector<std::string>& lines,
+                 const LocalDateTime& now, const RegionalFormats& formats) {
   const auto [folderPath, name] = splitPath(path);
   auto fail = [&](int error) {
     throw LogError("Cannot write the log file \"" + path + "\". " + systemReason(error));

@@ -24,7 +24,7 @@ std::string runLogEntry(const std::vector<std::string>& lines, const LocalDateTi
 // file when it is missing. The entry goes in one write, so a failure leaves
 // at most a cut-off last entry. Throws LogError naming the file and the
 // system's reason.
-void ZapisLog(FileSystem& fs, const std::string& path, const std::vector<std::string>& lines,
-              const LocalDateTime& now, const RegionalFormats& formats);
+void writeRunLog(FileSystem& fs, const std::string& path, const std::vector<std::string>& lines,
+                 const LocalDateTime& now, const RegionalFormats& formats);
 
 }  // namespace tavro

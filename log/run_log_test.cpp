@@ -26,12 +26,12 @@ class RunLogTest : public ::testing::Test {
 
 TEST_F(RunLogTest, WorkedExampleTwoRunsAppendTwoEntries) {
   const std::string path = tree.path("Tavro.log");
-  ZapisLog(fs, path,
-           {"08.12.200609:05- Záloha OK: C:\\Data", "08.12.200609:07- Záloha OK: C:\\Docs"},
-           {2006, 12, 8, 9, 7, 31, 0}, formats);
-  ZapisLog(fs, path,
-           {"08.12.200614:20- Záloha OK: C:\\Data", "08.12.200614:20- Záloha OK: C:\\Docs"},
-           {2006, 12, 8, 14, 20, 12, 0}, formats);
+  writeRunLog(fs, path,
+              {"08.12.200609:05- Záloha OK: C:\\Data", "08.12.200609:07- Záloha OK: C:\\Docs"},
+              {2006, 12, 8, 9, 7, 31, 0}, formats);
+  writeRunLog(fs, path,
+              {"08.12.200614:20- Záloha OK: C:\\Data", "08.12.200614:20- Záloha OK: C:\\Docs"},
+              {2006, 12, 8, 14, 20, 12, 0}, formats);
   EXPECT_EQ(tree.read("Tavro.log"),
             "8.12.2006:9:07:31\r\n"
             "-------------------------------------\r\n"
@@ -45,7 +45,7 @@ TEST_F(RunLogTest, WorkedExampleTwoRunsAppendTwoEntries) {
 
 TEST_F(RunLogTest, ARunWithoutLinesWritesItsHeaderAndSeparator) {
   formats.twelveHour = true;
-  ZapisLog(fs, tree.path("logs/Tavro.log"), {}, {2026, 1, 2, 15, 4, 5, 0}, formats);
+  writeRunLog(fs, tree.path("logs/Tavro.log"), {}, {2026, 1, 2, 15, 4, 5, 0}, formats);
   EXPECT_EQ(tree.read("logs/Tavro.log"),
             "2.1.2026:3:04:05 PM\r\n-------------------------------------\r\n");
 }
@@ -54,7 +54,7 @@ TEST_F(RunLogTest, AFailureNamesTheFileAndTheReason) {
   tree.file("Tavro.log", "earlier entry\r\n");
   fs.fail(FaultOp::Create, tree.path("Tavro.log"), EACCES);
   try {
-    ZapisLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats);
+    writeRunLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats);
     FAIL() << "expected an error";
   } catch (const LogError& e) {
     EXPECT_THAT(e.what(), HasSubstr(tree.path("Tavro.log")));
@@ -62,13 +62,13 @@ TEST_F(RunLogTest, AFailureNamesTheFileAndTheReason) {
   }
   fs.clear();
   fs.fail(FaultOp::Write, tree.path("Tavro.log"), ENOSPC);
-  EXPECT_THROW(ZapisLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats),
+  EXPECT_THROW(writeRunLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats),
                LogError);
   EXPECT_EQ(tree.read("Tavro.log"), "earlier entry\r\n");
   // A write that only the close reports lost is a failed log write too.
   fs.clear();
   fs.fail(FaultOp::Close, tree.path("Tavro.log"), EIO);
-  EXPECT_THROW(ZapisLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats),
+  EXPECT_THROW(writeRunLog(fs, tree.path("Tavro.log"), {"line"}, {2026, 1, 2, 3, 4, 5, 0}, formats),
                LogError);
 }
 

@@ -45,13 +45,13 @@ Program::Program(const ProgramServices& services, BackupRunDisplay& display, Set
       table_(services_.fs, services_.paths.pairTable),
       scheduler_(services_.clock, panel_,
                  {[this] { backUp(); }, [this] { return run_.inProgress(); },
-                  [this] { settings_.NactiIni(); }}),
+                  [this] { settings_.reread(); }}),
       settings_(profile_, panel_, scheduler_, services_.formats),
       run_(services_.fs, display_, services_.clock) {}
 
 void Program::readSettings() {
   scheduler_.startUp();
-  settings_.NactiIni();
+  settings_.reread();
 }
 
 std::vector<BackupPair> Program::pairs() {
@@ -93,7 +93,7 @@ bool Program::backUp(RunStart start) {
                              " souborů v " + folder + ". Pokračovat?");
     };
   }
-  const auto result = run_.Zalohuj(pairs, options, states);
+  const auto result = run_.backUp(pairs, options, states);
   if (!result) return false;
   lastRunLines_ = result->lines;
   // The cursor ends on the last row, as a run over the table leaves it.
@@ -103,8 +103,8 @@ bool Program::backUp(RunStart start) {
   scheduler_.runFinished();
   std::exception_ptr logError;
   try {
-    ZapisLog(services_.fs, services_.paths.logFile, lastRunLines_, services_.clock.now(),
-             services_.formats);
+    writeRunLog(services_.fs, services_.paths.logFile, lastRunLines_, services_.clock.now(),
+                services_.formats);
   } catch (const LogError&) {
     logError = std::current_exception();
   }
@@ -177,9 +177,8 @@ void Program::warnAboutConflicts() {
   const int added = table_.currentIndex();
   const BackupPair pair = table_.pairAt(added);
   if (!pair.Trg.empty() && liesInHistory(services_.fs, pair.Trg)) {
-    window_.showWarning("Cíl páru " + pairName(pair) +
-                        " leží ve složce historie verzí " + kHistoryFolderName +
-                        ". Takový pár se při záloze neprovede.");
+    window_.showWarning("Cíl páru " + pairName(pair) + " leží ve složce historie verzí " +
+                        kHistoryFolderName + ". Takový pár se při záloze neprovede.");
   }
   if (pairOverlapsItsSource(services_.fs, pair)) {
     window_.showWarning("Cíl páru " + pairName(pair) +

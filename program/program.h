@@ -80,7 +80,7 @@ class Program {
   void openPairTable() { table_.open(); }
 
   // The one-second tick: the clock, the schedule, a scheduled run.
-  void tick() { scheduler_.DateAndTime(); }
+  void tick() { scheduler_.tick(); }
   // "Zálohuj ihned" (and a scheduled run): runs every pair, records the
   // states by row, writes the log entry, sets the scheduler's flags and then
   // requests the after-run action. False when a run was already in progress.
@@ -90,9 +90,9 @@ class Program {
   // progress.
   std::optional<std::vector<PairPreview>> preview();
   // "Uložit".
-  void saveSettings() { settings_.JvXPButton1Click(); }
+  void saveSettings() { settings_.save(); }
   // A change of the check box JVCHB1 (shows or hides the fixed-time editor).
-  void intervalBoxClicked() { settings_.JVCHB1Click(); }
+  void intervalBoxClicked() { settings_.intervalBoxClicked(); }
 
   // The four pair commands; each writes the table at its end.
   void addPair();

@@ -42,7 +42,7 @@ std::string Scheduler::nextRunText() const {
   return formatHourMinute(state_.nextRunTime.hour, state_.nextRunTime.minute);
 }
 
-void Scheduler::DateAndTime() {
+void Scheduler::tick() {
   const LocalDateTime now = clock_.now();
   panel_.showClock(formatDayMonthYear(now), formatClock(now));
   if (actions_.runInProgress && actions_.runInProgress()) return;

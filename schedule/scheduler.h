@@ -29,7 +29,7 @@ class Scheduler final : public Schedule {
   // The tick. While a run is in progress (this tick came through the run's
   // message pump) it only shows the clock: no run starts inside another,
   // and the re-read waits for the first tick after the run and its log.
-  void DateAndTime();
+  void tick();
 
   // The program starts: no run has fired, finished or is to be advanced.
   void startUp();

@@ -27,12 +27,12 @@ class SchedulerTest : public ::testing::Test {
   void startUp(const std::string& iniText = "") {
     if (!iniText.empty()) tree.file("Tavro.ini", "[Main]\n" + iniText);
     scheduler.startUp();
-    settings.NactiIni();
+    settings.reread();
   }
 
   void tick() {
     clock.advanceSeconds(1);
-    scheduler.DateAndTime();
+    scheduler.tick();
   }
   void tickFor(std::int64_t seconds) {
     for (std::int64_t i = 0; i < seconds; ++i) tick();
@@ -68,7 +68,7 @@ class SchedulerTest : public ::testing::Test {
                          run();
                          ++logs;
                        },
-                       [this] { return inRun; }, [this] { settings.NactiIni(); }}};
+                       [this] { return inRun; }, [this] { settings.reread(); }}};
   Settings settings{file, panel, scheduler, formats};
 };
 
@@ -138,7 +138,7 @@ TEST_F(SchedulerTest, UlozitInTheMinuteOfARunStartsNoSecondRun) {
   startUp("TAS=1\nTNT=1\nTNTmin=5\n");
   tickFor(5 * 60 + 10);
   ASSERT_THAT(runs, ElementsAre("09.12. 10:05"));
-  settings.JvXPButton1Click();
+  settings.save();
   EXPECT_EQ(panel.eVarCas, "10:10");
   tickFor(30);
   EXPECT_THAT(runs, ElementsAre("09.12. 10:05"));
@@ -181,7 +181,7 @@ TEST_F(SchedulerTest, UnsavedClicksOnTheScheduleOptionsStartNothing) {
   // without saving.
   startUp("TAS=1\nTNT=1\nTNTmin=1\n");
   tree.file("Tavro.ini", "[Main]\nT=23:00:00\nTAS=0\nTNT=1\nTNTmin=1\n");
-  settings.NactiIni();
+  settings.reread();
   clock.set(2026, 12, 9, 11, 30, 0);
   panel.interval = true;
   tickFor(5 * 60);
@@ -219,7 +219,7 @@ TEST_F(SchedulerTest, ABadMinuteFieldIsReportedOnceAndStartsNothingUntilSaved) {
   EXPECT_THROW(
       {
         try {
-          settings.NactiIni();
+          settings.reread();
         } catch (const SettingsError& e) {
           EXPECT_STREQ(e.what(), "'abc' is not a valid integer value");
           throw;
@@ -239,7 +239,7 @@ TEST_F(SchedulerTest, ABadMinuteFieldIsReportedOnceAndStartsNothingUntilSaved) {
   EXPECT_THAT(runs, IsEmpty());
 
   panel.repeat = "15";
-  settings.JvXPButton1Click();
+  settings.save();
   tickFor(15 * 60);
   EXPECT_EQ(runs.size(), 1u);
 }
@@ -248,7 +248,7 @@ TEST_F(SchedulerTest, ABadAfterStartFieldStartsNoRunFromTheComputersStartTime) {
   clock.uptime = 0;  // started "now": the half-computed time would be 10:00
   tree.file("Tavro.ini", "[Main]\nTAS=1\nTNT=0\nTASmin=\n");
   scheduler.startUp();
-  EXPECT_THROW(settings.NactiIni(), SettingsError);
+  EXPECT_THROW(settings.reread(), SettingsError);
   tickFor(86400);
   EXPECT_THAT(runs, IsEmpty());
 }

@@ -28,7 +28,7 @@ void Settings::load() {
   const bool interval = readInteger("TAS", 0) != 0;
   if (interval != panel_.intervalChecked()) {
     panel_.setIntervalChecked(interval);
-    JVCHB1Click();
+    intervalBoxClicked();
   }
   panel_.setAfterStartMinutes(file_.read(kSection, "TASmin", "10"));
   panel_.setRepeatMinutes(file_.read(kSection, "TNTmin", "30"));
@@ -38,7 +38,7 @@ void Settings::load() {
   panel_.setHistoryDays(std::clamp(readInteger("HIST", kDefaultHistoryDays), 0, kMaxHistoryDays));
 }
 
-void Settings::NactiIni() {
+void Settings::reread() {
   load();
   const TimeOfDay fixedTime = panel_.fixedTimeEditor();
   const ScheduleView view = schedule_.refresh();
@@ -49,11 +49,11 @@ void Settings::NactiIni() {
   // the fixed time and the editor as they are; its error comes after.
   setScheduleDisplay(ScheduleDisplay::FixedTime,
                      formatHourMinute(fixedTime.hour, fixedTime.minute));
-  JVCHB1Click();
+  intervalBoxClicked();
   if (view.error) throw SettingsError(*view.error);
 }
 
-void Settings::ZapisIni() {
+void Settings::write() {
   const Status written =
       file_.write(kSection, {{"T", formatTimeText(panel_.fixedTimeEditor(), formats_)},
                              {"TAS", panel_.intervalChecked() ? "1" : "0"},
@@ -65,10 +65,10 @@ void Settings::ZapisIni() {
                              {"SYNC", panel_.syncDeletions() ? "1" : "0"},
                              {"HIST", std::to_string(panel_.historyDays())}});
   if (!written.ok()) throw SettingsError("Unable to write to " + file_.path());
-  NactiIni();
+  reread();
 }
 
-void Settings::JvXPButton1Click() {
+void Settings::save() {
   // A value the schedule cannot read would greet every later start with an
   // error; the panel stays open for the user to mend it.
   for (const std::string& minutes : {panel_.afterStartMinutes(), panel_.repeatMinutes()}) {
@@ -77,17 +77,17 @@ void Settings::JvXPButton1Click() {
   }
   panel_.collapse();
   schedule_.settingsSaved();
-  ZapisIni();
+  write();
 }
 
-void Settings::ECasChange() { ZapisIni(); }
+void Settings::scheduleDisplayChanged() { write(); }
 
-void Settings::JVCHB1Click() { panel_.setFixedTimeEditorVisible(!panel_.intervalChecked()); }
+void Settings::intervalBoxClicked() { panel_.setFixedTimeEditorVisible(!panel_.intervalChecked()); }
 
 void Settings::setScheduleDisplay(ScheduleDisplay which, const std::string& text) {
   if (panel_.scheduleDisplay(which) == text) return;
   panel_.setScheduleDisplay(which, text);
-  ECasChange();
+  scheduleDisplayChanged();
 }
 
 }  // namespace tavro

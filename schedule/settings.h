@@ -34,23 +34,23 @@ class Settings {
   // Re-read: the file's values into the controls and the fixed time, then
   // the schedule refresh and what it found shown. A refresh error is thrown
   // once the re-read has finished its other steps.
-  void NactiIni();
+  void reread();
   // Save: every key from the controls in one replacement of the file, then
   // a re-read. A file that cannot be written keeps all its old values and
   // the save stops with "Unable to write to <path>".
-  void ZapisIni();
+  void write();
   // "Uložit"; refused with kMinutesNotANumber, nothing saved, while a
   // minutes box holds no whole number of at least 0.
-  void JvXPButton1Click();
+  void save();
   // The click rule of JVCHB1: the fixed-time editor shows only when clear.
-  void JVCHB1Click();
+  void intervalBoxClicked();
 
  private:
   // Sets ECas or EVarCas; a text that differs from the one shown raises the
   // change handler, which saves (and so re-reads) at once.
   void setScheduleDisplay(ScheduleDisplay which, const std::string& text);
   // The change handler of ECas and EVarCas.
-  void ECasChange();
+  void scheduleDisplayChanged();
   int readInteger(const char* key, int fallback) const;
 
   ProfileFile& file_;

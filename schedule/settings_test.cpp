@@ -25,7 +25,7 @@ class SettingsTest : public ::testing::Test {
   // Start-up: the flags cleared, then the first re-read.
   void startUp() {
     scheduler.startUp();
-    settings.NactiIni();
+    settings.reread();
   }
   std::string ini() const { return tree.read("Tavro.ini"); }
 
@@ -43,21 +43,23 @@ class SettingsTest : public ::testing::Test {
 TEST_F(SettingsTest, WorkedExampleUlozitCreatesTheFile) {
   panel.timeEditor = {7, 30, 0, 0};
   panel.repeat = "30";
-  settings.JvXPButton1Click();
-  EXPECT_EQ(ini(), "[Main]\nT=7:30:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n"
-                   "HIST=30\n");
+  settings.save();
+  EXPECT_EQ(ini(),
+            "[Main]\nT=7:30:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n"
+            "HIST=30\n");
   EXPECT_EQ(panel.collapsed, 1);
 
   formats.twelveHour = true;
   Settings twelve(file, panel, scheduler, formats);
-  twelve.ZapisIni();
+  twelve.write();
   EXPECT_THAT(ini(), HasSubstr("T=7:30:00 AM\n"));
 }
 
 TEST_F(SettingsTest, StartUpWithoutAFileRunsNightlyAndCreatesEveryKey) {
   startUp();
-  EXPECT_EQ(ini(), "[Main]\nT=0:00:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n"
-                   "HIST=30\n");
+  EXPECT_EQ(ini(),
+            "[Main]\nT=0:00:00\nTAS=0\nTASmin=10\nTNTmin=30\nAAZ=2\nTNT=0\nDZP=0\nSYNC=1\n"
+            "HIST=30\n");
   EXPECT_EQ(scheduler.fixedTime(), TimeOfDay{});
   EXPECT_EQ(panel.eCas, "00:00");
   EXPECT_FALSE(panel.interval);
@@ -117,7 +119,7 @@ TEST_F(SettingsTest, ASaveWritesAllKeysInOneReplacementOrNoneAtAll) {
   tree.file("Tavro.ini", old);
   fs.fail(FaultOp::Rename, tree.path("Tavro.ini"), EROFS);
   try {
-    settings.ZapisIni();
+    settings.write();
     ADD_FAILURE() << "the save should have failed";
   } catch (const SettingsError& e) {
     EXPECT_EQ(std::string(e.what()), "Unable to write to " + tree.path("Tavro.ini"));
@@ -130,7 +132,7 @@ TEST_F(SettingsTest, ASaveWritesAllKeysInOneReplacementOrNoneAtAll) {
   panel.interval = true;
   panel.mode = IntervalMode::Repeat;
   fs.fail(FaultOp::Rename, tree.path("Tavro.ini"), EROFS, 1);
-  settings.JvXPButton1Click();
+  settings.save();
   EXPECT_EQ(panel.eVarCas, "10:10");
   EXPECT_THAT(ini(), HasSubstr("TAS=1\nTASmin=10\nTNTmin=10\nAAZ=2\nTNT=1\nDZP=0\n"));
 }
@@ -145,7 +147,7 @@ TEST_F(SettingsTest, ASettingsFileCutAtAnyByteReadsWithoutHarm) {
     fs.failUnder(FaultOp::Create, tree.root(), EROFS);  // read only: the start-up save fails
     scheduler.startUp();
     panel = testkit::FakeSettingsPanel{};
-    EXPECT_THROW(settings.NactiIni(), SettingsError);
+    EXPECT_THROW(settings.reread(), SettingsError);
     EXPECT_GE(static_cast<int>(panel.action), -1);
     EXPECT_LE(static_cast<int>(panel.action), 2);
   }

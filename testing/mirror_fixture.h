@@ -40,8 +40,8 @@ class MirrorTest : public ::testing::Test {
     tree.setTime("src/" + relative, time);
   }
 
-  void copy() { Kopiruj(fs, display, src(), trg()); }
-  void prune() { Vymaz(fs, display, src(), trg()); }
+  void copy() { copyTree(fs, display, src(), trg()); }
+  void prune() { deleteVanished(fs, display, src(), trg()); }
   void mirror() {
     copy();
     prune();
@@ -56,8 +56,8 @@ class MirrorTest : public ::testing::Test {
         [&] {
           PosixFileSystem plain;
           testkit::RecordingDisplay seen;
-          Kopiruj(plain, seen, src(), trg());
-          if (withDeletions) Vymaz(plain, seen, src(), trg());
+          copyTree(plain, seen, src(), trg());
+          if (withDeletions) deleteVanished(plain, seen, src(), trg());
           std::string all;
           for (const auto& line : seen.lines) all += line + "\n";
           return all;
