@@ -120,12 +120,9 @@ std::optional<QString> FolderDialog::show() {
                    [model, selected](const QModelIndex& current) {
                      selected->setText(model->filePath(current));
                    });
-  {
-    const QPersistentModelIndex start = model->index(startFolder());
-    if (start.isValid()) {
-      tree->setCurrentIndex(start);
-      new StayOnStart(*tree, start);
-    }
+  if (const QPersistentModelIndex start = model->index(startFolder()); start.isValid()) {
+    tree->setCurrentIndex(start);
+    new StayOnStart(*tree, start);
   }
   if (dialog.exec() != QDialog::Accepted || selected->text().isEmpty()) return std::nullopt;
   return selected->text();

@@ -138,9 +138,8 @@ void TForm1::connectControls() {
   connect(ui_.BBNahled, &QPushButton::clicked, this, &TForm1::previewClick);
   connect(ui_.tray, &TrayIcon::previewRequested, this, &TForm1::previewClick);
   connect(ui_.tray, &TrayIcon::aboutRequested, this, [this] {
-    const PairTable& pairs = program_.table();
-    const std::string table = pairs.isOpen() ? pairs.filePath() : services_.paths.pairTable;
-    services_.dialogs.showAbout(this, localText(aboutText(TAVRO_VERSION, services_.paths, table)));
+    services_.dialogs.showAbout(
+        this, localText(aboutText(TAVRO_VERSION, services_.paths, pairTablePath())));
   });
   connect(ui_.JvRollOut1Header, &QPushButton::clicked, this,
           [this] { settingsPanel_.setOpen(!settingsPanel_.isOpen()); });
@@ -362,20 +361,22 @@ void TForm1::startAtLoginClicked(bool checked) {
       this, QStringLiteral("Nelze zapsat do ") + services_.autostart->entryFile());
 }
 
+std::string TForm1::pairTablePath() const {
+  const PairTable& pairs = program_.table();
+  return pairs.isOpen() ? pairs.filePath() : services_.paths.pairTable;
+}
+
 void TForm1::showFilePaths() {
   const QFontMetrics metrics(ui_.LPaths->font());
-  auto line = [&](const char* what, const std::string& path) {
-    const QString caption = QString::fromUtf8(what);
-    return caption + metrics.elidedText(localText(path), Qt::ElideMiddle,
-                                        ui_.LPaths->width() - metrics.horizontalAdvance(caption));
-  };
-  const PairTable& pairs = program_.table();
-  const std::string table = pairs.isOpen() ? pairs.filePath() : services_.paths.pairTable;
-  ui_.LPaths->setText(line("Nastavení: ", services_.paths.settingsFile) + '\n' +
-                      line("Přehled záloh: ", services_.paths.logFile) + '\n' +
-                      line("Seznam párů: ", table));
-  ui_.LPaths->setToolTip(localText(services_.paths.settingsFile) + '\n' +
-                         localText(services_.paths.logFile) + '\n' + localText(table));
+  QStringList lines, paths;
+  for (const FileLocation& file : fileLocationList(services_.paths, pairTablePath())) {
+    const QString caption = QString::fromUtf8(file.caption);
+    lines << caption + metrics.elidedText(localText(file.path), Qt::ElideMiddle,
+                                          ui_.LPaths->width() - metrics.horizontalAdvance(caption));
+    paths << localText(file.path);
+  }
+  ui_.LPaths->setText(lines.join('\n'));
+  ui_.LPaths->setToolTip(paths.join('\n'));
 }
 
 }  // namespace tavro

@@ -119,6 +119,8 @@ class TForm1 : public QWidget, private ProgramWindow {
   // Runs a pair list command; the grid then shows the table as it is.
   void pairCommand(void (Program::*command)());
   void showFilePaths();
+  // The pair table's whole path once it is open, else its configured name.
+  std::string pairTablePath() const;
   void endIfRequested();
   // Runs `action`; an error it throws is shown in the default error box.
   // Returns false when it failed.

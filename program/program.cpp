@@ -204,9 +204,19 @@ void Program::warnAboutConflicts() {
   }
 }
 
+std::vector<FileLocation> fileLocationList(const ProgramPaths& paths,
+                                           const std::string& pairTable) {
+  return {{"Nastavení: ", paths.settingsFile},
+          {"Přehled záloh: ", paths.logFile},
+          {"Seznam párů: ", pairTable}};
+}
+
 std::string fileLocations(const ProgramPaths& paths, const std::string& pairTable) {
-  return "Nastavení: " + paths.settingsFile + "\nPřehled záloh: " + paths.logFile +
-         "\nSeznam párů: " + pairTable + "\n";
+  std::string text;
+  for (const FileLocation& file : fileLocationList(paths, pairTable)) {
+    text += file.caption + file.path + "\n";
+  }
+  return text;
 }
 
 std::string aboutText(const std::string& version, const ProgramPaths& paths,

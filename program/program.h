@@ -117,6 +117,7 @@ class Program {
   const std::vector<std::string>& lastRunLines() const { return lastRunLines_; }
 
   PairTable& table() { return table_; }
+  const PairTable& table() const { return table_; }
   const ProgramPaths& paths() const { return services_.paths; }
   const Scheduler& scheduler() const { return scheduler_; }
 
@@ -142,9 +143,15 @@ class Program {
   std::vector<std::string> lastRunLines_;
 };
 
-// Where the program keeps its three files, a line each ("Nastavení: ",
-// "Přehled záloh: ", "Seznam párů: "), as the window, "O programu" and
-// --help tell them.
+// Where the program keeps its three files, each with its caption
+// ("Nastavení: ", "Přehled záloh: ", "Seznam párů: "), as the settings
+// panel, "O programu" and --help tell them.
+struct FileLocation {
+  const char* caption;
+  std::string path;
+};
+std::vector<FileLocation> fileLocationList(const ProgramPaths& paths, const std::string& pairTable);
+// The same as text, a line each.
 std::string fileLocations(const ProgramPaths& paths, const std::string& pairTable);
 // The text of "O programu": name, version, what it does, where its files are.
 std::string aboutText(const std::string& version, const ProgramPaths& paths,
