@@ -36,54 +36,37 @@ void WindowSettingsPanel::setOpen(bool open) {
   c_.JvRollOut1->raise();
 }
 
-TimeOfDay WindowSettingsPanel::fixedTimeEditor() const {
+// The radio groups' item indices are the values of the choices.
+SettingsValues WindowSettingsPanel::values() const {
+  SettingsValues v;
   const QTime t = c_.cxTimeEdit1->time();
-  return {t.hour(), t.minute(), t.second(), t.msec()};
+  v.fixedTime = {t.hour(), t.minute(), t.second(), t.msec()};
+  v.interval = c_.JVCHB1->isChecked();
+  v.afterStartMinutes = localBytes(c_.cxTextEdit1->text());
+  v.repeatMinutes = localBytes(c_.cxTextEdit2->text());
+  v.afterRun = static_cast<AfterRunAction>(c_.RG1->checkedId());
+  v.intervalMode = static_cast<IntervalMode>(c_.RG2->checkedId());
+  v.syncDeletions = c_.JvCheckBox1->isChecked();
+  v.historyDays = c_.SEHist->value();
+  return v;
 }
 
-void WindowSettingsPanel::setFixedTimeEditor(const TimeOfDay& time) {
-  c_.cxTimeEdit1->setTime(QTime(time.hour, time.minute, time.second, time.millisecond));
+void WindowSettingsPanel::show(const SettingsValues& v) {
+  const TimeOfDay& t = v.fixedTime;
+  c_.cxTimeEdit1->setTime(QTime(t.hour, t.minute, t.second, t.millisecond));
+  c_.JVCHB1->setChecked(v.interval);
+  c_.cxTextEdit1->setText(localText(v.afterStartMinutes));
+  c_.cxTextEdit2->setText(localText(v.repeatMinutes));
+  selectItem(c_.RG1, static_cast<int>(v.afterRun));
+  selectItem(c_.RG2, static_cast<int>(v.intervalMode));
+  c_.JvCheckBox1->setChecked(v.syncDeletions);
+  c_.SEHist->setValue(v.historyDays);
 }
 
 void WindowSettingsPanel::setFixedTimeEditorVisible(bool visible) {
   c_.cxLabel2->setVisible(visible);
   c_.cxTimeEdit1->setVisible(visible);
 }
-
-bool WindowSettingsPanel::intervalChecked() const { return c_.JVCHB1->isChecked(); }
-void WindowSettingsPanel::setIntervalChecked(bool checked) { c_.JVCHB1->setChecked(checked); }
-
-std::string WindowSettingsPanel::afterStartMinutes() const {
-  return localBytes(c_.cxTextEdit1->text());
-}
-void WindowSettingsPanel::setAfterStartMinutes(const std::string& text) {
-  c_.cxTextEdit1->setText(localText(text));
-}
-std::string WindowSettingsPanel::repeatMinutes() const {
-  return localBytes(c_.cxTextEdit2->text());
-}
-void WindowSettingsPanel::setRepeatMinutes(const std::string& text) {
-  c_.cxTextEdit2->setText(localText(text));
-}
-
-// The radio groups' item indices are the values of the choices.
-AfterRunAction WindowSettingsPanel::afterRunAction() const {
-  return static_cast<AfterRunAction>(c_.RG1->checkedId());
-}
-void WindowSettingsPanel::setAfterRunAction(AfterRunAction action) {
-  selectItem(c_.RG1, static_cast<int>(action));
-}
-IntervalMode WindowSettingsPanel::intervalMode() const {
-  return static_cast<IntervalMode>(c_.RG2->checkedId());
-}
-void WindowSettingsPanel::setIntervalMode(IntervalMode mode) {
-  selectItem(c_.RG2, static_cast<int>(mode));
-}
-
-bool WindowSettingsPanel::syncDeletions() const { return c_.JvCheckBox1->isChecked(); }
-void WindowSettingsPanel::setSyncDeletions(bool checked) { c_.JvCheckBox1->setChecked(checked); }
-int WindowSettingsPanel::historyDays() const { return c_.SEHist->value(); }
-void WindowSettingsPanel::setHistoryDays(int days) { c_.SEHist->setValue(days); }
 
 std::string WindowSettingsPanel::scheduleDisplay(ScheduleDisplay which) const {
   return localBytes((which == ScheduleDisplay::FixedTime ? c_.ECas : c_.EVarCas)->text());

@@ -14,23 +14,9 @@ class WindowSettingsPanel final : public SettingsPanel {
   bool isOpen() const;
   void setOpen(bool open);
 
-  TimeOfDay fixedTimeEditor() const override;
-  void setFixedTimeEditor(const TimeOfDay& time) override;
+  SettingsValues values() const override;
+  void show(const SettingsValues& values) override;
   void setFixedTimeEditorVisible(bool visible) override;
-  bool intervalChecked() const override;
-  void setIntervalChecked(bool checked) override;
-  std::string afterStartMinutes() const override;
-  void setAfterStartMinutes(const std::string& text) override;
-  std::string repeatMinutes() const override;
-  void setRepeatMinutes(const std::string& text) override;
-  AfterRunAction afterRunAction() const override;
-  void setAfterRunAction(AfterRunAction action) override;
-  IntervalMode intervalMode() const override;
-  void setIntervalMode(IntervalMode mode) override;
-  bool syncDeletions() const override;
-  void setSyncDeletions(bool checked) override;
-  int historyDays() const override;
-  void setHistoryDays(int days) override;
   void collapse() override { setOpen(false); }
   std::string scheduleDisplay(ScheduleDisplay which) const override;
   void setScheduleDisplay(ScheduleDisplay which, const std::string& text) override;

@@ -63,9 +63,10 @@ std::vector<BackupPair> Program::pairs() {
 }
 
 RunOptions Program::runOptions() const {
+  const SettingsValues shown = panel_.values();
   RunOptions options;
-  options.mirrorDeletions = panel_.syncDeletions();
-  options.historyDays = panel_.historyDays();
+  options.mirrorDeletions = shown.syncDeletions;
+  options.historyDays = shown.historyDays;
   return options;
 }
 
@@ -124,7 +125,7 @@ std::optional<std::string> Program::historyOfCurrentPair() {
 }
 
 void Program::takeAfterRunAction() {
-  switch (panel_.afterRunAction()) {
+  switch (panel_.values().afterRun) {
     case AfterRunAction::ShutDown: services_.power.requestShutDown(); break;
     case AfterRunAction::Suspend: services_.power.requestSuspend(); break;
     case AfterRunAction::Nothing:

@@ -113,7 +113,7 @@ TEST_F(ProgramTest, ADayOfTicksRunsTheFixedTimeOnceAndLogsIt) {
 
 TEST_F(ProgramTest, BackingUpRecordsTheStatesTheLogTheFlagsAndThenTheAfterRunAction) {
   start(twoPairs());
-  panel.action = AfterRunAction::ShutDown;
+  panel.shown.afterRun = AfterRunAction::ShutDown;
   ASSERT_TRUE(program.backUp());
   EXPECT_THAT(states(), ElementsAre("OK", "OK"));
   EXPECT_EQ(program.table().currentIndex(), 1) << "the cursor ends on the last row";
@@ -155,7 +155,7 @@ TEST_F(ProgramTest, TheAfterRunActionFollowsTheChoiceAndNotARunCutShort) {
                                 AfterRunAction::Nothing, AfterRunAction::NotChosen}) {
     SCOPED_TRACE(static_cast<int>(action));
     display.clear();
-    panel.action = action;
+    panel.shown.afterRun = action;
     ASSERT_TRUE(program.backUp());
     if (action == AfterRunAction::ShutDown) {
       EXPECT_EQ(display.events.back(), "power shut down");
@@ -174,7 +174,7 @@ TEST_F(ProgramTest, TheAfterRunActionFollowsTheChoiceAndNotARunCutShort) {
     }
   };
   display.clear();
-  panel.action = AfterRunAction::ShutDown;
+  panel.shown.afterRun = AfterRunAction::ShutDown;
   StoppingDisplay stopping;
   Program stopped{
       {fs, clock, power,
@@ -221,9 +221,9 @@ TEST_F(ProgramTest, SavingWritesTheSettingsAndTheEndWritesThePairs) {
   answers = {tree.path("data/A"), tree.path("backup")};
   program.addPair();
   EXPECT_THAT(tree.read("Tavro.csv"), HasSubstr(tree.path("data/A") + "," + tree.path("backup")));
-  panel.repeat = "45";
-  panel.interval = true;
-  panel.mode = IntervalMode::Repeat;
+  panel.shown.repeatMinutes = "45";
+  panel.shown.interval = true;
+  panel.shown.intervalMode = IntervalMode::Repeat;
   program.saveSettings();
   EXPECT_THAT(tree.read("Tavro.ini"), HasSubstr("TNTmin=45"));
   EXPECT_EQ(panel.eVarCas, "10:45");
@@ -240,14 +240,14 @@ TEST_F(ProgramTest, LoadingTheSavedSettingsTakesEveryKeyAndWritesNothing) {
       "[Main]\nT=7:30:15\nTAS=1\nTASmin=abc\nTNTmin=45\nAAZ=0\nTNT=1\nDZP=1\nSYNC=0\nHIST=3650\n";
   tree.file("Tavro.ini", ini);
   program.loadSettings();
-  EXPECT_EQ(panel.timeEditor, (TimeOfDay{7, 30, 15, 0}));
-  EXPECT_TRUE(panel.interval);
-  EXPECT_EQ(panel.afterStart, "abc");
-  EXPECT_EQ(panel.repeat, "45");
-  EXPECT_EQ(panel.action, AfterRunAction::ShutDown);
-  EXPECT_EQ(panel.mode, IntervalMode::Repeat);
-  EXPECT_FALSE(panel.sync);
-  EXPECT_EQ(panel.history, 3650);
+  EXPECT_EQ(panel.shown.fixedTime, (TimeOfDay{7, 30, 15, 0}));
+  EXPECT_TRUE(panel.shown.interval);
+  EXPECT_EQ(panel.shown.afterStartMinutes, "abc");
+  EXPECT_EQ(panel.shown.repeatMinutes, "45");
+  EXPECT_EQ(panel.shown.afterRun, AfterRunAction::ShutDown);
+  EXPECT_EQ(panel.shown.intervalMode, IntervalMode::Repeat);
+  EXPECT_FALSE(panel.shown.syncDeletions);
+  EXPECT_EQ(panel.shown.historyDays, 3650);
   EXPECT_EQ(tree.read("Tavro.ini"), ini);
 }
 

@@ -24,8 +24,8 @@ class Schedule {
   // The daily time as read from the settings file; the ticks compare
   // against it, not against the editor.
   virtual void fixedTimeRead(const TimeOfDay& time) = 0;
-  // Step 6 of a re-read: the next run time for the mode the controls show.
-  virtual ScheduleView refresh() = 0;
+  // Step 6 of a re-read: the next run time for the settings the panel shows.
+  virtual ScheduleView refresh(const SettingsValues& shown) = 0;
   // A run has finished since start-up or the last "Uložit" (saved as DZP).
   virtual bool backupRan() const = 0;
   // "Uložit": the schedule starts afresh from this moment.

@@ -47,7 +47,8 @@ void Scheduler::tick() {
   panel_.showClock(formatDayMonthYear(now), formatClock(now));
   if (actions_.runInProgress && actions_.runInProgress()) return;
 
-  const bool interval = panel_.intervalChecked();
+  // The check box as it stands, saved or not.
+  const bool interval = panel_.values().interval;
   // A computer that slept over the run time, or a tick held up past it:
   // the repeat schedule goes on at its next step still ahead, instead of
   // waiting for the same hour and minute on the next day. It goes by the
@@ -102,25 +103,26 @@ void Scheduler::moveRepeatTimeAhead(const LocalDateTime& now, std::int64_t inter
   state_.nextRunTime = addMinutes(state_.nextRunTime, steps * interval);
 }
 
-ScheduleView Scheduler::refresh() {
+ScheduleView Scheduler::refresh(const SettingsValues& shown) {
   ScheduleView view;
   state_.repeatInterval = 0;
-  if (!panel_.intervalChecked()) {
+  if (!shown.interval) {
     state_.minutesInvalid = false;
     return view;
   }
   const LocalDateTime now = clock_.now();
-  if (panel_.intervalMode() == IntervalMode::AfterStart) {
-    refreshAfterStart(now, view);
+  if (shown.intervalMode == IntervalMode::AfterStart) {
+    refreshAfterStart(now, shown.afterStartMinutes, view);
   } else {
-    refreshRepeat(now, view);
+    refreshRepeat(now, shown.repeatMinutes, view);
   }
   return view;
 }
 
-void Scheduler::refreshAfterStart(const LocalDateTime& now, ScheduleView& view) {
+void Scheduler::refreshAfterStart(const LocalDateTime& now, const std::string& minutes,
+                                  ScheduleView& view) {
   view.mode = ScheduleMode::AfterStart;
-  view.minutes = panel_.afterStartMinutes();
+  view.minutes = minutes;
   if (state_.backupRan) return;
   // The computer's start as a full date and time, from a 64-bit uptime.
   const auto upMinutes = static_cast<std::int64_t>(clock_.uptimeMilliseconds() / 60000);
@@ -134,9 +136,10 @@ void Scheduler::refreshAfterStart(const LocalDateTime& now, ScheduleView& view) 
   view.nextRun = nextRunText();
 }
 
-void Scheduler::refreshRepeat(const LocalDateTime& now, ScheduleView& view) {
+void Scheduler::refreshRepeat(const LocalDateTime& now, const std::string& minutes,
+                              ScheduleView& view) {
   view.mode = ScheduleMode::Repeat;
-  view.minutes = panel_.repeatMinutes();
+  view.minutes = minutes;
   state_.firedThisMinute = true;
   std::optional<std::int64_t> n;
   if (!state_.backupRan) {

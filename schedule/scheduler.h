@@ -40,7 +40,7 @@ class Scheduler final : public Schedule {
   void fixedTimeRead(const TimeOfDay& time) override { state_.fixedTime = time; }
   // Throws nothing: a minute field that is no whole number comes back as the
   // view's error, once until the settings are saved again.
-  ScheduleView refresh() override;
+  ScheduleView refresh(const SettingsValues& shown) override;
   bool backupRan() const override { return state_.backupRan; }
   void settingsSaved() override;
 
@@ -66,8 +66,8 @@ class Scheduler final : public Schedule {
     bool minutesErrorShown = false;
   };
 
-  void refreshAfterStart(const LocalDateTime& now, ScheduleView& view);
-  void refreshRepeat(const LocalDateTime& now, ScheduleView& view);
+  void refreshAfterStart(const LocalDateTime& now, const std::string& minutes, ScheduleView& view);
+  void refreshRepeat(const LocalDateTime& now, const std::string& minutes, ScheduleView& view);
   std::optional<std::int64_t> minutesOf(const std::string& text, ScheduleView& view);
   void moveRepeatTimeAhead(const LocalDateTime& now, std::int64_t interval);
   std::string nextRunText() const;

@@ -163,7 +163,7 @@ TEST_F(SchedulerTest, IntervalsOfZeroAndWholeDaysRecurDailyAndNegativeOnesWaitAD
 
 TEST_F(SchedulerTest, TickingTheIntervalBoxWithoutSavingComparesWithTheNextRunTime) {
   startUp("T=10:30:00\n");
-  panel.interval = true;  // never refreshed in an interval mode: 00:00
+  panel.shown.interval = true;  // never refreshed in an interval mode: 00:00
   clock.set(2026, 12, 9, 23, 59, 50);
   tickFor(20);
   EXPECT_THAT(runs, ElementsAre("10.12. 00:00"));
@@ -172,8 +172,8 @@ TEST_F(SchedulerTest, TickingTheIntervalBoxWithoutSavingComparesWithTheNextRunTi
 TEST_F(SchedulerTest, UnsavedClicksOnTheScheduleOptionsStartNothing) {
   clock.uptime = 60 * 60 * 1000;         // started at 9:00
   startUp("TAS=1\nTNT=0\nTASmin=10\n");  // after start: 9:10, long past
-  panel.mode = IntervalMode::Repeat;     // the repeat option clicked, not saved
-  panel.repeat = "1";
+  panel.shown.intervalMode = IntervalMode::Repeat;     // the repeat option clicked, not saved
+  panel.shown.repeatMinutes = "1";
   tickFor(5 * 60);
   EXPECT_THAT(runs, IsEmpty());
 
@@ -183,7 +183,7 @@ TEST_F(SchedulerTest, UnsavedClicksOnTheScheduleOptionsStartNothing) {
   tree.file("Tavro.ini", "[Main]\nT=23:00:00\nTAS=0\nTNT=1\nTNTmin=1\n");
   settings.reread();
   clock.set(2026, 12, 9, 11, 30, 0);
-  panel.interval = true;
+  panel.shown.interval = true;
   tickFor(5 * 60);
   EXPECT_THAT(runs, IsEmpty());
 }
@@ -238,7 +238,7 @@ TEST_F(SchedulerTest, ABadMinuteFieldIsReportedOnceAndStartsNothingUntilSaved) {
   EXPECT_EQ(errors, 0);
   EXPECT_THAT(runs, IsEmpty());
 
-  panel.repeat = "15";
+  panel.shown.repeatMinutes = "15";
   settings.save();
   tickFor(15 * 60);
   EXPECT_EQ(runs.size(), 1u);

@@ -51,7 +51,6 @@ class Settings {
   void setScheduleDisplay(ScheduleDisplay which, const std::string& text);
   // The change handler of ECas and EVarCas.
   void scheduleDisplayChanged();
-  int readInteger(const char* key, int fallback) const;
 
   ProfileFile& file_;
   SettingsPanel& panel_;
