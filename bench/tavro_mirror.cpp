@@ -69,6 +69,6 @@ int main(int argc, char** argv) {
   options.runStart = clock.now();
   if (preview) options.plan = &plan;
   tavro::mirrorPair(fs, display, source, target, options);
-  if (preview) std::cout << tavro::previewSummary({source, target, plan, {}}) << '\n';
+  if (preview) std::cout << tavro::previewSummary({source, target, plan, {}, {}}) << '\n';
   return 0;
 }

@@ -8,17 +8,17 @@ namespace tavro {
 
 namespace {
 
-// Passes everything on to the window but the lines, which go to the run's
-// message list first: the log needs them, and they tell a pair with failures.
-class LineKeeper final : public RunDisplayWrapper {
+// Passes everything on to the window but the failures, which go to the run
+// first: the pair's state comes from them, and the log needs their lines.
+class FailureKeeper final : public RunDisplayWrapper {
  public:
-  LineKeeper(RunDisplay& display, std::function<void(const std::string&)> addLine)
-      : RunDisplayWrapper(display), addLine_(std::move(addLine)) {}
+  FailureKeeper(RunDisplay& display, std::function<void(const Failure&)> fail)
+      : RunDisplayWrapper(display), fail_(std::move(fail)) {}
 
-  void addLine(const std::string& line) override { addLine_(line); }
+  void failed(const Failure& failure) override { fail_(failure); }
 
  private:
-  std::function<void(const std::string&)> addLine_;
+  std::function<void(const Failure&)> fail_;
 };
 
 // Whether another pair's folder is `folder` or lies inside it; `folders`
@@ -113,6 +113,11 @@ void BackupRun::addLine(const std::string& line) {
   if (showLines_) display_.addLine(result_->lines.back());
 }
 
+void BackupRun::fail(const Failure& failure) {
+  pairFailures_->push_back(failure);
+  addLine(failureLine(failure));
+}
+
 BackupRun::Pair BackupRun::makePair(const BackupPair& given) const {
   Pair pair{given.Src, given.Trg, {}, {}, given.Stav == "OK" || given.Stav == "Přerušeno"};
   pair.folder = pairFolderOf(pair.source, pair.target);
@@ -152,14 +157,18 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
     const int number = static_cast<int>(k + 1);
     display_.pairStarted(number, static_cast<int>(n), pair.source, pair.target);
     const std::size_t linesBefore = result.lines.size();
-    bool ok = runPair(pair, options, prepared, display_, nullptr);
+    PairResult& done = result.pairs.emplace_back();
+    done.source = pair.source;
+    runPair(pair, options, prepared, display_, nullptr, done.failures);
     display_.pairFinished(number);
     result.interrupted = interrupt_.requested();
-    const char* state = result.interrupted ? "Přerušeno" : ok ? "OK" : "Chyba";
+    const char* state = result.interrupted ? "Přerušeno" : done.ok() ? "OK" : "Chyba";
     if (!states.record(k, state)) {
-      addLine("Nelze zapsat stav: " + pair.source + " !!!");
-      ok = false;
+      pairFailures_ = &done.failures;
+      fail({FailureKind::StateNotRecorded, pair.source});
+      pairFailures_ = nullptr;
     }
+    const bool ok = done.ok();
     if (!ok && !result.interrupted) ++result.failedPairs;
     const LocalDateTime now = clock_.now();
     const char* outcome = result.interrupted ? "- Záloha přerušena: "
@@ -167,9 +176,8 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
                                              : "- Záloha s chybami: ";
     addLine(formatDayMonthYear(now) + formatHourMinute(now.hour, now.minute) + outcome +
             pair.source);
-    result.pairs.push_back({ok, std::vector<std::string>(
-                                    result.lines.begin() + static_cast<std::ptrdiff_t>(linesBefore),
-                                    result.lines.end())});
+    done.lines.assign(result.lines.begin() + static_cast<std::ptrdiff_t>(linesBefore),
+                      result.lines.end());
     // Pairs that fail at once (a missing source) pump nothing themselves.
     pumpNow(k + 1);
   }
@@ -195,22 +203,20 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
   // The start balloon said a run began; a run that did not go well says so
   // at its end too.
   if (result.failedPairs > 0) {
-    display_.showBalloon("Tavro", failureNotice(result, prepared, n), BalloonIconKind::Warning, 10);
+    display_.showBalloon("Tavro", failureNotice(result, n), BalloonIconKind::Warning, 10);
   }
   result_ = nullptr;
   return result;
 }
 
-std::string BackupRun::failureNotice(const RunResult& result, const Prepared& prepared,
-                                     std::size_t pairCount) {
+std::string BackupRun::failureNotice(const RunResult& result, std::size_t pairCount) {
   std::string text =
       "Záloha s chybami: " + std::to_string(result.failedPairs) + " z " + std::to_string(pairCount);
   // The first failed pair and what went wrong first, so the user knows
   // where to look without opening the window.
-  for (std::size_t k = 0; k < result.pairs.size(); ++k) {
-    if (result.pairs[k].ok) continue;
-    text += "\n" + prepared.pairs[k].source;
-    if (!result.pairs[k].lines.empty()) text += "\n" + result.pairs[k].lines.front();
+  for (const PairResult& pair : result.pairs) {
+    if (pair.ok()) continue;
+    text += "\n" + pair.source + "\n" + printableLine(failureLine(pair.failures.front()));
     break;
   }
   if (result.failedPairs > 1) {
@@ -255,7 +261,7 @@ std::optional<std::vector<PairPreview>> BackupRun::Nahled(const std::vector<Back
     preview.source = pair.source;
     preview.target = pair.target;
     const std::size_t before = lines.lines.size();
-    (void)runPair(pair, options, prepared, quiet, &preview.plan);
+    runPair(pair, options, prepared, quiet, &preview.plan, preview.failures);
     preview.lines.assign(lines.lines.begin() + static_cast<std::ptrdiff_t>(before),
                          lines.lines.end());
   }
@@ -264,17 +270,22 @@ std::optional<std::vector<PairPreview>> BackupRun::Nahled(const std::vector<Back
   return previews;
 }
 
-bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions, const Prepared& prepared,
-                        RunDisplay& display, PairPlan* plan) {
+void BackupRun::runPair(const Pair& pair, const RunOptions& runOptions, const Prepared& prepared,
+                        RunDisplay& display, PairPlan* plan, std::vector<Failure>& failures) {
+  pairFailures_ = &failures;
+  struct Done {
+    std::vector<Failure>*& failures;
+    ~Done() { failures = nullptr; }
+  } done{pairFailures_};
   const auto& folders = prepared.folders;
   const auto& sources = prepared.sources;
   if (pair.source.empty() || pair.target.empty()) {
-    addLine("Neúplný pár: " + pair.source + " -> " + pair.target + " !!!");
-    return false;
+    fail(Failure::ofPair(FailureKind::IncompletePair, pair.source, pair.target));
+    return;
   }
   if (pairOverlapsItsSource(fs_, {pair.source, pair.target, {}})) {
-    addLine("Cíl a zdroj se překrývají: " + pair.source + " !!!");
-    return false;
+    fail({FailureKind::OverlappingPair, pair.source});
+    return;
   }
   PairOptions options;
   options.otherSources = sources;
@@ -291,10 +302,8 @@ bool BackupRun::runPair(const Pair& pair, const RunOptions& runOptions, const Pr
     options.deletions = Deletions::Shared;
   }
 
-  const std::size_t linesBefore = result_->lines.size();
-  LineKeeper keeper(display, [this](const std::string& line) { addLine(line); });
+  FailureKeeper keeper(display, [this](const Failure& failure) { fail(failure); });
   mirrorPair(fs_, keeper, pair.source, pair.target, options);
-  return result_->lines.size() == linesBefore;
 }
 
 }  // namespace tavro

@@ -60,8 +60,11 @@ class PairStates {
 };
 
 struct PairResult {
-  bool ok = false;                 // recorded as "OK", else "Chyba"
-  std::vector<std::string> lines;  // its failure lines, then its result line
+  std::string source;              // as stored, naming the pair
+  std::vector<Failure> failures;   // what failed, in order
+  std::vector<std::string> lines;  // its failures' lines, then its result line
+  // Recorded as "OK" (or "Přerušeno"), else as "Chyba".
+  bool ok() const { return failures.empty(); }
 };
 
 struct RunResult {
@@ -78,7 +81,8 @@ struct PairPreview {
   std::string source;
   std::string target;
   PairPlan plan;
-  std::vector<std::string> lines;  // the failure lines the pair can tell already
+  std::vector<Failure> failures;   // what the pair can tell already would fail
+  std::vector<std::string> lines;  // their lines
 };
 
 // "Zdroj: <source> — nové: N, změněné: M, smazané: K, celkem X MB".
@@ -139,17 +143,18 @@ class BackupRun {
   Pair makePair(const BackupPair& pair) const;
   Prepared prepare(const std::vector<BackupPair>& given);
   // The end notice of a run with failed pairs: how many, the first one's
-  // source and first line, and how many more.
-  static std::string failureNotice(const RunResult& result, const Prepared& prepared,
-                                   std::size_t pairCount);
+  // source and first failure, and how many more.
+  static std::string failureNotice(const RunResult& result, std::size_t pairCount);
   RunResult run(const std::vector<BackupPair>& pairs, const RunOptions& options,
                 PairStates& states);
-  // Runs one pair, or plans it when `plan` is set; false when it had any
-  // failure.
-  bool runPair(const Pair& pair, const RunOptions& options, const Prepared& prepared,
-               RunDisplay& display, PairPlan* plan);
+  // Runs one pair, or plans it when `plan` is set; its failures go to
+  // `failures`.
+  void runPair(const Pair& pair, const RunOptions& options, const Prepared& prepared,
+               RunDisplay& display, PairPlan* plan, std::vector<Failure>& failures);
   void pumpNow(std::size_t k);
   void addLine(const std::string& line);
+  // A failure of the pair being run: kept with it, and its line shown.
+  void fail(const Failure& failure);
 
   FileSystem& fs_;
   BackupRunDisplay& display_;
@@ -159,7 +164,8 @@ class BackupRun {
   StopRequest interrupt_;
   LocalDateTime runStart_;       // of the run in progress: its history folders' name
   RunResult* result_ = nullptr;  // of the run in progress
-  bool showLines_ = true;        // false while a preview collects them
+  std::vector<Failure>* pairFailures_ = nullptr;  // of the pair in progress
+  bool showLines_ = true;                         // false while a preview collects them
   // How finely each pair folder met by a run keeps times, for the previews.
   std::map<FolderId, TimePrecision> timePrecisions_;
 };

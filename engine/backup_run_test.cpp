@@ -162,6 +162,9 @@ TEST_F(BackupRunTest, APairWithFailuresIsMarkedAndTheRunSaysSo) {
                           "09.12.202610:00- Záloha OK: " + tree.path("data/B"), _,
                           "09.12.202610:00- Záloha s chybami: " + tree.path("data/C")));
   EXPECT_THAT(states(), ElementsAre("Chyba", "OK", "Chyba"));
+  EXPECT_TRUE(result->pairs[1].ok());
+  EXPECT_THAT(result->pairs[2].failures,
+              ElementsAre(Failure(FailureKind::NotCopied, tree.path("data/C/c.txt"))));
   EXPECT_THAT(display.events,
               Contains("status Záloha provedena s chybami ... | Záloha s chybami ."));
   // The warning names the first failed pair and its first line.
@@ -189,6 +192,14 @@ TEST_F(BackupRunTest, AnUnreadableSourceLeavesItsBackupUntouched) {
   EXPECT_EQ(tree.read("backup/gone/kept.txt"), "precious");
   EXPECT_THAT(tree.listing("backup/locked"), ElementsAre("old.txt"));
   EXPECT_THAT(states(), ElementsAre("Chyba", "Chyba"));
+  // The same as data, with the system's reasons, for whoever reports them.
+  ASSERT_EQ(result->pairs.size(), 2u);
+  EXPECT_EQ(result->pairs[0].source, tree.path("data/gone"));
+  EXPECT_THAT(result->pairs[0].failures,
+              ElementsAre(Failure(FailureKind::SourceUnreadable, tree.path("data/gone"), ENOENT)));
+  EXPECT_THAT(result->pairs[1].failures,
+              ElementsAre(Failure(FailureKind::SourceUnreadable, tree.path("data/locked"), EIO)));
+  EXPECT_EQ(result->failedPairs, 2);
 }
 
 TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {

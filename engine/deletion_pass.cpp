@@ -203,8 +203,7 @@ class DeletionPass {
       const FolderId id = sub.value->id();
       if (id == sourceTop_) return;
       if (isOtherSource(id)) {
-        display_.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " + target.pathOf(name) +
-                         " !!!");
+        display_.failed({FailureKind::OtherPairsSource, target.pathOf(name)});
         return;
       }
     }
@@ -310,10 +309,10 @@ class DeletionPass {
     if (isTemporaryName(name)) {
       if (plan_ != nullptr) {
         ++plan_->leftovers;
-      } else if (target.removeFile(name).ok()) {
+      } else if (const Status removed = target.removeFile(name); removed.ok()) {
         ++changes_;
       } else {
-        display_.addLine("Nelze smazat subor: " + path + " !!!");
+        display_.failed({FailureKind::NotDeleted, path, removed.error});
       }
       return;
     }
@@ -333,7 +332,7 @@ class DeletionPass {
     if (gone.ok()) {
       ++changes_;
     } else {
-      display_.addLine("Nelze smazat subor: " + path + " !!!");
+      display_.failed({FailureKind::NotDeleted, path, gone.error});
     }
     display_.fileDeletionFinished();
   }
@@ -351,7 +350,7 @@ class DeletionPass {
 void prunePair(RunDisplay& display, Folder& source, Folder& target,
                std::span<const FolderId> otherSources, const PassOptions& options) {
   if (std::binary_search(otherSources.begin(), otherSources.end(), target.id())) {
-    display.addLine("Výmaz vynechán, cíl obsahuje zdroj jiného páru: " + target.path() + " !!!");
+    display.failed({FailureKind::OtherPairsSource, target.path()});
     return;
   }
   DeletionPass(display, source.id(), otherSources, options).prune(&source, target);

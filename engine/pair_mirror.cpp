@@ -18,15 +18,21 @@ namespace tavro {
 
 namespace {
 
-// Whether a folder holds any entry; nullopt when it cannot be listed.
-std::optional<bool> holdsEntries(Folder& folder) {
+// Whether a folder holds any entry, or why it cannot be listed.
+Result<bool> holdsEntries(Folder& folder) {
   auto listing = folder.list();
-  if (!listing.ok()) return std::nullopt;
+  if (!listing.ok()) return Result<bool>::failure(listing.error);
   ListedEntry entry;
   int error = 0;
   const bool any = listing.value->next(entry, &error);
-  if (error != 0) return std::nullopt;
-  return any;
+  if (error != 0) return Result<bool>::failure(error);
+  return Result<bool>::of(any);
+}
+
+// Known to hold nothing: a folder that cannot be listed may hold anything.
+bool knownEmpty(Folder& folder) {
+  const Result<bool> holds = holdsEntries(folder);
+  return holds.ok() && !holds.value;
 }
 
 // Putting a pair on the disk can take a good part of a second after many
@@ -42,9 +48,9 @@ Status syncWhileAnswering(Folder& folder, RunDisplay& display) {
 
 // What the deletion pass may do, decided before anything is copied.
 struct DeletionDecision {
-  bool allowed = false;            // it may remove what the source lacks
-  bool needed = false;             // and there is something to remove
-  std::vector<std::string> lines;  // to show after the copy pass
+  bool allowed = false;           // it may remove what the source lacks
+  bool needed = false;            // and there is something to remove
+  std::vector<Failure> failures;  // to show after the copy pass
 };
 
 // The deletion pass, counted against the pair folder as the last run left
@@ -59,20 +65,19 @@ DeletionDecision countDeletions(RunDisplay& display, Folder& source, Folder& fol
   counted.keepEntries = false;
   QuietDisplay quiet(display);
   deleteVanished(quiet, source, folder, options.otherSources, {options.stop, &counted, nullptr});
-  decision.lines = std::move(quiet.lines);
+  decision.failures = std::move(quiet.failures);
   if (stopRequested(options.stop)) return decision;
   const std::int64_t k = counted.deletedFiles;
   const std::int64_t n = counted.pairFolderFiles;
   if (counted.deletes() && k > kMassDeletionFiles && 2 * k > n &&
       !(options.confirmMassDeletion && options.confirmMassDeletion(k, n, folder.path()))) {
-    decision.lines.push_back("Výmaz vynechán, zdroj přišel o " + std::to_string(k) + " z " +
-                             std::to_string(n) + " souborů: " + sourcePath + " !!!");
+    decision.failures.push_back(Failure::massDeletion(sourcePath, k, n));
     return decision;
   }
   decision.allowed = true;
   decision.needed = counted.deletes();
-  // The pass itself gives its lines again.
-  if (decision.needed) decision.lines.clear();
+  // The pass itself reports them again.
+  if (decision.needed) decision.failures.clear();
   return decision;
 }
 
@@ -121,42 +126,49 @@ std::string pairFolderOf(const std::string& source, const std::string& target) {
 
 void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
                 const std::string& target, const PairOptions& options) {
-  auto fail = [&display](const std::string& text) { display.addLine(text + " !!!"); };
+  auto fail = [&display](FailureKind kind, const std::string& path, int error = 0) {
+    display.failed({kind, path, error});
+  };
+  auto invalidPair = [&display, &source, &target] {
+    display.failed(Failure::ofPair(FailureKind::InvalidPair, source, target));
+  };
   const std::string name = lastComponent(source);
   // A pair folder inside a history would move or delete another pair's
   // versions; one that is the target itself would prune the whole target.
   if (name.empty() || name == "." || name == ".." || name == kHistoryFolderName ||
       liesInHistory(fs, target)) {
-    fail("Neplatný pár: " + source + " -> " + target);
+    invalidPair();
     return;
   }
 
   auto targetTop = fs.openFolder(target);
   if (!targetTop.ok()) {
     const bool missing = targetTop.error == ENOENT || targetTop.error == ENOTDIR;
-    fail((missing ? "Cíl neexistuje: " : "Nelze otevřít cíl: ") + target);
+    fail(missing ? FailureKind::TargetMissing : FailureKind::TargetUnopenable, target,
+         targetTop.error);
     return;
   }
   // An unplugged drive leaves its mount point behind as an empty folder of
   // the system disk: a whole backup written there would be no backup, and
   // the next run on the drive would find its pair folder outdated.
   if (fs.unmountedMountPointOf(target) ||
-      (options.backedUpBefore && holdsEntries(*targetTop.value) == std::optional<bool>(false))) {
-    fail("Cíl není připojen: " + target);
+      (options.backedUpBefore && knownEmpty(*targetTop.value))) {
+    fail(FailureKind::TargetNotMounted, target);
     return;
   }
   auto sourceTop = fs.openFolder(source);
-  const auto sourceHoldsEntries =
-      sourceTop.ok() ? holdsEntries(*sourceTop.value) : std::optional<bool>{};
-  if (!sourceHoldsEntries) {
-    fail("Nelze číst zdroj: " + source);
+  const auto sourceListed =
+      sourceTop.ok() ? holdsEntries(*sourceTop.value) : Result<bool>::failure(sourceTop.error);
+  if (!sourceListed.ok()) {
+    fail(FailureKind::SourceUnreadable, source, sourceListed.error);
     return;
   }
+  const bool sourceHoldsEntries = sourceListed.value;
 
   TargetFolder targetFolder(std::move(targetTop.value));
   const auto existing = targetFolder.get()->stat(name);
   if (existing.ok() && existing.value.kind == EntryKind::Link) {
-    fail("Neplatný pár: " + source + " -> " + target);
+    invalidPair();
     return;
   }
   TargetFolder child(targetFolder, name);
@@ -178,8 +190,8 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
     deletion.allowed = true;  // nothing there yet that could go
   } else if (mirror) {
     Folder& before = *pairFolder->get();
-    if (!*sourceHoldsEntries && holdsEntries(before).value_or(true)) {
-      deletion.lines.push_back("Zdroj je prázdný, výmaz vynechán: " + source + " !!!");
+    if (!sourceHoldsEntries && !knownEmpty(before)) {
+      deletion.failures.push_back({FailureKind::EmptySource, source});
     } else {
       deletion = countDeletions(display, *sourceTop.value, before, source, options);
     }
@@ -213,20 +225,20 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   switch (deletions) {
     case Deletions::Keep: break;
     case Deletions::Shared:
-      fail("Výmaz vynechán, cíl sdílí jiný pár: " + pairFolderOf(source, target));
+      fail(FailureKind::SharedPairFolder, pairFolderOf(source, target));
       break;
     case Deletions::Mirror:
       if (options.plan != nullptr) {
         if (folder == nullptr) break;  // nothing there to delete
-        if (!*sourceHoldsEntries && holdsEntries(*folder).value_or(true)) {
-          fail("Zdroj je prázdný, výmaz vynechán: " + source);
+        if (!sourceHoldsEntries && !knownEmpty(*folder)) {
+          fail(FailureKind::EmptySource, source);
         } else {
           deleteVanished(display, *sourceTop.value, *folder, options.otherSources,
                          {options.stop, options.plan, nullptr});
         }
         break;
       }
-      for (const auto& line : deletion.lines) display.addLine(line);
+      for (const Failure& failure : deletion.failures) display.failed(failure);
       if (deletion.needed && folder != nullptr) {
         deleteVanished(display, *sourceTop.value, *folder, options.otherSources,
                        {options.stop, nullptr, keeper});
@@ -238,8 +250,8 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   if (history) history->prune(options.historyDays);
   if (options.durable) {
     Folder& written = folder != nullptr ? *folder : *targetFolder.get();
-    if (!syncWhileAnswering(written, display).ok()) {
-      fail("Nelze uložit na disk: " + written.path());
+    if (const Status synced = syncWhileAnswering(written, display); !synced.ok()) {
+      fail(FailureKind::NotOnDisk, written.path(), synced.error);
     }
   }
 }

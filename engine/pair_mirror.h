@@ -73,8 +73,8 @@ inline constexpr std::int64_t kMassDeletionFiles = 20;
 
 // Mirrors one pair: copies the source into the pair folder (the target, "/",
 // the source's last folder name) and, as the options say, removes what the
-// source no longer has. Every failure becomes a line of the display; a pair
-// without lines went well. What the pair needs is checked before anything is
+// source no longer has. Every failure goes to the display's failed(); a pair
+// without failures went well. What the pair needs is checked before anything is
 // written, and a pair that fails a check touches nothing:
 //   - the target must be an existing folder: the run never creates it, so an
 //     unplugged drive's backup does not land on the system disk; nor may it

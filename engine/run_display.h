@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/failure.h"
+
 namespace tavro {
 
 // What a run shows while it goes. The window implements it on its controls;
@@ -27,6 +29,9 @@ class RunDisplay {
 
   // A line of the run's message list.
   virtual void addLine(const std::string& line) = 0;
+  // Something of the run failed. A display that keeps no failures of its
+  // own shows the failure's line.
+  virtual void failed(const Failure& failure) { addLine(failureLine(failure)); }
 
   virtual void processMessages() = 0;
 };
@@ -43,6 +48,7 @@ class RunDisplayWrapper : public RunDisplay {
   void fileDeletionStarted(const std::string& path) override { target_.fileDeletionStarted(path); }
   void fileDeletionFinished() override { target_.fileDeletionFinished(); }
   void addLine(const std::string& line) override { target_.addLine(line); }
+  void failed(const Failure& failure) override { target_.failed(failure); }
   void processMessages() override { target_.processMessages(); }
 
  private:
@@ -50,7 +56,7 @@ class RunDisplayWrapper : public RunDisplay {
 };
 
 // Shows nothing of a pass but lets the window's messages through `display`,
-// and keeps the lines: for passes that only look.
+// and keeps the failures: for passes that only look.
 class QuietDisplay final : public RunDisplayWrapper {
  public:
   explicit QuietDisplay(RunDisplay& display) : RunDisplayWrapper(display) {}
@@ -60,9 +66,10 @@ class QuietDisplay final : public RunDisplayWrapper {
   void fileCopyFinished() override {}
   void fileDeletionStarted(const std::string&) override {}
   void fileDeletionFinished() override {}
-  void addLine(const std::string& line) override { lines.push_back(line); }
+  void addLine(const std::string&) override {}
+  void failed(const Failure& failure) override { failures.push_back(failure); }
 
-  std::vector<std::string> lines;
+  std::vector<Failure> failures;
 };
 
 enum class BalloonIconKind { None = 0, Information = 1, Warning = 2, Error = 3 };
@@ -76,8 +83,8 @@ class BackupRunDisplay : public RunDisplay {
   virtual void runStarted() = 0;
   // The status caption (on lime while a run shows) and the tray hint.
   virtual void setStatus(const std::string& caption, const std::string& trayHint) = 0;
-  virtual void showBalloon(const std::string& title, const std::string& text,
-                           BalloonIconKind kind, int seconds) = 0;
+  virtual void showBalloon(const std::string& title, const std::string& text, BalloonIconKind kind,
+                           int seconds) = 0;
   // Both gauges and the captions "Kopíruji z: ", "Kopíruji do:", "/" and the
   // current-file label appear; the pair gauge runs 0..pairCount from 0.
   virtual void showProgress(int pairCount) = 0;

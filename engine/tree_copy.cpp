@@ -129,7 +129,7 @@ class TreeCopy {
   void copyFolder(Folder& source, TargetFolder& target, bool targetIsNew) {
     auto listing = source.list();
     if (!listing.ok()) {
-      cannotRead(source.path());
+      cannotRead(source.path(), listing.error);
       return;
     }
     std::vector<BatchEntry> batch;
@@ -162,7 +162,7 @@ class TreeCopy {
         }
       }
     }
-    if (error != 0) cannotRead(source.path());
+    if (error != 0) cannotRead(source.path(), error);
     finishFolder(source, target);
   }
 
@@ -201,7 +201,7 @@ class TreeCopy {
 
   void copySubfolder(Folder& source, const std::string& name, TargetFolder& target) {
     if (depth_ >= kMaxFolderDepth) {
-      display_.addLine("Příliš hluboká složka: " + source.pathOf(name) + " !!!");
+      display_.failed({FailureKind::FolderTooDeep, source.pathOf(name)});
       return;
     }
     auto sub = source.openFolder(name);
@@ -227,7 +227,7 @@ class TreeCopy {
     display_.processMessages();
     if (!sub.ok()) {
       // A folder that went away since it was listed is no failure.
-      if (sub.error != ENOENT && sub.error != ENOTDIR) cannotRead(source.pathOf(name));
+      if (sub.error != ENOENT && sub.error != ENOTDIR) cannotRead(source.pathOf(name), sub.error);
       return;
     }
     ++depth_;
@@ -236,7 +236,7 @@ class TreeCopy {
   }
 
   void attributesNotCopied(const std::string& path) {
-    display_.addLine("Nelze zkopírovat atributy: " + path + " !!!");
+    display_.failed({FailureKind::AttributesNotCopied, path});
   }
 
   // Once its contents are there, the folder takes its source's owner,
@@ -269,8 +269,8 @@ class TreeCopy {
 
   // The backup of such a folder stays as it is: the deletion pass leaves
   // alone what it cannot compare.
-  void cannotRead(const std::string& path) {
-    display_.addLine("Nelze číst složku: " + path + " !!!");
+  void cannotRead(const std::string& path, int error) {
+    display_.failed({FailureKind::FolderUnreadable, path, error});
   }
 
   void copyEntry(Folder& source, const BatchEntry& item, TargetFolder& target, bool targetIsNew) {
@@ -366,10 +366,10 @@ class TreeCopy {
       outcome = CopyOutcome::Copied;
     }
     if (outcome == CopyOutcome::ReplaceFailed && replacingOutdatedCopy) {
-      display_.addLine("Nelze vymazat: " + target.path() + "/" + targetName + " !!!");
+      display_.failed({FailureKind::OldCopyNotRemoved, target.path() + "/" + targetName});
     }
     if (outcome != CopyOutcome::Copied) {
-      display_.addLine("Nelze zkopirovat: " + sourcePath + " !!!");
+      display_.failed({FailureKind::NotCopied, sourcePath});
     }
     display_.fileCopyFinished();
   }
