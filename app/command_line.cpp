@@ -115,8 +115,9 @@ int runOnce(int argc, char** argv, bool confirmDeletions) {
   TerminalDisplay display;
   NoWindow window(confirmDeletions);
   PlainSettingsPanel settings;
-  Program program({fs, clock, power, paths, RegionalFormats::fromLocale()}, display, settings,
-                  window, window);
+  Program program(
+      {fs, clock, power, paths, RegionalFormats::fromLocale(), readAheadFromEnvironment()}, display,
+      settings, window, window);
   // Every saved setting, as the window would take it, without saving back.
   program.loadSettings();
   SignalBridge bridge;

@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
                            power,
                            dialogs,
                            paths,
-                           tavro::RegionalFormats::fromLocale()};
+                           tavro::RegionalFormats::fromLocale(),
+                           tavro::readAheadFromEnvironment()};
   tavro::TForm1 form(services);
   QObject::connect(&instance, &tavro::SingleInstance::showRequested, &form,
                    &tavro::TForm1::Zobrazit1Click);

@@ -58,7 +58,8 @@ TForm1::TForm1(const Services& services, QWidget* parent)
       runDisplay_(ui_, [this] { showTable(); }),
       settingsPanel_(ui_),
       bd1_(this),
-      program_({services_.fs, services_.clock, services_.power, services_.paths, services_.formats},
+      program_({services_.fs, services_.clock, services_.power, services_.paths, services_.formats,
+                services_.readAhead},
                runDisplay_, settingsPanel_, *this, bd1_) {
   if (!services_.openFolder) {
     services_.openFolder = [this](const QString& path, std::function<void()> failed) {

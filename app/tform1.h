@@ -47,6 +47,7 @@ struct Services {
   Dialogs& dialogs;
   ProgramPaths paths;
   RegionalFormats formats;
+  bool readAhead = true;  // readAheadFromEnvironment()
   std::function<bool()> trayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
   // Opens a text file where the user sees it; false when nothing could be
   // started. Not awaited.

@@ -19,6 +19,7 @@
 
 #include "engine/backup_run.h"
 #include "platform/clock.h"
+#include "platform/program_paths.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
   tavro::BackupRun run(fs, display, clock);
   tavro::RunOptions options;
   options.historyDays = 30;  // as the program starts
+  options.readAhead = tavro::readAheadFromEnvironment();
   NoStates states;
   std::vector<tavro::BackupPair> all;
   for (int i = 1; i <= n; ++i) {

@@ -20,6 +20,7 @@
 #include "engine/backup_run.h"
 #include "engine/pair_mirror.h"
 #include "platform/clock.h"
+#include "platform/program_paths.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ int usage() {
 
 int main(int argc, char** argv) {
   tavro::PairOptions options;
+  options.run.readAhead = tavro::readAheadFromEnvironment();
   tavro::PairPlan plan;
   plan.keepEntries = false;
   bool preview = false;
@@ -46,13 +48,13 @@ int main(int argc, char** argv) {
   for (; at < argc && std::string(argv[at]).starts_with("--"); ++at) {
     const std::string flag = argv[at];
     if (flag == "--no-sync") {
-      options.durable = false;
+      options.run.durable = false;
     } else if (flag == "--copy-only") {
-      options.deletions = tavro::Deletions::Keep;
+      options.run.mirrorDeletions = false;
     } else if (flag == "--preview") {
       preview = true;
     } else if (flag == "--versions" && at + 1 < argc) {
-      options.historyDays = std::atoi(argv[++at]);
+      options.run.historyDays = std::atoi(argv[++at]);
     } else {
       return usage();
     }

@@ -287,20 +287,14 @@ void BackupRun::runPair(const Pair& pair, const RunOptions& runOptions, const Pr
     fail({FailureKind::OverlappingPair, pair.source});
     return;
   }
-  PairOptions options;
+  PairOptions options{runOptions};
+  options.sharesPairFolder = anotherPairFolderIn(pair.resolved, folders);
   options.otherSources = sources;
   options.stop = &interrupt_;
-  options.historyDays = runOptions.historyDays;
   options.runStart = runStart_;
-  options.confirmMassDeletion = runOptions.confirmMassDeletion;
   options.plan = plan;
   options.backedUpBefore = pair.backedUpBefore;
   options.timePrecisions = &timePrecisions_;
-  if (!runOptions.mirrorDeletions) {
-    options.deletions = Deletions::Keep;
-  } else if (anotherPairFolderIn(pair.resolved, folders)) {
-    options.deletions = Deletions::Shared;
-  }
 
   FailureKeeper keeper(display, [this](const Failure& failure) { fail(failure); });
   mirrorPair(fs_, keeper, pair.source, pair.target, options);

@@ -33,20 +33,6 @@ bool pairOverlapsItsSource(FileSystem& fs, const BackupPair& pair);
 // that the deletion pass of `holder` has to pass it over.
 bool pairFolderHoldsSource(FileSystem& fs, const BackupPair& holder, const BackupPair& other);
 
-// What a run is asked to do.
-struct RunOptions {
-  // "také synchronizuj (výmaz již smazaných)": off, the backup keeps what the
-  // sources lost.
-  bool mirrorDeletions = true;
-  // "Uchovávat smazané a přepsané soubory": for how many days what a run
-  // removes or replaces is kept in each target's history; 0 removes it.
-  int historyDays = 0;
-  // The question before a pair's deletion pass takes most of its files (a
-  // run the user started); unset, such a pass is skipped with a line.
-  std::function<bool(std::int64_t files, std::int64_t of, const std::string& folder)>
-      confirmMassDeletion;
-};
-
 // Where a run's pair states go while it runs: "Neprovedeno" for every pair
 // before the first one runs, then "OK" or "Chyba" as each one finishes
 // ("Přerušeno" for the one the user stopped). The

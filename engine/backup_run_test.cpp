@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/program_paths.h"
 #include "testing/fake_clock.h"
 #include "testing/faulty_file_system.h"
 #include "testing/real_system.h"
@@ -41,6 +42,7 @@ class BackupRunTest : public ::testing::Test {
  protected:
   BackupRunTest() {
     clock.set(2026, 12, 9, 10, 0);
+    options.readAhead = readAheadFromEnvironment();
     table.open();
     tree.folder("backup");
   }

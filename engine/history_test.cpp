@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "engine/pair_mirror.h"
+#include "platform/program_paths.h"
 #include "testing/faulty_file_system.h"
 #include "testing/real_system.h"
 #include "testing/recording_display.h"
@@ -15,9 +16,9 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 using ::testing::IsSupersetOf;
 using ::testing::Not;
-using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 using testkit::FaultOp;
 
@@ -27,7 +28,8 @@ const std::string kRun = ".tavro-historie/docs/2026-12-09 10.00.05";
 class HistoryTest : public ::testing::Test {
  protected:
   HistoryTest() {
-    options.historyDays = 30;
+    options.run.historyDays = 30;
+    options.run.readAhead = readAheadFromEnvironment();
     options.runStart = LocalDateTime{2026, 12, 9, 10, 0, 5};
   }
   // A backup of data/docs that the source has since changed: a.txt was
@@ -51,7 +53,7 @@ class HistoryTest : public ::testing::Test {
   void run() { run(fs); }
   std::string at(const std::string& relative) const { return tree.path("backup/" + relative); }
   ino_t inode(const std::string& relative) const {
-    struct stat st{};
+    struct stat st {};
     ::lstat(tree.path(relative).c_str(), &st);
     return st.st_ino;
   }
@@ -94,12 +96,12 @@ TEST_F(HistoryTest, WhatARunDeletesOrReplacesIsMovedIntoTheHistory) {
   EXPECT_EQ(tree.read("backup/" + kRun + "/b.txt"), "b");
   EXPECT_EQ(tree.read("backup/" + kRun + "/old/deep/y.txt"), "y");
   EXPECT_EQ(inode("backup/" + kRun + "/old"), oldFolder) << "a whole folder moves in one rename";
-  EXPECT_THAT(tree.listing("backup/" + kRun),
-              UnorderedElementsAre("a.txt", "b.txt", "old/", "old/deep/", "old/deep/y.txt",
-                                   "old/x.txt"));
+  EXPECT_THAT(
+      tree.listing("backup/" + kRun),
+      UnorderedElementsAre("a.txt", "b.txt", "old/", "old/deep/", "old/deep/y.txt", "old/x.txt"));
 
   // Off, the run deletes as before and leaves the history alone.
-  options.historyDays = 0;
+  options.run.historyDays = 0;
   tree.file("backup/docs/c.txt", "c");
   run();
   EXPECT_FALSE(tree.exists("backup/docs/c.txt"));
@@ -257,8 +259,7 @@ TEST_F(HistoryTest, AWrongClockAgesNoVersion) {
                             "2026-12-12 08.00.00/"}));
   // They go once they are older than the setting by the right clock.
   runAt({2027, 1, 9, 8, 0, 0}, "b5__________");
-  EXPECT_THAT(tree.listing(history),
-              Not(Contains("2000-01-01 00.00.00/")));
+  EXPECT_THAT(tree.listing(history), Not(Contains("2000-01-01 00.00.00/")));
   EXPECT_THAT(tree.listing(history), Contains("2026-12-10 08.00.00/"));
 }
 

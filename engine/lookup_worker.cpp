@@ -1,7 +1,5 @@
 #include "engine/lookup_worker.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <utility>
 
 namespace tavro {
@@ -59,14 +57,6 @@ void LookupWorker::serve() {
     busy_ = false;
     changed_.notify_all();
   }
-}
-
-bool readAheadEnabled() {
-  static const bool enabled = [] {
-    const char* off = std::getenv("TAVRO_NO_READ_AHEAD");
-    return off == nullptr || *off == '\0' || std::strcmp(off, "0") == 0;
-  }();
-  return enabled;
 }
 
 }  // namespace tavro

@@ -41,8 +41,4 @@ class LookupWorker {
   std::thread thread_;
 };
 
-// Whether the walks may look entries up ahead, on the worker. Set
-// TAVRO_NO_READ_AHEAD=1 to have them look each entry up when they come to it.
-bool readAheadEnabled();
-
 }  // namespace tavro

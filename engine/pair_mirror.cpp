@@ -18,6 +18,12 @@ namespace tavro {
 
 namespace {
 
+enum class Deletions {
+  Mirror,  // what the source no longer has is removed from the pair folder
+  Keep,    // the backup keeps what the source lost
+  Shared,  // another pair's backup lies in the pair folder: kept, with a failure
+};
+
 // Whether a folder holds any entry, or why it cannot be listed.
 Result<bool> holdsEntries(Folder& folder) {
   auto listing = folder.list();
@@ -70,7 +76,7 @@ DeletionDecision countDeletions(RunDisplay& display, Folder& source, Folder& fol
   const std::int64_t k = counted.deletedFiles;
   const std::int64_t n = counted.pairFolderFiles;
   if (counted.deletes() && k > kMassDeletionFiles && 2 * k > n &&
-      !(options.confirmMassDeletion && options.confirmMassDeletion(k, n, folder.path()))) {
+      !(options.run.confirmMassDeletion && options.run.confirmMassDeletion(k, n, folder.path()))) {
     decision.failures.push_back(Failure::massDeletion(sourcePath, k, n));
     return decision;
   }
@@ -178,13 +184,16 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   TargetFolder* pairFolder = &child;
 
   std::optional<History> history;
-  if (options.historyDays > 0 && options.plan == nullptr) {
+  if (options.run.historyDays > 0 && options.plan == nullptr) {
     history.emplace(*targetFolder.get(), historyNameOf(source), pairFolder->path(),
                     options.runStart);
   }
   History* keeper = history ? &*history : nullptr;
 
-  const bool mirror = options.deletions == Deletions::Mirror && options.plan == nullptr;
+  const Deletions asked = !options.run.mirrorDeletions ? Deletions::Keep
+                          : options.sharesPairFolder   ? Deletions::Shared
+                                                       : Deletions::Mirror;
+  const bool mirror = asked == Deletions::Mirror && options.plan == nullptr;
   DeletionDecision deletion;
   if (mirror && !existedBefore) {
     deletion.allowed = true;  // nothing there yet that could go
@@ -197,7 +206,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
     }
   }
 
-  PassOptions copying{options.stop, options.plan, keeper, options.readAhead};
+  PassOptions copying{options.stop, options.plan, keeper, options.run.readAhead};
   copying.replaceOtherKinds = deletion.allowed;
   copying.otherSources = options.otherSources;
   copying.keepOwners = fs.keepsOwners();
@@ -207,7 +216,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
     // are not shared between threads.
     std::optional<EarlyWriteBack> early;
     Folder& top = *targetFolder.get();
-    if (options.durable && options.plan == nullptr && top.gainsFromEarlySyncs()) {
+    if (options.run.durable && options.plan == nullptr && top.gainsFromEarlySyncs()) {
       if (auto own = top.openFolder("."); own.ok()) {
         early.emplace([folder = std::shared_ptr<Folder>(
                            std::move(own.value))] { (void)folder->syncFileSystem(); },
@@ -221,7 +230,7 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   Folder* folder = pairFolder->get();
   // After a stop the deletion pass does not start; what the copy pass wrote
   // still goes on the disk below.
-  const Deletions deletions = stopRequested(options.stop) ? Deletions::Keep : options.deletions;
+  const Deletions deletions = stopRequested(options.stop) ? Deletions::Keep : asked;
   switch (deletions) {
     case Deletions::Keep: break;
     case Deletions::Shared:
@@ -247,8 +256,8 @@ void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
   }
 
   if (options.plan != nullptr) return;
-  if (history) history->prune(options.historyDays);
-  if (options.durable) {
+  if (history) history->prune(options.run.historyDays);
+  if (options.run.durable) {
     Folder& written = folder != nullptr ? *folder : *targetFolder.get();
     if (const Status synced = syncWhileAnswering(written, display); !synced.ok()) {
       fail(FailureKind::NotOnDisk, written.path(), synced.error);

@@ -28,38 +28,50 @@ bool liesInHistory(FileSystem& fs, const std::string& target);
 // folder name, joined as text.
 std::string pairFolderOf(const std::string& source, const std::string& target);
 
-enum class Deletions {
-  Mirror,  // what the source no longer has is removed from the pair folder
-  Keep,    // the backup keeps what the source lost
-  Shared,  // another pair's backup lies in the pair folder: kept, with a line
-};
-
-struct PairOptions {
-  Deletions deletions = Deletions::Mirror;
-  // Pairs' source folders, sorted (this pair's own may be among them): the
-  // deletion pass never enters or removes one, even where the pair folder
-  // holds it.
-  std::span<const FolderId> otherSources;
-  // Off only to measure what putting the pair on the disk costs.
-  bool durable = true;
-  // Asked between entries: once set, the pair ends where it is, without its
-  // deletion pass.
-  const StopRequest* stop = nullptr;
-  // Above 0, nothing in the pair folder is deleted or overwritten: it goes
-  // into the history under the run's start, and run folders older than this
-  // many days are removed there at the end.
+// What a run is asked to do, the same for every pair: the user's settings
+// and what the caller decides.
+struct RunOptions {
+  // "také synchronizuj (výmaz již smazaných)": off, the backup keeps what the
+  // sources lost.
+  bool mirrorDeletions = true;
+  // "Uchovávat smazané a přepsané soubory": above 0, nothing in a pair folder
+  // is deleted or overwritten: it goes into the history under the run's
+  // start, and run folders older than this many days are removed there at
+  // the end of the pair; 0 removes it.
   int historyDays = 0;
-  LocalDateTime runStart;
-  // Set, the pair is only planned: nothing changes on disk, and what the
-  // passes would do is added here.
-  PairPlan* plan = nullptr;
   // Asked before a deletion pass removes more than half of the pair folder's
   // files and more than kMassDeletionFiles of them: `files` of `of` in
-  // `folder`. Unset, or answered false, nothing is removed, with a line.
+  // `folder`. Unset (a run nobody watches), or answered false, nothing is
+  // removed, with a failure.
   std::function<bool(std::int64_t files, std::int64_t of, const std::string& folder)>
       confirmMassDeletion;
   // Off, the copy pass looks every entry up in turn on the run's thread.
+  // The program's edges set it (main, the command line, the measuring tools
+  // read TAVRO_NO_READ_AHEAD); the engine never reads the environment.
   bool readAhead = true;
+  // Off only to measure what putting the pair on the disk costs.
+  bool durable = true;
+};
+
+// One pair's part of a run: the run's options and what the run found out
+// about the pair and the others.
+struct PairOptions {
+  RunOptions run;
+  // Another pair's backup lies in the pair folder: the deletion pass is
+  // skipped, with a failure, even where deletions are mirrored.
+  bool sharesPairFolder = false;
+  // Pairs' source folders, sorted (this pair's own may be among them): the
+  // deletion pass never enters or removes one, even where the pair folder
+  // holds it.
+  std::span<const FolderId> otherSources{};
+  // Asked between entries: once set, the pair ends where it is, without its
+  // deletion pass.
+  const StopRequest* stop = nullptr;
+  // Names the history folder of what this run removes or replaces.
+  LocalDateTime runStart{};
+  // Set, the pair is only planned: nothing changes on disk, and what the
+  // passes would do is added here.
+  PairPlan* plan = nullptr;
   // How finely each pair folder keeps times, by the folder's identity: a
   // run finds it out and puts it here, a plan (which writes nothing) takes
   // it from here, or the two-second steps where it is not known.

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "engine/tree_copy.h"
+#include "platform/program_paths.h"
 #include "testing/faulty_file_system.h"
 #include "testing/real_system.h"
 #include "testing/recording_display.h"
@@ -35,6 +36,7 @@ struct InterruptingDisplay : testkit::RecordingDisplay {
 class PairMirrorTest : public ::testing::Test {
  protected:
   void run(const std::string& source, const std::string& target, PairOptions options = {}) {
+    options.run.readAhead = readAheadFromEnvironment();
     mirrorPair(fs, display, tree.path(source), tree.path(target), options);
   }
   std::string failure(const std::string& text, const std::string& relative) const {
@@ -59,8 +61,8 @@ TEST_F(PairMirrorTest, ASameSizeRewriteIsSeenAsFinelyAsTheTargetKeepsTimes) {
   };
   constexpr std::time_t kEven = 1262340000;  // an even second
   std::string skipped;
-  for (const Target& target : {Target{"", true, true}, Target{"ext4-128", false, true},
-                               Target{"fat", false, false}}) {
+  for (const Target& target :
+       {Target{"", true, true}, Target{"ext4-128", false, true}, Target{"fat", false, false}}) {
     SCOPED_TRACE(target.kind);
     const std::string at = target.kind.empty() ? "backup" : "mnt-" + target.kind;
     tree.folder(at);
@@ -106,7 +108,7 @@ std::string attributeOf(const std::string& path, const char* name) {
 }
 
 uid_t ownerOf(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   ::lstat(path.c_str(), &st);
   return st.st_uid;
 }
@@ -121,8 +123,10 @@ TEST_F(PairMirrorTest, CopiesKeepPermissionsOwnersAttributesAndFolderTimes) {
   tree.file("data/docs/private/secret.txt", "s");
   tree.file("data/docs/shared/a.txt", "a");
   tree.link("data/docs/shared/l", "a.txt");
-  ASSERT_EQ(::lchown(tree.path("data/docs/shared/a.txt").c_str(), testkit::kNobody, testkit::kNobody), 0);
-  ASSERT_EQ(::lchown(tree.path("data/docs/shared/l").c_str(), testkit::kNobody, testkit::kNobody), 0);
+  ASSERT_EQ(
+      ::lchown(tree.path("data/docs/shared/a.txt").c_str(), testkit::kNobody, testkit::kNobody), 0);
+  ASSERT_EQ(::lchown(tree.path("data/docs/shared/l").c_str(), testkit::kNobody, testkit::kNobody),
+            0);
   ASSERT_EQ(::setxattr(tree.path("data/docs/shared/a.txt").c_str(), "user.poznamka", "x", 1, 0), 0);
   ASSERT_EQ(std::system(("setfacl -m u:65534:rw '" + tree.path("data/docs/shared/a.txt") +
                          "' && setfacl -d -m u:65534:rx '" + tree.path("data/docs/shared") + "'")
@@ -132,8 +136,10 @@ TEST_F(PairMirrorTest, CopiesKeepPermissionsOwnersAttributesAndFolderTimes) {
   tree.setTime("data/docs/private", kT + 1, 5);
   tree.setTime("data/docs/shared", kT + 2, 5);
   tree.setTime("data/docs", kT + 3, 5);
-  const std::string acl = attributeOf(tree.path("data/docs/shared/a.txt"), "system.posix_acl_access");
-  const std::string defaults = attributeOf(tree.path("data/docs/shared"), "system.posix_acl_default");
+  const std::string acl =
+      attributeOf(tree.path("data/docs/shared/a.txt"), "system.posix_acl_access");
+  const std::string defaults =
+      attributeOf(tree.path("data/docs/shared"), "system.posix_acl_default");
 
   std::string skipped;
   for (const std::string kind : {"tmpfs", "ramfs"}) {
@@ -339,7 +345,7 @@ TEST_F(PairMirrorTest, ADeletionOfMostOfABackupWaitsForTheUsersYes) {
   std::vector<Asked> asked;
   bool answer = false;
   PairOptions options;
-  options.confirmMassDeletion = [&](std::int64_t files, std::int64_t of, const std::string& f) {
+  options.run.confirmMassDeletion = [&](std::int64_t files, std::int64_t of, const std::string& f) {
     asked.push_back({files, of, f});
     return answer;
   };
@@ -392,7 +398,7 @@ TEST_F(PairMirrorTest, AnEntryThatChangedKindIsBackedUpAsItNowIsInOneRun) {
   options.runStart = LocalDateTime{2026, 12, 9, 10, 0, 5};
   for (const int days : {0, 30}) {
     SCOPED_TRACE(days);
-    options.historyDays = days;
+    options.run.historyDays = days;
     tree.remove("data");
     tree.remove("backup");
     tree.file("data/docs/report/page.txt", "folder once");
@@ -417,7 +423,7 @@ TEST_F(PairMirrorTest, AnEntryThatChangedKindIsBackedUpAsItNowIsInOneRun) {
 
   // Where deletions may not run, nothing is removed to make room: the file
   // goes into the folder, as before.
-  options.deletions = Deletions::Keep;
+  options.run.mirrorDeletions = false;
   tree.remove("data/docs/report");
   tree.file("data/docs/report/page.txt", "a folder again");
   tree.remove("data/docs/notes");

@@ -20,7 +20,7 @@ struct PassOptions {
   // Set, what the pass would remove or replace is moved into it instead.
   History* history = nullptr;
   // Off, each entry is looked up only when the walk comes to it, all on the
-  // walk's thread (the environment's TAVRO_NO_READ_AHEAD turns it off, too).
+  // walk's thread.
   bool readAhead = true;
   // Set, the copy pass removes what holds a source entry's name as another
   // kind (a folder where the source has a file, or the reverse) before it

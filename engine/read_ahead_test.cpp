@@ -164,11 +164,13 @@ Outcome mirrorWith(TempTree& tree, const std::string& target, Variant variant, b
   if (variant == Variant::CaseFolding) fs.foldCase(tree.path(target));
   RecordingDisplay display;
   PairOptions options;
-  options.readAhead = readAhead;
-  options.durable = false;
-  options.historyDays = historyDays;
+  options.run.readAhead = readAhead;
+  options.run.durable = false;
+  options.run.historyDays = historyDays;
   options.runStart = LocalDateTime{2026, 12, 9, 10, 0, 5};
-  options.confirmMassDeletion = [](std::int64_t, std::int64_t, const std::string&) { return true; };
+  options.run.confirmMassDeletion = [](std::int64_t, std::int64_t, const std::string&) {
+    return true;
+  };
   mirrorPair(fs, display, tree.path("src"), tree.path(target), options);
 
   Outcome outcome;
@@ -185,7 +187,6 @@ Outcome mirrorWith(TempTree& tree, const std::string& target, Variant variant, b
 }
 
 TEST(ReadAheadTest, RandomPairsMirrorAlikeWithAndWithoutIt) {
-  if (!readAheadEnabled()) GTEST_SKIP() << "TAVRO_NO_READ_AHEAD is set: nothing to compare";
   const Variant variants[] = {Variant::Plain, Variant::KindsHidden, Variant::CaseFolding};
   for (std::uint32_t seed = 1; seed <= 6; ++seed) {
     const Variant variant = variants[seed % 3];
@@ -229,8 +230,8 @@ TEST(ReadAheadTest, ACrashInALookupAheadEndsTheRunAsItWouldInTurn) {
     fs.crash(FaultOp::Stat, tree.path("t/src/f30"));
     RecordingDisplay display;
     PairOptions options;
-    options.readAhead = readAhead;
-    options.durable = false;
+    options.run.readAhead = readAhead;
+    options.run.durable = false;
     EXPECT_THROW(mirrorPair(fs, display, tree.path("src"), tree.path("t"), options),
                  testkit::SimulatedCrash);
   }

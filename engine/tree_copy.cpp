@@ -116,7 +116,7 @@ class TreeCopy {
         options_(options),
         stop_(options.stop),
         plan_(options.plan),
-        readAhead_(options.readAhead && readAheadEnabled()) {}
+        readAhead_(options.readAhead) {}
 
   void run(Folder& source, TargetFolder& target) {
     display_.processMessages();
@@ -555,14 +555,14 @@ CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, Target
 }
 
 void copyTree(FileSystem& fs, RunDisplay& display, const std::string& source,
-              const std::string& target) {
+              const std::string& target, const PassOptions& options) {
   auto top = fs.openFolder(source);
   if (!top.ok()) {
     display.processMessages();
     return;
   }
   TargetFolder targetTop(fs, target);
-  copyTree(display, *top.value, targetTop);
+  copyTree(display, *top.value, targetTop, options);
 }
 
 void copyTree(RunDisplay& display, Folder& source, TargetFolder& target,

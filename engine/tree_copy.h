@@ -27,7 +27,7 @@ namespace tavro {
 // and the target is created with every missing folder above it as files need
 // it.
 void copyTree(FileSystem& fs, RunDisplay& display, const std::string& source,
-              const std::string& target);
+              const std::string& target, const PassOptions& options = {});
 // The same on folders already open: the target is created (one level, below
 // its existing parent) only when a copy needs it. The options can stop the
 // walk at its next entry (the file being copied is abandoned), make it only

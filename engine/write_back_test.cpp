@@ -12,7 +12,8 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-TEST(EarlyWriteBackTest, SyncsAfterEachPauseAndEndsWithoutWaitingOutThePauseButAnsweringDuringASync) {
+TEST(EarlyWriteBackTest,
+     SyncsAfterEachPauseAndEndsWithoutWaitingOutThePauseButAnsweringDuringASync) {
   std::atomic<int> syncs = 0;
   {
     EarlyWriteBack often([&] { ++syncs; }, milliseconds(1));
@@ -28,10 +29,12 @@ TEST(EarlyWriteBackTest, SyncsAfterEachPauseAndEndsWithoutWaitingOutThePauseButA
   std::atomic<bool> syncing = false;
   int answered = 0;
   {
-    EarlyWriteBack slow([&] {
-      syncing = true;
-      std::this_thread::sleep_for(milliseconds(100));
-    }, milliseconds(1));
+    EarlyWriteBack slow(
+        [&] {
+          syncing = true;
+          std::this_thread::sleep_for(milliseconds(100));
+        },
+        milliseconds(1));
     while (!syncing) std::this_thread::sleep_for(milliseconds(1));
     slow.end([&] { ++answered; });
   }
@@ -39,7 +42,9 @@ TEST(EarlyWriteBackTest, SyncsAfterEachPauseAndEndsWithoutWaitingOutThePauseButA
 
   std::atomic<int> rare = 0;
   const auto start = steady_clock::now();
-  { EarlyWriteBack hourly([&] { ++rare; }, std::chrono::hours(1)); }
+  {
+    EarlyWriteBack hourly([&] { ++rare; }, std::chrono::hours(1));
+  }
   EXPECT_LT(steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(rare, 0);
 }

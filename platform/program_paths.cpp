@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/file_system.h"
 
@@ -39,6 +40,11 @@ ProgramPaths ProgramPaths::locate(const std::string& executableFolder, bool port
   paths.settingsFile = config + "/tavro/Tavro.ini";
   paths.logFile = state + "/tavro/Tavro.log";
   return paths;
+}
+
+bool readAheadFromEnvironment() {
+  const char* off = std::getenv("TAVRO_NO_READ_AHEAD");
+  return off == nullptr || *off == '\0' || std::string_view(off) == "0";
 }
 
 }  // namespace tavro

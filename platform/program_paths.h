@@ -6,8 +6,8 @@ namespace tavro {
 
 // Where the program keeps its files. Tests point these at a temporary folder.
 struct ProgramPaths {
-  std::string settingsFile;  // Tavro.ini
-  std::string logFile;       // Tavro.log
+  std::string settingsFile;             // Tavro.ini
+  std::string logFile;                  // Tavro.log
   std::string pairTable = "Tavro.csv";  // resolved against the current folder when opened
 
   // In the user's configuration folder ($XDG_CONFIG_HOME/tavro, else
@@ -23,5 +23,12 @@ struct ProgramPaths {
   // The folder of the running executable ("." when it cannot be told).
   static std::string executableFolder();
 };
+
+// Whether the copy pass may look entries up ahead on a second thread: yes
+// unless TAVRO_NO_READ_AHEAD is set to something other than "" or "0",
+// which has each entry looked up when the walk comes to it (to tell a fault
+// of the lookups from one of the walk). Read where the program starts (main,
+// the command line, the measuring tools and the tests' fixtures).
+bool readAheadFromEnvironment();
 
 }  // namespace tavro

@@ -67,6 +67,7 @@ RunOptions Program::runOptions() const {
   RunOptions options;
   options.mirrorDeletions = shown.syncDeletions;
   options.historyDays = shown.historyDays;
+  options.readAhead = services_.readAhead;
   return options;
 }
 

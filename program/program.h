@@ -58,6 +58,8 @@ struct ProgramServices {
   Power& power;
   ProgramPaths paths;
   RegionalFormats formats;
+  // Whether runs may look entries up ahead (readAheadFromEnvironment).
+  bool readAhead = true;
 };
 
 // The program without its widgets: it owns the settings file, the pair table,

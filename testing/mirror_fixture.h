@@ -9,6 +9,7 @@
 
 #include "engine/deletion_pass.h"
 #include "engine/tree_copy.h"
+#include "platform/program_paths.h"
 #include "testing/faulty_file_system.h"
 #include "testing/real_system.h"
 #include "testing/recording_display.h"
@@ -40,7 +41,12 @@ class MirrorTest : public ::testing::Test {
     tree.setTime("src/" + relative, time);
   }
 
-  void copy() { copyTree(fs, display, src(), trg()); }
+  // Read ahead or in turn as the environment says: the suite runs both ways.
+  void copy() {
+    PassOptions options;
+    options.readAhead = readAheadFromEnvironment();
+    copyTree(fs, display, src(), trg(), options);
+  }
   void prune() { deleteVanished(fs, display, src(), trg()); }
   void mirror() {
     copy();
