@@ -32,6 +32,13 @@ void WindowRunDisplay::clearPairLabels() {
   c_.Label17->hide();
 }
 
+void WindowRunDisplay::showWaitingTexts() {
+  c_.Label6->setText(QStringLiteral("Čeká se na spuštění ..."));
+  c_.tray->SetTrayHint(QStringLiteral("Záloha zatím neprovedena ..."));
+}
+
+void WindowRunDisplay::showPairGauge(bool shown) { c_.G1->setVisible(shown); }
+
 void WindowRunDisplay::setStatusLook(StatusLook look) {
   QPalette palette = c_.Label6->palette();
   switch (look) {
@@ -155,10 +162,7 @@ void WindowRunDisplay::pairStarted(int k, int n, const std::string& source,
   c_.Label16->setText(QString::number(n));
 }
 
-void WindowRunDisplay::pairFinished(int k) {
-  c_.G1->setValue(k);
-  showTable_();
-}
+void WindowRunDisplay::pairFinished(int k) { c_.G1->setValue(k); }
 
 void WindowRunDisplay::setLastRun(const std::string& when) { c_.Label3->setText(localText(when)); }
 

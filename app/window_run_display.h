@@ -2,7 +2,6 @@
 
 #include <QElapsedTimer>
 #include <QString>
-#include <functional>
 
 #include "app/window_layout.h"
 #include "engine/run_display.h"
@@ -13,13 +12,16 @@ namespace tavro {
 // the messages, the status and the tray's hint and balloons.
 class WindowRunDisplay final : public BackupRunDisplay {
  public:
-  // `controls` are filled in once the window has built them; `showTable`
-  // brings the grid up to the table after each pair.
-  WindowRunDisplay(const WindowControls& controls, std::function<void()> showTable)
-      : c_(controls), showTable_(std::move(showTable)) {}
+  // `controls` are filled in once the window has built them.
+  explicit WindowRunDisplay(const WindowControls& controls) : c_(controls) {}
 
-  enum class StatusLook { Waiting, Running, Failed };
-  void setStatusLook(StatusLook look);
+  // The status caption Label6, which only this display sets, in its
+  // waiting colours.
+  void showWaiting() { setStatusLook(StatusLook::Waiting); }
+  // Its text and the tray's hint before the first run.
+  void showWaitingTexts();
+  // The pair gauge G1, which only this display shows and hides.
+  void showPairGauge(bool shown);
   // The current pair's labels emptied, their captions and "/" hidden.
   void clearPairLabels();
 
@@ -43,6 +45,8 @@ class WindowRunDisplay final : public BackupRunDisplay {
   void runFinished(bool withFailures) override;
 
  private:
+  enum class StatusLook { Waiting, Running, Failed };
+  void setStatusLook(StatusLook look);
   // Brings Label18 and G2 up to what the run last set.
   void showCurrentFile();
 
@@ -50,7 +54,6 @@ class WindowRunDisplay final : public BackupRunDisplay {
   static constexpr qint64 kPaintInterval = 40;  // milliseconds
 
   const WindowControls& c_;
-  std::function<void()> showTable_;
   int gaugeMaximum_ = 0;
   QString shownFile_;            // Label18 as the run last set it
   bool fileGaugeShown_ = false;  // G2 as the run last set it

@@ -36,11 +36,13 @@ class RunDisplay {
   virtual void processMessages() = 0;
 };
 
-// Passes every call on to another display; a display that changes a few
-// calls derives from it and overrides only those.
-class RunDisplayWrapper : public RunDisplay {
+// Passes every call of a run display on to another display of the same
+// kind; a display that changes a few calls derives from it (or from
+// BackupRunDisplayWrapper below) and overrides only those.
+template <class Display>
+class DisplayForwarder : public Display {
  public:
-  explicit RunDisplayWrapper(RunDisplay& target) : target_(target) {}
+  explicit DisplayForwarder(Display& target) : target_(target) {}
   void fileCopyStarted(const std::string& path) override { target_.fileCopyStarted(path); }
   void fileGaugeRange(int maximum) override { target_.fileGaugeRange(maximum); }
   void fileGaugeProgress(int position) override { target_.fileGaugeProgress(position); }
@@ -51,9 +53,14 @@ class RunDisplayWrapper : public RunDisplay {
   void failed(const Failure& failure) override { target_.failed(failure); }
   void processMessages() override { target_.processMessages(); }
 
+ protected:
+  Display& target() const { return target_; }
+
  private:
-  RunDisplay& target_;
+  Display& target_;
 };
+
+using RunDisplayWrapper = DisplayForwarder<RunDisplay>;
 
 // Shows nothing of a pass but lets the window's messages through `display`,
 // and keeps the failures: for passes that only look.
@@ -100,6 +107,28 @@ class BackupRunDisplay : public RunDisplay {
   // The pair labels are emptied and their captions hidden; a run with
   // failures is shown as such until the next run ends.
   virtual void runFinished(bool withFailures) = 0;
+};
+
+// The same for the display of a backup run over all pairs.
+class BackupRunDisplayWrapper : public DisplayForwarder<BackupRunDisplay> {
+ public:
+  using DisplayForwarder::DisplayForwarder;
+  void runStarted() override { target().runStarted(); }
+  void setStatus(const std::string& caption, const std::string& trayHint) override {
+    target().setStatus(caption, trayHint);
+  }
+  void showBalloon(const std::string& title, const std::string& text, BalloonIconKind kind,
+                   int seconds) override {
+    target().showBalloon(title, text, kind, seconds);
+  }
+  void showProgress(int pairCount) override { target().showProgress(pairCount); }
+  void pairStarted(int k, int n, const std::string& source, const std::string& target) override {
+    this->target().pairStarted(k, n, source, target);
+  }
+  void pairFinished(int k) override { target().pairFinished(k); }
+  void setLastRun(const std::string& text) override { target().setLastRun(text); }
+  void hideProgress() override { target().hideProgress(); }
+  void runFinished(bool withFailures) override { target().runFinished(withFailures); }
 };
 
 // Shows nothing but the lines, each handed to addLine(): a run without a

@@ -37,7 +37,7 @@ std::string pairName(const BackupPair& pair) { return pair.Src + " -> " + pair.T
 Program::Program(const ProgramServices& services, BackupRunDisplay& display, SettingsPanel& panel,
                  ProgramWindow& window, FolderChooser& folders)
     : services_(services),
-      display_(display),
+      display_(display, window),
       panel_(panel),
       window_(window),
       folders_(folders),
@@ -48,6 +48,11 @@ Program::Program(const ProgramServices& services, BackupRunDisplay& display, Set
                   [this] { settings_.reread(); }}),
       settings_(profile_, panel_, scheduler_, services_.formats),
       run_(services_.fs, display_, services_.clock) {}
+
+void Program::openPairTable() {
+  table_.open();
+  window_.showTable();
+}
 
 void Program::readSettings() {
   scheduler_.startUp();
@@ -142,7 +147,19 @@ bool Program::chooseTarget() {
   return folders_.execute("Vyberte adresář kam zálohovat.", "2. Vyberte adresář kam zálohovat.");
 }
 
+namespace {
+
+// The grid shows the table as a command left it, even one that failed
+// halfway.
+struct ShowTableAtEnd {
+  ProgramWindow& window;
+  ~ShowTableAtEnd() { window.showTable(); }
+};
+
+}  // namespace
+
 void Program::addPair() {
+  ShowTableAtEnd show{window_};
   if (!chooseSource()) return;
   const std::string source = folders_.path();
   if (!chooseTarget()) return;
@@ -164,10 +181,18 @@ void Program::changePairFolder(Column column, bool chosen) {
   table_.flush();
 }
 
-void Program::editSource() { changePairFolder(Column::Src, chooseSource()); }
-void Program::editTarget() { changePairFolder(Column::Trg, chooseTarget()); }
+void Program::editSource() {
+  ShowTableAtEnd show{window_};
+  changePairFolder(Column::Src, chooseSource());
+}
+
+void Program::editTarget() {
+  ShowTableAtEnd show{window_};
+  changePairFolder(Column::Trg, chooseTarget());
+}
 
 void Program::removePair() {
+  ShowTableAtEnd show{window_};
   table_.edit();
   table_.remove();
   table_.flush();

@@ -29,6 +29,9 @@ class ProgramWindow {
   // A warning the user reads and confirms ("Tavro", warning icon, OK).
   virtual void showWarning(const std::string& message) = 0;
   // The pair table changed: the grid shows it again, with its current row.
+  // The program asks for it wherever the table changes (its start, a pair
+  // command, each pair of a run, the run's end); the window never needs to
+  // on its own.
   virtual void showTable() = 0;
   // Pair editing on or off (off while a run walks the pairs).
   virtual void setPairEditingEnabled(bool enabled) = 0;
@@ -77,9 +80,9 @@ class Program {
   // The saved settings as they are, for a run without a window: nothing is
   // computed, shown or saved back.
   void loadSettings() { settings_.load(); }
-  // Start-up: the pair table read. Opened whatever became of the settings,
-  // or no backup would run until the next start.
-  void openPairTable() { table_.open(); }
+  // Start-up: the pair table read and shown. Opened whatever became of the
+  // settings, or no backup would run until the next start.
+  void openPairTable();
 
   // The one-second tick: the clock, the schedule, a scheduled run.
   void tick() { scheduler_.tick(); }
@@ -96,7 +99,8 @@ class Program {
   // A change of the check box JVCHB1 (shows or hides the fixed-time editor).
   void intervalBoxClicked() { settings_.intervalBoxClicked(); }
 
-  // The four pair commands; each writes the table at its end.
+  // The four pair commands; each writes the table at its end and shows it,
+  // also after a failure.
   void addPair();
   void editSource();
   void editTarget();
@@ -132,8 +136,23 @@ class Program {
   std::vector<BackupPair> pairs();
   RunOptions runOptions() const;
 
+  // The run's display, with the grid brought up to the table after each
+  // pair (before the pair's state is recorded, as the window always did).
+  class TableShowingDisplay final : public BackupRunDisplayWrapper {
+   public:
+    TableShowingDisplay(BackupRunDisplay& display, ProgramWindow& window)
+        : BackupRunDisplayWrapper(display), window_(window) {}
+    void pairFinished(int k) override {
+      BackupRunDisplayWrapper::pairFinished(k);
+      window_.showTable();
+    }
+
+   private:
+    ProgramWindow& window_;
+  };
+
   ProgramServices services_;
-  BackupRunDisplay& display_;
+  TableShowingDisplay display_;
   SettingsPanel& panel_;
   ProgramWindow& window_;
   FolderChooser& folders_;

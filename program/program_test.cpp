@@ -20,6 +20,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using testkit::FaultOp;
 
 // The program without any window: a recording display, the settings panel
 // as fields, folders chosen from a list.
@@ -33,7 +34,11 @@ class ProgramTest : public ::testing::Test, public ProgramWindow, public FolderC
   }
 
   void showWarning(const std::string& message) override { warnings.push_back(message); }
-  void showTable() override { ++tableShown; }
+  void showTable() override {
+    std::string shown;
+    for (const std::string& state : states()) shown += state + ";";
+    tablesShown.push_back(shown);
+  }
   void setPairEditingEnabled(bool enabled) override { editing.push_back(enabled); }
   bool confirm(const std::string& question) override {
     questions.push_back(question);
@@ -87,7 +92,7 @@ class ProgramTest : public ::testing::Test, public ProgramWindow, public FolderC
   bool answerYes = false;
   std::vector<std::string> answers;
   std::string chosen;
-  int tableShown = 0;
+  std::vector<std::string> tablesShown;  // the states column, each time the grid was refreshed
   Program program{
       {fs, clock, power,
        ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"), tree.path("Tavro.csv")},
@@ -123,7 +128,6 @@ TEST_F(ProgramTest, BackingUpRecordsTheStatesTheLogTheFlagsAndThenTheAfterRunAct
   EXPECT_EQ(display.events.back(), "power shut down");
   EXPECT_EQ(display.events[display.events.size() - 2], "run finished");
   EXPECT_THAT(editing, ElementsAre(false, true)) << "no pair editing while the run lasts";
-  EXPECT_GE(tableShown, 1);
   EXPECT_THAT(program.lastRunLines(),
               ElementsAre("09.12.202610:00- Záloha OK: " + tree.path("data/A"),
                           "09.12.202610:00- Záloha OK: " + tree.path("data/B")));
@@ -276,6 +280,24 @@ TEST_F(ProgramTest, AUsersRunAsksBeforeTakingMostOfABackupAndAScheduledOneSkipsI
   EXPECT_FALSE(tree.exists("backup/A/f0"));
   EXPECT_EQ(tree.read("backup/.tavro-historie/A/2026-12-09 10.00.00/f29"), "x")
       << "kept for the settings' 30 days";
+}
+
+// The grid is refreshed by the program alone: at the start, after each pair
+// (before the pair's state is recorded, as the window always showed it), at
+// the run's end, and after a pair command, even one whose write failed.
+TEST_F(ProgramTest, TheGridIsShownWhereverTheTableChanges) {
+  start(twoPairs());
+  EXPECT_THAT(tablesShown, ElementsAre(";;"));
+  tablesShown.clear();
+  ASSERT_TRUE(program.backUp());
+  EXPECT_THAT(tablesShown, ElementsAre("Neprovedeno;Neprovedeno;", "OK;Neprovedeno;", "OK;OK;"));
+
+  tablesShown.clear();
+  answers = {tree.path("data/B"), tree.path("backup")};
+  fs.failUnder(FaultOp::Create, tree.root(), EROFS);
+  EXPECT_THROW(program.addPair(), TableError);
+  EXPECT_THAT(tablesShown, ElementsAre("OK;Neprovedeno;OK;"))
+      << "the new pair goes in at the cursor, and the failed write still shows it";
 }
 
 }  // namespace
