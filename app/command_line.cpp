@@ -139,7 +139,7 @@ int runOnce(int argc, char** argv, bool confirmDeletions) {
   }
   const PairTable& table = program.table();
   for (int i = 0; i < table.recordCount(); ++i) {
-    if (table.fieldTextAt(i, Column::Stav) != "OK") status = 1;
+    if (table.fieldTextAt(i, Column::State) != "OK") status = 1;
   }
   try {
     program.end();

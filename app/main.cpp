@@ -14,7 +14,7 @@
 #include "app/qt_translations.h"
 #include "app/signal_bridge.h"
 #include "app/single_instance.h"
-#include "app/tform1.h"
+#include "app/main_window.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -57,13 +57,13 @@ int main(int argc, char** argv) {
                            paths,
                            tavro::RegionalFormats::fromLocale(),
                            tavro::readAheadFromEnvironment()};
-  tavro::TForm1 form(services);
+  tavro::MainWindow form(services);
   QObject::connect(&instance, &tavro::SingleInstance::showRequested, &form,
-                   &tavro::TForm1::Zobrazit1Click);
+                   &tavro::MainWindow::Zobrazit1Click);
 
   tavro::SignalBridge signalBridge;
   QObject::connect(&signalBridge, &tavro::SignalBridge::endRequested, &form,
-                   &tavro::TForm1::endSoon);
+                   &tavro::MainWindow::endSoon);
   // The session is ending: agree without asking, and end the orderly way.
   QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                    [&form](QSessionManager&) { form.endSoon(); });
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     form.show();
     form.raise();
     form.activateWindow();
-    QTimer::singleShot(0, &form, &tavro::TForm1::mainLoopStarted);
+    QTimer::singleShot(0, &form, &tavro::MainWindow::mainLoopStarted);
     result = QApplication::exec();
   }
   form.FormDestroy();

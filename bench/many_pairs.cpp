@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   auto runOneByOne = [&] {
     double total = 0;
     for (const auto& pair : all) {
-      const std::vector<tavro::BackupPair> one{{pair.Src, target + "/one", {}}};
+      const std::vector<tavro::BackupPair> one{{pair.source, target + "/one", {}}};
       total += seconds([&] { (void)run.backUp(one, options, states); });
     }
     return total;

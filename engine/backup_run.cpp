@@ -68,22 +68,23 @@ std::string printableLine(const std::string& line) {
 }
 
 bool pairFoldersCollide(FileSystem& fs, const BackupPair& a, const BackupPair& b) {
-  if (a.Src.empty() || a.Trg.empty() || b.Src.empty() || b.Trg.empty()) return false;
-  const std::string first = fs.resolve(pairFolderOf(a.Src, a.Trg));
-  const std::string second = fs.resolve(pairFolderOf(b.Src, b.Trg));
+  if (a.source.empty() || a.target.empty() || b.source.empty() || b.target.empty()) return false;
+  const std::string first = fs.resolve(pairFolderOf(a.source, a.target));
+  const std::string second = fs.resolve(pairFolderOf(b.source, b.target));
   return isSameOrInside(first, second) || isSameOrInside(second, first);
 }
 
 bool pairOverlapsItsSource(FileSystem& fs, const BackupPair& pair) {
-  if (pair.Src.empty() || pair.Trg.empty()) return false;
-  const std::string folder = fs.resolve(pairFolderOf(pair.Src, pair.Trg));
-  const std::string source = fs.resolve(pair.Src);
+  if (pair.source.empty() || pair.target.empty()) return false;
+  const std::string folder = fs.resolve(pairFolderOf(pair.source, pair.target));
+  const std::string source = fs.resolve(pair.source);
   return isSameOrInside(folder, source) || isSameOrInside(source, folder);
 }
 
 bool pairFolderHoldsSource(FileSystem& fs, const BackupPair& holder, const BackupPair& other) {
-  if (holder.Src.empty() || holder.Trg.empty() || other.Src.empty()) return false;
-  return isSameOrInside(fs.resolve(other.Src), fs.resolve(pairFolderOf(holder.Src, holder.Trg)));
+  if (holder.source.empty() || holder.target.empty() || other.source.empty()) return false;
+  return isSameOrInside(fs.resolve(other.source),
+                        fs.resolve(pairFolderOf(holder.source, holder.target)));
 }
 
 std::string previewSummary(const PairPreview& pair) {
@@ -119,7 +120,7 @@ void BackupRun::fail(const Failure& failure) {
 }
 
 BackupRun::Pair BackupRun::makePair(const BackupPair& given) const {
-  Pair pair{given.Src, given.Trg, {}, {}, given.Stav == "OK" || given.Stav == "Přerušeno"};
+  Pair pair{given.source, given.target, {}, {}, given.state == "OK" || given.state == "Přerušeno"};
   pair.folder = pairFolderOf(pair.source, pair.target);
   if (!pair.source.empty() && !pair.target.empty()) pair.resolved = fs_.resolve(pair.folder);
   return pair;
@@ -242,8 +243,8 @@ BackupRun::Prepared BackupRun::prepare(const std::vector<BackupPair>& given) {
   return prepared;
 }
 
-std::optional<std::vector<PairPreview>> BackupRun::Nahled(const std::vector<BackupPair>& given,
-                                                          const RunOptions& options) {
+std::optional<std::vector<PairPreview>> BackupRun::preview(const std::vector<BackupPair>& given,
+                                                           const RunOptions& options) {
   if (inProgress_) return std::nullopt;
   InProgress running(inProgress_);
   RunResult lines;

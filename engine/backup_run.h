@@ -92,8 +92,8 @@ class BackupRun {
   // passes as the run, planning instead of acting: nothing changes on disk,
   // nothing is shown but the window's messages let through `display`, and
   // no state is recorded. Nothing when a run is in progress.
-  std::optional<std::vector<PairPreview>> Nahled(const std::vector<BackupPair>& pairs,
-                                                 const RunOptions& options);
+  std::optional<std::vector<PairPreview>> preview(const std::vector<BackupPair>& pairs,
+                                                  const RunOptions& options);
 
   bool inProgress() const { return inProgress_; }
   // Ends a run in progress once the pair being run is done (the program is

@@ -30,7 +30,7 @@ class TableStates final : public PairStates {
  public:
   explicit TableStates(PairTable& table) : table_(table) {}
   bool record(std::size_t pair, const char* state) override {
-    table_.setFieldTextAt(static_cast<int>(pair), Column::Stav, state);
+    table_.setFieldTextAt(static_cast<int>(pair), Column::State, state);
     return true;
   }
 
@@ -210,7 +210,7 @@ TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {
   tree.file("spare/other.txt", "o");
   addPair(tree.path("data/docs"), tree.path("usb"));
   addPair(tree.path("data/docs"), tree.path("spare"));
-  for (int row : {0, 1}) table.setFieldTextAt(row, Column::Stav, "OK");
+  for (int row : {0, 1}) table.setFieldTextAt(row, Column::State, "OK");
   ASSERT_TRUE(backUp());
   EXPECT_THAT(messages(),
               ElementsAre("Cíl není připojen: " + tree.path("usb") + " !!!",
@@ -221,7 +221,7 @@ TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {
 
   // Whatever else the state says, an empty target is a first backup.
   for (const char* state : {"", "Neprovedeno", "Chyba"}) {
-    table.setFieldTextAt(0, Column::Stav, state);
+    table.setFieldTextAt(0, Column::State, state);
     ASSERT_TRUE(backUp());
     EXPECT_EQ(tree.read("usb/docs/a.txt"), "a") << state;
     tree.remove("usb/docs");

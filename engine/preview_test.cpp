@@ -74,7 +74,7 @@ class PreviewTest : public ::testing::Test {
 
 TEST_F(PreviewTest, TheRunDoesWhatThePreviewListedAndThePreviewChangesNothing) {
   const auto before = tree.listing();
-  const auto preview = run.Nahled(pairs, options);
+  const auto preview = run.preview(pairs, options);
   ASSERT_TRUE(preview);
   EXPECT_EQ(tree.listing(), before) << "the preview changes nothing on disk";
   EXPECT_THAT(display.events, testing::Each(testing::Eq("pump")))
@@ -105,7 +105,7 @@ TEST_F(PreviewTest, TheRunDoesWhatThePreviewListedAndThePreviewChangesNothing) {
   EXPECT_FALSE(tree.exists("backup/A/old")) << "the planned folder went too";
 
   // Now in step, the preview finds only the file the run could not read.
-  const auto again = run.Nahled(pairs, options);
+  const auto again = run.preview(pairs, options);
   ASSERT_TRUE(again);
   EXPECT_EQ(planned((*again)[0].plan, false), std::set<std::string>{a + "unreadable.txt"});
   EXPECT_THAT(planned((*again)[0].plan, true), IsEmpty());
@@ -113,7 +113,7 @@ TEST_F(PreviewTest, TheRunDoesWhatThePreviewListedAndThePreviewChangesNothing) {
 
 TEST_F(PreviewTest, WithVersionsTheHistoryHoldsWhatThePreviewListed) {
   options.historyDays = 30;
-  const auto preview = run.Nahled(pairs, options);
+  const auto preview = run.preview(pairs, options);
   ASSERT_TRUE(preview);
   EXPECT_FALSE(tree.exists("backup/.tavro-historie"));
   NoStates states;
@@ -142,7 +142,7 @@ TEST_F(PreviewTest, ThePreviewWaitsForARunAndARunForThePreview) {
     NoStates states;
     refused = !nested.backUp(pairs, options, states).has_value();
   };
-  ASSERT_TRUE(nested.Nahled(pairs, options));
+  ASSERT_TRUE(nested.preview(pairs, options));
   EXPECT_TRUE(refused);
   EXPECT_FALSE(tree.exists("backup/A/new.txt"));
 }

@@ -355,7 +355,7 @@ class TreeCopy {
       outcome = copyLink(source, name, info.value, target, targetName, mode, options_);
       display_.fileGaugeProgress(0);
     } else {
-      outcome = CopyFileWithProgress(source, name, target, targetName, mode, display_, options_);
+      outcome = copyFileWithProgress(source, name, target, targetName, mode, display_, options_);
     }
     if (outcome == CopyOutcome::Stopped) {
       display_.fileCopyFinished();
@@ -444,7 +444,7 @@ TimePrecision probeTimePrecision(Folder& folder) {
   return found;
 }
 
-CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
+CopyOutcome copyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
                                  const std::string& targetName, CopyMode mode, RunDisplay& gauge,
                                  const PassOptions& options) {
   struct ProgressReset {

@@ -59,7 +59,7 @@ enum class CopyMode {
 // looks current. A failed copy removes what it wrote. Between chunks the
 // window gets to handle its input, where the user may ask to stop. With a
 // history, a replaced copy is kept there before the new one takes its name.
-CopyOutcome CopyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
+CopyOutcome copyFileWithProgress(Folder& source, const std::string& name, TargetFolder& target,
                                  const std::string& targetName, CopyMode mode, RunDisplay& gauge,
                                  const PassOptions& options = {});
 

@@ -336,8 +336,8 @@ void PairTable::setFieldText(std::string_view column, std::string_view text) {
 }
 
 BackupPair PairTable::pairAt(int position) const {
-  return {fieldTextAt(position, Column::Src), fieldTextAt(position, Column::Trg),
-          fieldTextAt(position, Column::Stav)};
+  return {fieldTextAt(position, Column::Source), fieldTextAt(position, Column::Target),
+          fieldTextAt(position, Column::State)};
 }
 
 std::string PairTable::assigned(std::string line, Column column, std::string_view text) const {

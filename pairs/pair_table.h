@@ -11,16 +11,17 @@
 namespace tavro {
 
 // One row of the pair table, as read through fieldText.
+// A row of the table; the file's columns are SRC, TRG and STAV.
 struct BackupPair {
-  std::string Src;   // source folder, whole (a line holds at most 2046 characters)
-  std::string Trg;   // target folder, whole
-  std::string Stav;  // state text, at most 20 characters
+  std::string source;  // SRC: the source folder, whole (a line holds at most 2046 characters)
+  std::string target;  // TRG: the target folder, whole
+  std::string state;   // STAV: the state text, at most 20 characters
   bool operator==(const BackupPair&) const = default;
 };
 
 // The table's columns; the file and the Part's operations name them "Src",
 // "Trg" and "Stav" (letter case aside).
-enum class Column { Src, Trg, Stav };
+enum class Column { Source, Target, State };  // SRC, TRG, STAV
 
 // Every failure of the table reaches its caller as this error, whose text is
 // the one the user is shown.

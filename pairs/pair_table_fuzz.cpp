@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tavro::PairTable again(fs, path);
   again.open();  // must not throw: the table wrote it
   auto after = pairsOf(again);
-  if (after.empty() || after.back().Src != "/added") std::abort();
+  if (after.empty() || after.back().source != "/added") std::abort();
   after.pop_back();
   if (before != after) std::abort();
 

@@ -73,8 +73,8 @@ TEST_F(PairTableTest, WorkedExampleIsWrittenByteForByte) {
 
   PairTable again(fs, tree.path("Tavro.csv"));
   again.open();
-  EXPECT_EQ(again.pairAt(0).Src, "C:\\Foto, 2006");
-  EXPECT_EQ(again.pairAt(1).Stav, "chyba \"x\"");
+  EXPECT_EQ(again.pairAt(0).source, "C:\\Foto, 2006");
+  EXPECT_EQ(again.pairAt(1).state, "chyba \"x\"");
 }
 
 TEST_F(PairTableTest, TheFileIsResolvedAgainstTheCurrentFolder) {
@@ -207,8 +207,8 @@ TEST_F(PairTableTest, LineBreaksAndControlCharactersAreLeftOut) {
   table.flush();
   EXPECT_EQ(csv(), "SRC,TRG,STAV\r\n\"/ab,c\",/xy\tz,OK\r\n");
   table.open();
-  EXPECT_EQ(table.pairAt(0).Src, "/ab,c");
-  EXPECT_EQ(table.pairAt(0).Trg, "/xy\tz");
+  EXPECT_EQ(table.pairAt(0).source, "/ab,c");
+  EXPECT_EQ(table.pairAt(0).target, "/xy\tz");
 }
 
 TEST_F(PairTableTest, PathsAreKeptWholeAndTheStateIsCutToTwentyCharacters) {

@@ -17,7 +17,7 @@ class RowStates final : public PairStates {
   explicit RowStates(PairTable& table) : table_(table) {}
   bool record(std::size_t pair, const char* state) override {
     try {
-      table_.setFieldTextAt(static_cast<int>(pair), Column::Stav, state);
+      table_.setFieldTextAt(static_cast<int>(pair), Column::State, state);
       return true;
     } catch (const TableError&) {
       // A row whose line cannot take the state (it would pass the file's
@@ -30,7 +30,7 @@ class RowStates final : public PairStates {
   PairTable& table_;
 };
 
-std::string pairName(const BackupPair& pair) { return pair.Src + " -> " + pair.Trg; }
+std::string pairName(const BackupPair& pair) { return pair.source + " -> " + pair.target; }
 
 }  // namespace
 
@@ -77,7 +77,7 @@ RunOptions Program::runOptions() const {
 }
 
 std::optional<std::vector<PairPreview>> Program::preview() {
-  return run_.Nahled(pairs(), runOptions());
+  return run_.preview(pairs(), runOptions());
 }
 
 bool Program::backUp(RunStart start) {
@@ -126,8 +126,8 @@ bool Program::backUp(RunStart start) {
 std::optional<std::string> Program::historyOfCurrentPair() {
   if (!table_.isOpen() || table_.recordCount() == 0) return std::nullopt;
   const BackupPair pair = table_.pairAt(table_.currentIndex());
-  if (pair.Src.empty() || pair.Trg.empty()) return std::nullopt;
-  return historyFolderOf(pair.Src, pair.Trg);
+  if (pair.source.empty() || pair.target.empty()) return std::nullopt;
+  return historyFolderOf(pair.source, pair.target);
 }
 
 void Program::takeAfterRunAction() {
@@ -165,9 +165,9 @@ void Program::addPair() {
   if (!chooseTarget()) return;
   const std::string target = folders_.path();
   table_.insert();
-  table_.setFieldText(Column::Src, source);
-  table_.setFieldText(Column::Trg, target);
-  table_.setFieldText(Column::Stav, "Neprovedeno");
+  table_.setFieldText(Column::Source, source);
+  table_.setFieldText(Column::Target, target);
+  table_.setFieldText(Column::State, "Neprovedeno");
   table_.post();
   warnAboutConflicts();
   table_.flush();
@@ -183,12 +183,12 @@ void Program::changePairFolder(Column column, bool chosen) {
 
 void Program::editSource() {
   ShowTableAtEnd show{window_};
-  changePairFolder(Column::Src, chooseSource());
+  changePairFolder(Column::Source, chooseSource());
 }
 
 void Program::editTarget() {
   ShowTableAtEnd show{window_};
-  changePairFolder(Column::Trg, chooseTarget());
+  changePairFolder(Column::Target, chooseTarget());
 }
 
 void Program::removePair() {
@@ -203,7 +203,7 @@ void Program::removePair() {
 void Program::warnAboutConflicts() {
   const int added = table_.currentIndex();
   const BackupPair pair = table_.pairAt(added);
-  if (!pair.Trg.empty() && liesInHistory(services_.fs, pair.Trg)) {
+  if (!pair.target.empty() && liesInHistory(services_.fs, pair.target)) {
     window_.showWarning("Cíl páru " + pairName(pair) + " leží ve složce historie verzí " +
                         kHistoryFolderName + ". Takový pár se při záloze neprovede.");
   }

@@ -64,7 +64,7 @@ class ProgramTest : public ::testing::Test, public ProgramWindow, public FolderC
   std::vector<std::string> states() {
     std::vector<std::string> values;
     for (int i = 0; i < program.table().recordCount(); ++i) {
-      values.push_back(program.table().fieldTextAt(i, Column::Stav));
+      values.push_back(program.table().fieldTextAt(i, Column::State));
     }
     return values;
   }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/pair_grid_view.h"
-#include "app/tform1.h"
+#include "app/main_window.h"
 #include "testing/fake_clock.h"
 #include "testing/faulty_file_system.h"
 #include "testing/recording_power.h"
@@ -102,7 +102,7 @@ class FormHarness {
     };
     services.folderAnswers = folderAnswers;
     services.notify = [](const QString&, const QString&, BalloonIconKind, int) { return false; };
-    form = std::make_unique<TForm1>(services);
+    form = std::make_unique<MainWindow>(services);
     form->FormCreate();
     form->show();
     form->mainLoopStarted();
@@ -138,7 +138,7 @@ class FormHarness {
   bool trayAvailable = false;
   // Answers the folder dialog, when set before the window is created.
   FolderDialog::AnswerHook folderAnswers;
-  std::unique_ptr<TForm1> form;
+  std::unique_ptr<MainWindow> form;
 };
 
 }  // namespace tavro::testkit

@@ -1,4 +1,4 @@
-#include "app/tform1.h"
+#include "app/main_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -52,7 +52,7 @@ QPalette windowPalette() {
 
 }  // namespace
 
-TForm1::TForm1(const Services& services, QWidget* parent)
+MainWindow::MainWindow(const Services& services, QWidget* parent)
     : QWidget(parent),
       services_(services),
       runDisplay_(ui_),
@@ -106,7 +106,7 @@ TForm1::TForm1(const Services& services, QWidget* parent)
   // Queued: Qt never fires a timer again while its own handler runs, and a
   // scheduled run lasts inside that handler. As a posted call the tick goes
   // on through the run's message pump, so the clock keeps showing the time.
-  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer, Qt::QueuedConnection);
+  connect(Timer1, &QTimer::timeout, this, &MainWindow::Timer1Timer, Qt::QueuedConnection);
   Timer1->start();
 
   registerIconResource();
@@ -119,25 +119,26 @@ TForm1::TForm1(const Services& services, QWidget* parent)
   connectControls();
 }
 
-TForm1::~TForm1() {
+MainWindow::~MainWindow() {
   // The grid reads the table until it goes; it must go first.
   delete ui_.DBGrid1;
   delete model_;
 }
 
-void TForm1::connectControls() {
-  connect(ui_.BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
-  connect(ui_.BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
+void MainWindow::connectControls() {
+  connect(ui_.BitBtn1, &QPushButton::clicked, this, &MainWindow::BitBtn1Click);
+  connect(ui_.BitBtn2, &QPushButton::clicked, this, &MainWindow::BitBtn2Click);
   connect(ui_.BitBtn3, &QPushButton::clicked, this, [this] { pairCommand(&Program::addPair); });
   connect(ui_.PBEditSrc, &QPushButton::clicked, this,
           [this] { pairCommand(&Program::editSource); });
   connect(ui_.PBEditTrg, &QPushButton::clicked, this,
           [this] { pairCommand(&Program::editTarget); });
   connect(ui_.BitBtn4, &QPushButton::clicked, this, [this] { pairCommand(&Program::removePair); });
-  connect(ui_.JvgExtSpeedButton1, &QPushButton::clicked, this, &TForm1::JvgExtSpeedButton1Click);
-  connect(ui_.BBHistorie, &QPushButton::clicked, this, &TForm1::historyClick);
-  connect(ui_.BBNahled, &QPushButton::clicked, this, &TForm1::previewClick);
-  connect(ui_.tray, &TrayIcon::previewRequested, this, &TForm1::previewClick);
+  connect(ui_.JvgExtSpeedButton1, &QPushButton::clicked, this,
+          &MainWindow::JvgExtSpeedButton1Click);
+  connect(ui_.BBHistorie, &QPushButton::clicked, this, &MainWindow::historyClick);
+  connect(ui_.BBNahled, &QPushButton::clicked, this, &MainWindow::previewClick);
+  connect(ui_.tray, &TrayIcon::previewRequested, this, &MainWindow::previewClick);
   connect(ui_.tray, &TrayIcon::aboutRequested, this, [this] {
     services_.dialogs.showAbout(
         this, localText(aboutText(TAVRO_VERSION, services_.paths, pairTablePath())));
@@ -145,14 +146,14 @@ void TForm1::connectControls() {
   connect(ui_.JvRollOut1Header, &QPushButton::clicked, this,
           [this] { settingsPanel_.setOpen(!settingsPanel_.isOpen()); });
   connect(ui_.JVCHB1, &QCheckBox::clicked, this, [this] { program_.intervalBoxClicked(); });
-  connect(ui_.JvXPButton1, &QPushButton::clicked, this, &TForm1::JvXPButton1Click);
-  connect(ui_.CHBAutostart, &QCheckBox::clicked, this, &TForm1::startAtLoginClicked);
-  connect(ui_.tray, &TrayIcon::endRequested, this, &TForm1::Ukonitprogram1Click);
+  connect(ui_.JvXPButton1, &QPushButton::clicked, this, &MainWindow::JvXPButton1Click);
+  connect(ui_.CHBAutostart, &QCheckBox::clicked, this, &MainWindow::startAtLoginClicked);
+  connect(ui_.tray, &TrayIcon::endRequested, this, &MainWindow::Ukonitprogram1Click);
   connect(ui_.BBPrerusit, &QPushButton::clicked, this, [this] { program_.interruptRun(); });
   connect(ui_.tray, &TrayIcon::interruptRequested, this, [this] { program_.interruptRun(); });
 }
 
-bool TForm1::guarded(const std::function<void()>& action) {
+bool MainWindow::guarded(const std::function<void()>& action) {
   try {
     action();
     return true;
@@ -166,7 +167,7 @@ bool TForm1::guarded(const std::function<void()>& action) {
   return false;
 }
 
-void TForm1::FormCreate() {
+void MainWindow::FormCreate() {
   hideCountdown_ = 1;
   runDisplay_.showWaitingTexts();
   guarded([this] { program_.readSettings(); });
@@ -182,7 +183,7 @@ void TForm1::FormCreate() {
   created_ = true;
 }
 
-void TForm1::Timer1Timer() {
+void MainWindow::Timer1Timer() {
   // Ticks under a start-up error box wait: the box must be the first thing
   // the user reads, not an error of a run started behind it.
   if (!created_) return;
@@ -202,14 +203,14 @@ void TForm1::Timer1Timer() {
   endIfRequested();
 }
 
-void TForm1::BitBtn1Click() {
+void MainWindow::BitBtn1Click() {
   if (ui_.tray->HideToTray() || toldNoTray_) return;
   // Once per start: a user who keeps pressing knows by then.
   toldNoTray_ = true;
   services_.dialogs.showWarning(this, QString::fromUtf8(kNoTray));
 }
 
-void TForm1::BitBtn2Click() {
+void MainWindow::BitBtn2Click() {
   if (program_.runInProgress()) return;
   guarded([this] {
     // The button shows the pair gauge before the run does, and a run the
@@ -222,21 +223,21 @@ void TForm1::BitBtn2Click() {
   endIfRequested();
 }
 
-void TForm1::setPairEditingEnabled(bool enabled) {
+void MainWindow::setPairEditingEnabled(bool enabled) {
   for (QPushButton* button : ui_.pairButtons()) button->setEnabled(enabled);
   ui_.DBGrid1->setEditingEnabled(enabled);
 }
 
-void TForm1::pairCommand(void (Program::*command)()) {
+void MainWindow::pairCommand(void (Program::*command)()) {
   guarded([&] { (program_.*command)(); });
 }
 
-void TForm1::showTable() {
+void MainWindow::showTable() {
   model_->refresh();
   ui_.DBGrid1->followTable();
 }
 
-void TForm1::JvgExtSpeedButton1Click() {
+void MainWindow::JvgExtSpeedButton1Click() {
   const QString path = localText(services_.paths.logFile);
   if (!QFileInfo::exists(path)) {
     services_.dialogs.showWarning(this, QString::fromUtf8(kNoLogYet));
@@ -249,21 +250,21 @@ void TForm1::JvgExtSpeedButton1Click() {
   }
 }
 
-void TForm1::previewClick() {
+void MainWindow::previewClick() {
   if (program_.runInProgress()) return;
   std::optional<std::vector<PairPreview>> previews;
   if (!guarded([&] { previews = program_.preview(); }) || !previews) return;
   delete findChild<PreviewWindow*>();  // one preview at a time: the newest
   auto* window = new PreviewWindow(std::move(*previews), this);
   // Queued: the run starts once the preview has closed and its click is over.
-  connect(window, &PreviewWindow::backUpRequested, this, &TForm1::BitBtn2Click,
+  connect(window, &PreviewWindow::backUpRequested, this, &MainWindow::BitBtn2Click,
           Qt::QueuedConnection);
   window->show();
   window->raise();
   window->activateWindow();
 }
 
-void TForm1::historyClick() {
+void MainWindow::historyClick() {
   const auto folder = program_.historyOfCurrentPair();
   if (!folder) {
     services_.dialogs.showWarning(this, QString::fromUtf8(kNoPairChosen));
@@ -280,28 +281,28 @@ void TForm1::historyClick() {
   if (!services_.openFolder(path, cannotOpen)) cannotOpen();
 }
 
-void TForm1::JvXPButton1Click() {
+void MainWindow::JvXPButton1Click() {
   guarded([this] { program_.saveSettings(); });
 }
 
-void TForm1::Zobrazit1Click() { ui_.tray->RestoreFromTray(); }
+void MainWindow::Zobrazit1Click() { ui_.tray->RestoreFromTray(); }
 
-void TForm1::Ukonitprogram1Click() { requestEnd(); }
+void MainWindow::Ukonitprogram1Click() { requestEnd(); }
 
-bool TForm1::confirm(const std::string& question) {
+bool MainWindow::confirm(const std::string& question) {
   return services_.dialogs.confirmMassDeletion(this, localText(question));
 }
 
-void TForm1::showWarning(const std::string& message) {
+void MainWindow::showWarning(const std::string& message) {
   services_.dialogs.showWarning(this, localText(message));
 }
 
-void TForm1::requestEnd() {
+void MainWindow::requestEnd() {
   endRequested_ = true;
   endIfRequested();
 }
 
-void TForm1::endSoon() {
+void MainWindow::endSoon() {
   if (program_.runInProgress()) program_.stopRun();
   endRequested_ = true;
   // As the desktop's log-out does: open boxes and dialogs are closed (as
@@ -311,15 +312,15 @@ void TForm1::endSoon() {
       dialog->reject();
     }
   }
-  QTimer::singleShot(0, this, &TForm1::endIfRequested);
+  QTimer::singleShot(0, this, &MainWindow::endIfRequested);
 }
 
-void TForm1::mainLoopStarted() {
+void MainWindow::mainLoopStarted() {
   mainLoopRunning_ = true;
   endIfRequested();
 }
 
-void TForm1::endIfRequested() {
+void MainWindow::endIfRequested() {
   // A run pumps the event loop; the end waits until the run and its log
   // entry are done and control is back in the loop. So does an open box:
   // the end follows once it is closed. Before the main loop runs (an error
@@ -330,13 +331,13 @@ void TForm1::endIfRequested() {
   QCoreApplication::quit();
 }
 
-void TForm1::FormDestroy() {
+void MainWindow::FormDestroy() {
   Timer1->stop();
   guarded([this] { program_.end(); });
   ui_.tray->remove();
 }
 
-void TForm1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (!shown_) {
     shown_ = true;
@@ -345,7 +346,7 @@ void TForm1::showEvent(QShowEvent* event) {
   }
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   if (ending_) {
     event->accept();
     return;
@@ -355,19 +356,19 @@ void TForm1::closeEvent(QCloseEvent* event) {
   requestEnd();
 }
 
-void TForm1::startAtLoginClicked(bool checked) {
+void MainWindow::startAtLoginClicked(bool checked) {
   if (services_.autostart->setEnabled(checked)) return;
   ui_.CHBAutostart->setChecked(services_.autostart->enabled());
   services_.dialogs.showError(
       this, QStringLiteral("Nelze zapsat do ") + services_.autostart->entryFile());
 }
 
-std::string TForm1::pairTablePath() const {
+std::string MainWindow::pairTablePath() const {
   const PairTable& pairs = program_.table();
   return pairs.isOpen() ? pairs.filePath() : services_.paths.pairTable;
 }
 
-void TForm1::showFilePaths() {
+void MainWindow::showFilePaths() {
   const QFontMetrics metrics(ui_.LPaths->font());
   QStringList lines, paths;
   for (const FileLocation& file : fileLocationList(services_.paths, pairTablePath())) {

@@ -1,4 +1,4 @@
-#include "app/tform1.h"
+#include "app/main_window.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -31,12 +31,12 @@
 #include "testing/form_harness.h"
 
 namespace tavro {
-class TForm1Test : public QObject {
+class MainWindowTest : public QObject {
   Q_OBJECT
 
  private:
   testkit::FormHarness h;
-  std::unique_ptr<TForm1>& form = h.form;
+  std::unique_ptr<MainWindow>& form = h.form;
   std::unique_ptr<testkit::TempTree>& tree = h.tree;
   testkit::FakeDialogs& dialogs = h.dialogs;
   testkit::FaultyFileSystem* faulty = &h.faulty;
@@ -679,5 +679,5 @@ class TForm1Test : public QObject {
 
 }  // namespace tavro
 
-QTEST_MAIN(tavro::TForm1Test)
-#include "tform1_test.moc"
+QTEST_MAIN(tavro::MainWindowTest)
+#include "main_window_test.moc"

@@ -69,12 +69,12 @@ struct Services {
 // commands to the program. The run display and the settings panel are shown
 // on the widgets by their adapters. No error leaves a handler: each is shown
 // in the default error box.
-class TForm1 : public QWidget, private ProgramWindow {
+class MainWindow : public QWidget, private ProgramWindow {
   Q_OBJECT
 
  public:
-  explicit TForm1(const Services& services, QWidget* parent = nullptr);
-  ~TForm1() override;
+  explicit MainWindow(const Services& services, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // Start-up, after the controls exist.
   void FormCreate();
