@@ -175,6 +175,8 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
     const char* outcome = result.interrupted ? "- Záloha přerušena: "
                           : ok               ? "- Záloha OK: "
                                              : "- Záloha s chybami: ";
+    // No space between the date and the time: every log written so far has
+    // the line so, and whoever reads the logs relies on it.
     addLine(formatDayMonthYear(now) + formatHourMinute(now.hour, now.minute) + outcome +
             pair.source);
     done.lines.assign(result.lines.begin() + static_cast<std::ptrdiff_t>(linesBefore),

@@ -50,6 +50,9 @@ void Settings::save() {
   write();
 }
 
+// A re-read that changes what ECas or EVarCas shows thereby writes the
+// settings file: the program always did, and the file then holds the
+// schedule as shown. Not a slip to mend.
 void Settings::scheduleDisplayChanged() { write(); }
 
 void Settings::intervalBoxClicked() { panel_.setFixedTimeEditorVisible(!panel_.values().interval); }
