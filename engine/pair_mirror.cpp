@@ -130,139 +130,191 @@ std::string pairFolderOf(const std::string& source, const std::string& target) {
   return target + "/" + lastComponent(source);
 }
 
-void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
-                const std::string& target, const PairOptions& options) {
-  auto fail = [&display](FailureKind kind, const std::string& path, int error = 0) {
-    display.failed({kind, path, error});
-  };
-  auto invalidPair = [&display, &source, &target] {
-    display.failed(Failure::ofPair(FailureKind::InvalidPair, source, target));
-  };
-  const std::string name = lastComponent(source);
-  // A pair folder inside a history would move or delete another pair's
-  // versions; one that is the target itself would prune the whole target.
-  if (name.empty() || name == "." || name == ".." || name == kHistoryFolderName ||
-      liesInHistory(fs, target)) {
-    invalidPair();
-    return;
-  }
+namespace {
 
-  auto targetTop = fs.openFolder(target);
-  if (!targetTop.ok()) {
-    const bool missing = targetTop.error == ENOENT || targetTop.error == ENOTDIR;
-    fail(missing ? FailureKind::TargetMissing : FailureKind::TargetUnopenable, target,
-         targetTop.error);
-    return;
-  }
-  // An unplugged drive leaves its mount point behind as an empty folder of
-  // the system disk: a whole backup written there would be no backup, and
-  // the next run on the drive would find its pair folder outdated.
-  if (fs.unmountedMountPointOf(target) ||
-      (options.backedUpBefore && knownEmpty(*targetTop.value))) {
-    fail(FailureKind::TargetNotMounted, target);
-    return;
-  }
-  auto sourceTop = fs.openFolder(source);
-  const auto sourceListed =
-      sourceTop.ok() ? holdsEntries(*sourceTop.value) : Result<bool>::failure(sourceTop.error);
-  if (!sourceListed.ok()) {
-    fail(FailureKind::SourceUnreadable, source, sourceListed.error);
-    return;
-  }
-  const bool sourceHoldsEntries = sourceListed.value;
+// One pair's mirror, step by step: the checks that open its folders, the
+// deletion pass's decision, the copy pass, the deletion pass, and putting it
+// on the disk.
+class PairMirror {
+ public:
+  PairMirror(FileSystem& fs, RunDisplay& display, const std::string& source,
+             const std::string& target, const PairOptions& options)
+      : fs_(fs),
+        display_(display),
+        source_(source),
+        target_(target),
+        options_(options),
+        name_(lastComponent(source)),
+        planOnly_(options.plan != nullptr) {}
 
-  TargetFolder targetFolder(std::move(targetTop.value));
-  const auto existing = targetFolder.get()->stat(name);
-  if (existing.ok() && existing.value.kind == EntryKind::Link) {
-    invalidPair();
-    return;
-  }
-  TargetFolder child(targetFolder, name);
-  const bool existedBefore = child.get() != nullptr;
-  // A failure shows as the copies that need the folder fail.
-  if (options.plan == nullptr) child.createOneLevel();
-  TargetFolder* pairFolder = &child;
-
-  std::optional<History> history;
-  if (options.run.historyDays > 0 && options.plan == nullptr) {
-    history.emplace(*targetFolder.get(), historyNameOf(source), pairFolder->path(),
-                    options.runStart);
-  }
-  History* keeper = history ? &*history : nullptr;
-
-  const Deletions asked = !options.run.mirrorDeletions ? Deletions::Keep
-                          : options.sharesPairFolder   ? Deletions::Shared
-                                                       : Deletions::Mirror;
-  const bool mirror = asked == Deletions::Mirror && options.plan == nullptr;
-  DeletionDecision deletion;
-  if (mirror && !existedBefore) {
-    deletion.allowed = true;  // nothing there yet that could go
-  } else if (mirror) {
-    Folder& before = *pairFolder->get();
-    if (!sourceHoldsEntries && !knownEmpty(before)) {
-      deletion.failures.push_back({FailureKind::EmptySource, source});
-    } else {
-      deletion = countDeletions(display, *sourceTop.value, before, source, options);
+  void run() {
+    if (!open()) return;
+    TargetFolder targetFolder(std::move(targetTop_));
+    TargetFolder pairFolder(targetFolder, name_);
+    const bool existedBefore = pairFolder.get() != nullptr;
+    // A failure shows as the copies that need the folder fail.
+    if (!planOnly_) pairFolder.createOneLevel();
+    if (options_.run.historyDays > 0 && !planOnly_) {
+      history_.emplace(*targetFolder.get(), historyNameOf(source_), pairFolder.path(),
+                       options_.runStart);
     }
+    const DeletionDecision deletion = decideDeletions(pairFolder, existedBefore);
+    copy(*targetFolder.get(), pairFolder, deletion.allowed);
+    Folder* folder = pairFolder.get();
+    deleteVanishedFiles(folder, deletion);
+    if (planOnly_) return;
+    if (history_) history_->prune(options_.run.historyDays);
+    if (options_.run.durable) putOnDisk(folder != nullptr ? *folder : *targetFolder.get());
   }
 
-  PassOptions copying{options.stop, options.plan, keeper, options.run.readAhead};
-  copying.replaceOtherKinds = deletion.allowed;
-  copying.otherSources = options.otherSources;
-  copying.keepOwners = fs.keepsOwners();
-  if (Folder* folder = pairFolder->get()) copying.times = timePrecisionOf(*folder, options);
-  {
+ private:
+  void fail(FailureKind kind, const std::string& path, int error = 0) {
+    display_.failed({kind, path, error});
+  }
+  void invalidPair() {
+    display_.failed(Failure::ofPair(FailureKind::InvalidPair, source_, target_));
+  }
+
+  // What the pair needs, checked before anything is written; false, with
+  // the failure reported, when the pair is not to be run.
+  bool open() {
+    // A pair folder inside a history would move or delete another pair's
+    // versions; one that is the target itself would prune the whole target.
+    if (name_.empty() || name_ == "." || name_ == ".." || name_ == kHistoryFolderName ||
+        liesInHistory(fs_, target_)) {
+      invalidPair();
+      return false;
+    }
+    auto targetTop = fs_.openFolder(target_);
+    if (!targetTop.ok()) {
+      const bool missing = targetTop.error == ENOENT || targetTop.error == ENOTDIR;
+      fail(missing ? FailureKind::TargetMissing : FailureKind::TargetUnopenable, target_,
+           targetTop.error);
+      return false;
+    }
+    // An unplugged drive leaves its mount point behind as an empty folder of
+    // the system disk: a whole backup written there would be no backup, and
+    // the next run on the drive would find its pair folder outdated.
+    if (fs_.unmountedMountPointOf(target_) ||
+        (options_.backedUpBefore && knownEmpty(*targetTop.value))) {
+      fail(FailureKind::TargetNotMounted, target_);
+      return false;
+    }
+    auto sourceTop = fs_.openFolder(source_);
+    const auto sourceListed =
+        sourceTop.ok() ? holdsEntries(*sourceTop.value) : Result<bool>::failure(sourceTop.error);
+    if (!sourceListed.ok()) {
+      fail(FailureKind::SourceUnreadable, source_, sourceListed.error);
+      return false;
+    }
+    const auto existing = targetTop.value->stat(name_);
+    if (existing.ok() && existing.value.kind == EntryKind::Link) {
+      invalidPair();
+      return false;
+    }
+    targetTop_ = std::move(targetTop.value);
+    sourceTop_ = std::move(sourceTop.value);
+    sourceHoldsEntries_ = sourceListed.value;
+    return true;
+  }
+
+  Deletions asked() const {
+    return !options_.run.mirrorDeletions ? Deletions::Keep
+           : options_.sharesPairFolder   ? Deletions::Shared
+                                         : Deletions::Mirror;
+  }
+
+  // What the deletion pass may do, decided against the pair folder as the
+  // last run left it.
+  DeletionDecision decideDeletions(TargetFolder& pairFolder, bool existedBefore) {
+    DeletionDecision deletion;
+    if (asked() != Deletions::Mirror || planOnly_) return deletion;
+    if (!existedBefore) {
+      deletion.allowed = true;  // nothing there yet that could go
+      return deletion;
+    }
+    Folder& before = *pairFolder.get();
+    if (!sourceHoldsEntries_ && !knownEmpty(before)) {
+      deletion.failures.push_back({FailureKind::EmptySource, source_});
+      return deletion;
+    }
+    return countDeletions(display_, *sourceTop_, before, source_, options_);
+  }
+
+  void copy(Folder& top, TargetFolder& pairFolder, bool replaceOtherKinds) {
+    PassOptions copying{options_.stop, options_.plan, keeper(), options_.run.readAhead};
+    copying.replaceOtherKinds = replaceOtherKinds;
+    copying.otherSources = options_.otherSources;
+    copying.keepOwners = fs_.keepsOwners();
+    if (Folder* folder = pairFolder.get()) copying.times = timePrecisionOf(*folder, options_);
     // The syncs go through a descriptor of their own: the walk's folders
     // are not shared between threads.
     std::optional<EarlyWriteBack> early;
-    Folder& top = *targetFolder.get();
-    if (options.run.durable && options.plan == nullptr && top.gainsFromEarlySyncs()) {
+    if (options_.run.durable && !planOnly_ && top.gainsFromEarlySyncs()) {
       if (auto own = top.openFolder("."); own.ok()) {
         early.emplace([folder = std::shared_ptr<Folder>(
                            std::move(own.value))] { (void)folder->syncFileSystem(); },
                       std::chrono::milliseconds(250));
       }
     }
-    copyTree(display, *sourceTop.value, *pairFolder, copying);
-    if (early) early->end([&display] { display.processMessages(); });
+    copyTree(display_, *sourceTop_, pairFolder, copying);
+    if (early) early->end([this] { display_.processMessages(); });
   }
 
-  Folder* folder = pairFolder->get();
-  // After a stop the deletion pass does not start; what the copy pass wrote
-  // still goes on the disk below.
-  const Deletions deletions = stopRequested(options.stop) ? Deletions::Keep : asked;
-  switch (deletions) {
-    case Deletions::Keep: break;
-    case Deletions::Shared:
-      fail(FailureKind::SharedPairFolder, pairFolderOf(source, target));
-      break;
-    case Deletions::Mirror:
-      if (options.plan != nullptr) {
-        if (folder == nullptr) break;  // nothing there to delete
-        if (!sourceHoldsEntries && !knownEmpty(*folder)) {
-          fail(FailureKind::EmptySource, source);
-        } else {
-          deleteVanished(display, *sourceTop.value, *folder, options.otherSources,
-                         {options.stop, options.plan, nullptr});
-        }
-        break;
+  void deleteVanishedFiles(Folder* folder, const DeletionDecision& deletion) {
+    // After a stop the deletion pass does not start; what the copy pass
+    // wrote still goes on the disk.
+    const Deletions deletions = stopRequested(options_.stop) ? Deletions::Keep : asked();
+    switch (deletions) {
+      case Deletions::Keep: return;
+      case Deletions::Shared:
+        fail(FailureKind::SharedPairFolder, pairFolderOf(source_, target_));
+        return;
+      case Deletions::Mirror: break;
+    }
+    if (planOnly_) {
+      if (folder == nullptr) return;  // nothing there to delete
+      if (!sourceHoldsEntries_ && !knownEmpty(*folder)) {
+        fail(FailureKind::EmptySource, source_);
+      } else {
+        deleteVanished(display_, *sourceTop_, *folder, options_.otherSources,
+                       {options_.stop, options_.plan, nullptr});
       }
-      for (const Failure& failure : deletion.failures) display.failed(failure);
-      if (deletion.needed && folder != nullptr) {
-        deleteVanished(display, *sourceTop.value, *folder, options.otherSources,
-                       {options.stop, nullptr, keeper});
-      }
-      break;
+      return;
+    }
+    for (const Failure& failure : deletion.failures) display_.failed(failure);
+    if (deletion.needed && folder != nullptr) {
+      deleteVanished(display_, *sourceTop_, *folder, options_.otherSources,
+                     {options_.stop, nullptr, keeper()});
+    }
   }
 
-  if (options.plan != nullptr) return;
-  if (history) history->prune(options.run.historyDays);
-  if (options.run.durable) {
-    Folder& written = folder != nullptr ? *folder : *targetFolder.get();
-    if (const Status synced = syncWhileAnswering(written, display); !synced.ok()) {
+  void putOnDisk(Folder& written) {
+    if (const Status synced = syncWhileAnswering(written, display_); !synced.ok()) {
       fail(FailureKind::NotOnDisk, written.path(), synced.error);
     }
   }
+
+  History* keeper() { return history_ ? &*history_ : nullptr; }
+
+  FileSystem& fs_;
+  RunDisplay& display_;
+  const std::string& source_;
+  const std::string& target_;
+  const PairOptions& options_;
+  const std::string name_;
+  const bool planOnly_;
+  std::unique_ptr<Folder> targetTop_;
+  std::unique_ptr<Folder> sourceTop_;
+  bool sourceHoldsEntries_ = false;
+  std::optional<History> history_;
+};
+
+}  // namespace
+
+void mirrorPair(FileSystem& fs, RunDisplay& display, const std::string& source,
+                const std::string& target, const PairOptions& options) {
+  PairMirror(fs, display, source, target, options).run();
 }
 
 }  // namespace tavro
