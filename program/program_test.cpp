@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "log/run_log.h"
 #include "schedule/plain_settings_panel.h"
 #include "testing/fake_clock.h"
 #include "testing/faulty_file_system.h"
@@ -169,12 +170,13 @@ TEST_F(ProgramTest, TheAfterRunActionFollowsTheChoiceAndNotARunCutShort) {
       EXPECT_THAT(display.only("power"), IsEmpty());
     }
   }
-  // A run stopped because the program is ending.
+  // A run stopped because the program is ending, or by "Přerušit".
   struct StoppingDisplay : testkit::RecordingDisplay {
     Program* program = nullptr;
+    void (Program::*cut)() = nullptr;
     void pairFinished(int k) override {
       RecordingDisplay::pairFinished(k);
-      program->stopRun();
+      (program->*cut)();
     }
   };
   display.clear();
@@ -190,8 +192,24 @@ TEST_F(ProgramTest, TheAfterRunActionFollowsTheChoiceAndNotARunCutShort) {
       *this};
   stopping.program = &stopped;
   stopped.openPairTable();
-  ASSERT_TRUE(stopped.backUp());
-  EXPECT_THAT(display.only("power"), IsEmpty()) << "no shut-down after a run cut short";
+  for (auto cut : {&Program::stopRun, &Program::interruptRun}) {
+    stopping.cut = cut;
+    ASSERT_TRUE(stopped.backUp());
+    EXPECT_THAT(display.only("power"), IsEmpty()) << "no shut-down after a run cut short";
+  }
+}
+
+// The log is written after the states; a log that cannot be written is
+// reported, but only once the states are kept and the after-run action has
+// followed, as for any finished run.
+TEST_F(ProgramTest, ALogThatCannotBeWrittenIsReportedAfterEverythingElse) {
+  start(twoPairs());
+  panel.shown.afterRun = AfterRunAction::ShutDown;
+  fs.fail(FaultOp::Write, tree.path("Tavro.log"), ENOSPC);
+  EXPECT_THROW(program.backUp(), LogError);
+  EXPECT_THAT(states(), ElementsAre("OK", "OK"));
+  EXPECT_TRUE(program.scheduler().backupRan());
+  EXPECT_EQ(display.events.back(), "power shut down");
 }
 
 TEST_F(ProgramTest, ATableErrorEndsTheRunWithoutFlagsOrLog) {

@@ -154,6 +154,26 @@ TEST_F(SettingsTest, ASaveWritesAllKeysInOneReplacementOrNoneAtAll) {
   EXPECT_THAT(ini(), HasSubstr("TAS=1\nTASmin=10\nTNTmin=10\nAAZ=2\nTNT=1\nDZP=0\n"));
 }
 
+// Minutes the schedule could not read would greet every later start with an
+// error: "Uložit" refuses them, saves nothing and leaves the panel open.
+TEST_F(SettingsTest, UlozitRefusesMinutesThatAreNoWholeNumberOfAtLeastZero) {
+  for (const char* minutes : {"-1", "abc", "", "1.5"}) {
+    SCOPED_TRACE(minutes);
+    panel.shown.repeatMinutes = minutes;
+    try {
+      settings.save();
+      ADD_FAILURE() << "saved";
+    } catch (const SettingsError& e) {
+      EXPECT_STREQ(e.what(), kMinutesNotANumber);
+    }
+    EXPECT_FALSE(tree.exists("Tavro.ini"));
+    EXPECT_EQ(panel.collapsed, 0);
+  }
+  panel.shown.repeatMinutes = "0";
+  settings.save();
+  EXPECT_THAT(ini(), HasSubstr("TNTmin=0\n"));
+}
+
 TEST_F(SettingsTest, ASettingsFileCutAtAnyByteReadsWithoutHarm) {
   const std::string whole =
       "[Main]\r\nT=7:30:00\r\nTAS=1\r\nTASmin=15\r\nTNTmin=45\r\nAAZ=0\r\nTNT=1\r\n";
