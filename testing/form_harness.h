@@ -4,16 +4,19 @@
 // boxes, a fake clock, recorded power requests, and a fault-injecting file
 // system over the real one.
 
+#include <QColor>
 #include <QLabel>
 #include <QPushButton>
 #include <QStringList>
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/pair_grid_view.h"
 #include "app/main_window.h"
+#include "app/pair_grid_view.h"
 #include "testing/fake_clock.h"
 #include "testing/faulty_file_system.h"
 #include "testing/recording_power.h"
@@ -133,12 +136,65 @@ class FormHarness {
   FakeDialogs dialogs;
   QStringList opened;
   QStringList openedFolders;
-  bool canOpen = true;  // whether a text editor can be started
+  bool canOpen = true;      // whether a text editor can be started
   bool folderOpens = true;  // whether the file manager's opener ends well
   bool trayAvailable = false;
   // Answers the folder dialog, when set before the window is created.
   FolderDialog::AnswerHook folderAnswers;
   std::unique_ptr<MainWindow> form;
+};
+
+// What the window's test classes share: the harness, short names for its
+// parts, and helpers. Each test class adds its slots.
+class FormTest : public QObject {
+ protected:
+  FormHarness h;
+  std::unique_ptr<MainWindow>& form = h.form;
+  std::unique_ptr<TempTree>& tree = h.tree;
+  FakeDialogs& dialogs = h.dialogs;
+  FaultyFileSystem* faulty = &h.faulty;
+  std::vector<std::string>& events = h.events;
+  QStringList& opened = h.opened;
+  bool& trayAvailable = h.trayAvailable;
+
+  void start(const std::string& csv = "") { h.start(csv); }
+  template <class T>
+  T* find(const char* name) {
+    return h.find<T>(name);
+  }
+  QString labelText(const char* name) { return h.labelText(name); }
+  void click(const char* name) { h.click(name); }
+  // The pair `source` -> backup, both relative to the test's folder.
+  void addPair(const std::string& source) {
+    form->table().append();
+    form->table().setFieldText("Src", tree->path(source));
+    form->table().setFieldText("Trg", tree->path("backup"));
+    form->table().post();
+  }
+  // The WCAG contrast ratio of two colours.
+  static double contrast(const QColor& one, const QColor& other) {
+    auto luminance = [](const QColor& c) {
+      auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+      };
+      return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+             0.0722 * channel(c.blueF());
+    };
+    const double a = luminance(one), b = luminance(other);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+  }
+
+  // The pair data/A -> backup, with one file in its source.
+  void addPairWithOneFile() {
+    tree->file("data/A/a.txt", "a");
+    tree->folder("backup");
+    addPair("data/A");
+  }
+  // Each slot starts from a clean harness and ends with the window gone.
+  void resetHarness() {
+    faulty->clear();
+    trayAvailable = false;
+  }
 };
 
 }  // namespace tavro::testkit
