@@ -45,48 +45,6 @@ class InProgress {
 
 }  // namespace
 
-std::string printableLine(const std::string& line) {
-  std::string shown;
-  shown.reserve(line.size());
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const auto c = static_cast<unsigned char>(line[i]);
-    const auto next = i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
-    const auto third = i + 2 < line.size() ? static_cast<unsigned char>(line[i + 2]) : 0;
-    if (c < 0x20 || c == 0x7F) {
-      shown += '?';
-    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080..U+009F
-      shown += '?';
-      i += 1;
-    } else if (c == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) {  // U+2028, U+2029
-      shown += '?';
-      i += 2;
-    } else {
-      shown += static_cast<char>(c);
-    }
-  }
-  return shown;
-}
-
-bool pairFoldersCollide(FileSystem& fs, const BackupPair& a, const BackupPair& b) {
-  if (a.source.empty() || a.target.empty() || b.source.empty() || b.target.empty()) return false;
-  const std::string first = fs.resolve(pairFolderOf(a.source, a.target));
-  const std::string second = fs.resolve(pairFolderOf(b.source, b.target));
-  return isSameOrInside(first, second) || isSameOrInside(second, first);
-}
-
-bool pairOverlapsItsSource(FileSystem& fs, const BackupPair& pair) {
-  if (pair.source.empty() || pair.target.empty()) return false;
-  const std::string folder = fs.resolve(pairFolderOf(pair.source, pair.target));
-  const std::string source = fs.resolve(pair.source);
-  return isSameOrInside(folder, source) || isSameOrInside(source, folder);
-}
-
-bool pairFolderHoldsSource(FileSystem& fs, const BackupPair& holder, const BackupPair& other) {
-  if (holder.source.empty() || holder.target.empty() || other.source.empty()) return false;
-  return isSameOrInside(fs.resolve(other.source),
-                        fs.resolve(pairFolderOf(holder.source, holder.target)));
-}
-
 std::string previewSummary(const PairPreview& pair) {
   const PairPlan& plan = pair.plan;
   char megabytes[32];

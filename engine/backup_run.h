@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/pair_mirror.h"
+#include "engine/pair_overlaps.h"
 #include "engine/plan.h"
 #include "engine/run_display.h"
 #include "engine/stop_request.h"
@@ -17,21 +18,6 @@
 #include "platform/file_system.h"
 
 namespace tavro {
-
-// A line as the window and the log show it: control characters (line breaks
-// among them, also U+0085, U+2028 and U+2029) become "?", so that a file name
-// can neither split a line nor forge one. The file keeps its real name.
-std::string printableLine(const std::string& line);
-
-// Whether the pair folders of two pairs are one folder or one lies inside
-// the other (real paths), so that a deletion pass of one reaches the other's
-// backup.
-bool pairFoldersCollide(FileSystem& fs, const BackupPair& a, const BackupPair& b);
-// Whether a pair's folder and its own source overlap (one holds the other).
-bool pairOverlapsItsSource(FileSystem& fs, const BackupPair& pair);
-// Whether `other`'s source lies in `holder`'s pair folder (real paths), so
-// that the deletion pass of `holder` has to pass it over.
-bool pairFolderHoldsSource(FileSystem& fs, const BackupPair& holder, const BackupPair& other);
 
 // Where a run's pair states go while it runs: "Neprovedeno" for every pair
 // before the first one runs, then "OK" or "Chyba" as each one finishes

@@ -36,4 +36,26 @@ std::string text(const Failure& f) {
 
 std::string failureLine(const Failure& failure) { return text(failure) + " !!!"; }
 
+std::string printableLine(const std::string& line) {
+  std::string shown;
+  shown.reserve(line.size());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const auto c = static_cast<unsigned char>(line[i]);
+    const auto next = i + 1 < line.size() ? static_cast<unsigned char>(line[i + 1]) : 0;
+    const auto third = i + 2 < line.size() ? static_cast<unsigned char>(line[i + 2]) : 0;
+    if (c < 0x20 || c == 0x7F) {
+      shown += '?';
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080..U+009F
+      shown += '?';
+      i += 1;
+    } else if (c == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) {  // U+2028, U+2029
+      shown += '?';
+      i += 2;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
+
 }  // namespace tavro

@@ -65,4 +65,9 @@ struct Failure {
 // misspellings) users and their log files already know, ending in " !!!".
 std::string failureLine(const Failure& failure);
 
+// A line as the window and the log show it: control characters (line breaks
+// among them, also U+0085, U+2028 and U+2029) become "?", so that a file name
+// can neither split a line nor forge one. The file keeps its real name.
+std::string printableLine(const std::string& line);
+
 }  // namespace tavro

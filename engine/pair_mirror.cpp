@@ -75,7 +75,7 @@ DeletionDecision countDeletions(RunDisplay& display, Folder& source, Folder& fol
   if (stopRequested(options.stop)) return decision;
   const std::int64_t k = counted.deletedFiles;
   const std::int64_t n = counted.pairFolderFiles;
-  if (counted.deletes() && k > kMassDeletionFiles && 2 * k >= n &&
+  if (counted.deletes() && k > kMassDeletionFiles && 2 * k > n &&
       !(options.run.confirmMassDeletion && options.run.confirmMassDeletion(k, n, folder.path()))) {
     decision.failures.push_back(Failure::massDeletion(sourcePath, k, n));
     return decision;
