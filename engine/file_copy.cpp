@@ -1,7 +1,5 @@
 #include "engine/file_copy.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -24,7 +22,7 @@ constexpr int kTemporaryAttempts = 8;
 // A copy is readable as the source was, and always writable by its owner so
 // that a later run can replace it. Set-id bits are not carried over: the copy
 // may belong to another user than the source.
-mode_t copyMode(mode_t sourceMode) { return (sourceMode & 0777) | S_IWUSR; }
+FileMode copyMode(FileMode sourceMode) { return (sourceMode & 0777) | kOwnerWrite; }
 
 // Claims a free temporary name in `target` for a replacement of `name`,
 // creating the entry through `create`. A name that is taken and that the

@@ -52,7 +52,7 @@ class HistoryTest : public ::testing::Test {
   }
   void run() { run(fs); }
   std::string at(const std::string& relative) const { return tree.path("backup/" + relative); }
-  ino_t inode(const std::string& relative) const {
+  FileIndex inode(const std::string& relative) const {
     struct stat st {};
     ::lstat(tree.path(relative).c_str(), &st);
     return st.st_ino;
@@ -85,8 +85,8 @@ TEST_F(HistoryTest, WhatAnInterruptedCopyLeftIsRemovedNeverKeptAsAVersion) {
 
 TEST_F(HistoryTest, WhatARunDeletesOrReplacesIsMovedIntoTheHistory) {
   changedSource();
-  const ino_t oldA = inode("backup/docs/a.txt");
-  const ino_t oldFolder = inode("backup/docs/old");
+  const FileIndex oldA = inode("backup/docs/a.txt");
+  const FileIndex oldFolder = inode("backup/docs/old");
   run();
   EXPECT_THAT(display.lines, IsEmpty());
   EXPECT_EQ(tree.read("backup/docs/a.txt"), "new a");

@@ -107,7 +107,7 @@ std::string attributeOf(const std::string& path, const char* name) {
   return n < 0 ? std::string("-") : std::string(value, static_cast<std::size_t>(n));
 }
 
-uid_t ownerOf(const std::string& path) {
+UserId ownerOf(const std::string& path) {
   struct stat st {};
   ::lstat(path.c_str(), &st);
   return st.st_uid;

@@ -6,7 +6,7 @@ namespace {
 // Private until the copy pass gives the folder its source's permissions,
 // once its contents are there: a copy of a private folder is never readable
 // by others, not even while a run is making it.
-constexpr mode_t kNewFolderMode = 0700;
+constexpr FileMode kNewFolderMode = 0700;
 }  // namespace
 
 TargetFolder::TargetFolder(FileSystem& fs, std::string path) : fs_(&fs), path_(std::move(path)) {

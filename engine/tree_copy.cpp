@@ -1,7 +1,5 @@
 #include "engine/tree_copy.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -22,7 +20,7 @@ namespace tavro {
 namespace {
 
 // A folder's copy must stay open to its owner for later runs to work in it.
-mode_t folderMode(mode_t sourceMode) { return (sourceMode & 0777) | S_IRWXU; }
+FileMode folderMode(FileMode sourceMode) { return (sourceMode & 0777) | kOwnerAll; }
 
 // A listing is handled in batches of this many entries, whose lookups are
 // made before any of them is handled.
@@ -180,7 +178,7 @@ class TreeCopy {
     const auto from = source.info();
     const auto to = out->info();
     if (!from.ok() || !to.ok()) return;
-    const mode_t mode = folderMode(from.value.mode);
+    const FileMode mode = folderMode(from.value.mode);
     const bool owned = !options_.keepOwners ||
                        (to.value.owner == from.value.owner && to.value.group == from.value.group);
     const bool sameMode = (to.value.mode & 07777) == mode;

@@ -5,8 +5,6 @@
 // symbolic link at the name it is given: a link is an entry like any other.
 // Only the folder paths the user chose are resolved as whole paths.
 
-#include <sys/types.h>
-
 #include <compare>
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +19,19 @@
 
 namespace tavro {
 
+// The seam's own types, of one width on every system (MinGW's FileIndex has 16
+// bits): permission bits as POSIX writes them (0755), owners and groups by
+// number, a file's number on its volume (the inode, or the file index on
+// Windows) and the volume's (the device, or the volume serial number).
+using FileMode = std::uint32_t;
+using UserId = std::uint32_t;
+using GroupId = std::uint32_t;
+using FileIndex = std::uint64_t;
+using VolumeId = std::uint64_t;
+
+inline constexpr FileMode kOwnerWrite = 0200;
+inline constexpr FileMode kOwnerAll = 0700;
+
 enum class EntryKind : std::uint8_t {
   Unknown,  // the listing did not say; ask stat()
   File,     // a regular file
@@ -33,17 +44,17 @@ struct EntryInfo {
   EntryKind kind = EntryKind::Unknown;
   std::int64_t size = 0;
   timespec modified{};  // last-write time, universal time
-  mode_t mode = 0;      // permission bits
-  ino_t inode = 0;      // tells two names of one entry apart from two entries
-  uid_t owner = 0;
-  gid_t group = 0;
+  FileMode mode = 0;    // permission bits
+  FileIndex inode = 0;  // tells two names of one entry apart from two entries
+  UserId owner = 0;
+  GroupId group = 0;
 };
 
 // Identifies a folder on its device, so a walk can notice that it met one of
 // the folders it was given.
 struct FolderId {
-  dev_t device = 0;
-  ino_t inode = 0;
+  VolumeId device = 0;
+  FileIndex inode = 0;
   auto operator<=>(const FolderId&) const = default;
 };
 
@@ -81,8 +92,8 @@ class OutputFile {
   virtual Result<std::size_t> copyFrom(InputFile& source, std::size_t limit);
   // Cuts or extends the file to `size` bytes.
   virtual Status resize(std::int64_t size) = 0;
-  virtual Status setMode(mode_t mode) = 0;
-  virtual Status setOwner(uid_t owner, gid_t group) = 0;
+  virtual Status setMode(FileMode mode) = 0;
+  virtual Status setOwner(UserId owner, GroupId group) = 0;
   // Sets the last-write time; the access time becomes now.
   virtual Status setModified(timespec modified) = 0;
   // Kind, size, time and permissions as the file system holds them now.
@@ -126,7 +137,7 @@ class Folder {
   virtual Result<EntryInfo> stat(const std::string& name) = 0;
   // Fails with ENOTDIR (or ELOOP) when the name is a file or a link.
   virtual Result<std::unique_ptr<Folder>> openFolder(const std::string& name) = 0;
-  virtual Status makeFolder(const std::string& name, mode_t mode) = 0;
+  virtual Status makeFolder(const std::string& name, FileMode mode) = 0;
   virtual Status removeFolder(const std::string& name) = 0;
   virtual Status removeFile(const std::string& name) = 0;
   // Fails for anything but a regular file; never blocks on a FIFO.
@@ -154,14 +165,14 @@ class Folder {
   virtual Result<std::string> readLink(const std::string& name) = 0;
   virtual Status makeLink(const std::string& name, const std::string& text) = 0;
   virtual Status setLinkTime(const std::string& name, timespec modified) = 0;
-  virtual Status setLinkOwner(const std::string& name, uid_t owner, gid_t group) = 0;
+  virtual Status setLinkOwner(const std::string& name, UserId owner, GroupId group) = 0;
 
   // The folder itself: what it is, and its time, permissions, owner and
   // attributes, as the copy of a source folder takes them.
   virtual Result<EntryInfo> info() = 0;
   virtual Status setModified(timespec modified) = 0;
-  virtual Status setMode(mode_t mode) = 0;
-  virtual Status setOwner(uid_t owner, gid_t group) = 0;
+  virtual Status setMode(FileMode mode) = 0;
+  virtual Status setOwner(UserId owner, GroupId group) = 0;
   virtual Status copyAttributesFrom(Folder& source) = 0;
   // Whether a time read back right after it was set is the one the file
   // system keeps, so that a probe can tell how finely it keeps times.

@@ -39,7 +39,7 @@ using posix::unsupported;
 // File systems found not to make unnamed files (vfat, exFAT, network ones):
 // asked once per device, not once per file.
 std::mutex noUnnamedFilesGuard;
-std::set<dev_t> noUnnamedFiles;
+std::set<VolumeId> noUnnamedFiles;
 
 EntryKind kindOfDirent(unsigned char type) {
   switch (type) {
@@ -125,7 +125,7 @@ class PosixFolder final : public Folder {
     return openFolderAt(fd(), name, pathOf(name), O_NOFOLLOW);
   }
 
-  Status makeFolder(const std::string& name, mode_t mode) override {
+  Status makeFolder(const std::string& name, FileMode mode) override {
     return statusOf(::mkdirat(fd(), name.c_str(), mode));
   }
 
@@ -162,7 +162,7 @@ class PosixFolder final : public Folder {
 
   Result<std::unique_ptr<OutputFile>> createUnnamedFile(const std::string& name) override {
     using Made = Result<std::unique_ptr<OutputFile>>;
-    const dev_t device = id().device;
+    const VolumeId device = id().device;
     {
       std::lock_guard lock(noUnnamedFilesGuard);
       if (noUnnamedFiles.contains(device)) return Made::failure(EOPNOTSUPP);
@@ -239,7 +239,7 @@ class PosixFolder final : public Folder {
     return statusOf(::utimensat(fd(), name.c_str(), times.data(), AT_SYMLINK_NOFOLLOW));
   }
 
-  Status setLinkOwner(const std::string& name, uid_t owner, gid_t group) override {
+  Status setLinkOwner(const std::string& name, UserId owner, GroupId group) override {
     return statusOf(::fchownat(fd(), name.c_str(), owner, group, AT_SYMLINK_NOFOLLOW));
   }
 
@@ -250,9 +250,9 @@ class PosixFolder final : public Folder {
     return statusOf(::futimens(fd(), times.data()));
   }
 
-  Status setMode(mode_t mode) override { return statusOf(::fchmod(fd(), mode)); }
+  Status setMode(FileMode mode) override { return statusOf(::fchmod(fd(), mode)); }
 
-  Status setOwner(uid_t owner, gid_t group) override {
+  Status setOwner(UserId owner, GroupId group) override {
     return statusOf(::fchown(fd(), owner, group));
   }
 

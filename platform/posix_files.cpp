@@ -116,11 +116,11 @@ class PosixOutputFile final : public OutputFile {
     return ::ftruncate(fd_.get(), size) == 0 ? Status::success() : Status::failure(errno);
   }
 
-  Status setMode(mode_t mode) override {
+  Status setMode(FileMode mode) override {
     return ::fchmod(fd_.get(), mode) == 0 ? Status::success() : Status::failure(errno);
   }
 
-  Status setOwner(uid_t owner, gid_t group) override {
+  Status setOwner(UserId owner, GroupId group) override {
     return statusOf(::fchown(fd_.get(), owner, group));
   }
 

@@ -115,7 +115,7 @@ Status replaceWholeFile(FileSystem& fs, const std::string& path, std::string_vie
   if (!folder.ok()) return Status::failure(folder.error);
   Folder& dir = *folder.value;
 
-  mode_t mode = 0644;
+  FileMode mode = 0644;
   std::unique_ptr<OutputFile> existing;
   if (const auto old = dir.stat(name); old.ok()) {
     mode = old.value.mode;

@@ -96,7 +96,7 @@ class FaultyOutputFile final : public OutputFile {
 
   Status resize(std::int64_t size) override { return inner_->resize(size); }
 
-  Status setMode(mode_t mode) override {
+  Status setMode(FileMode mode) override {
     if (modeFault_ != nullptr) return Status::failure(triggerFault(*modeFault_));
     return inner_->setMode(mode);
   }
@@ -106,7 +106,7 @@ class FaultyOutputFile final : public OutputFile {
     return inner_->setModified(modified);
   }
 
-  Status setOwner(uid_t owner, gid_t group) override { return inner_->setOwner(owner, group); }
+  Status setOwner(UserId owner, GroupId group) override { return inner_->setOwner(owner, group); }
   Result<EntryInfo> info() override { return inner_->info(); }
 
   Status copyAttributesFrom(InputFile& source) override {
@@ -190,7 +190,7 @@ class FaultyFolder final : public Folder {
         std::make_unique<FaultyFolder>(std::move(opened.value), owner_));
   }
 
-  Status makeFolder(const std::string& name, mode_t mode) override {
+  Status makeFolder(const std::string& name, FileMode mode) override {
     if (int e = owner_.check(FaultOp::MakeFolder, pathOf(name))) return Status::failure(e);
     if (stored(name) != name) return Status::failure(EEXIST);
     return inner_->makeFolder(name, mode);
@@ -227,7 +227,8 @@ class FaultyFolder final : public Folder {
 
   // The file's writes, time and publishing fail as they would under `name`.
   Result<std::unique_ptr<OutputFile>> createUnnamedFile(const std::string& name) override {
-    if (owner_.unnamedFilesRefused()) return Result<std::unique_ptr<OutputFile>>::failure(EOPNOTSUPP);
+    if (owner_.unnamedFilesRefused())
+      return Result<std::unique_ptr<OutputFile>>::failure(EOPNOTSUPP);
     if (stored(name) != name) return Result<std::unique_ptr<OutputFile>>::failure(EEXIST);
     const std::string full = pathOf(name);
     // Only the creation itself here: a Create fault on the name strikes
@@ -302,7 +303,7 @@ class FaultyFolder final : public Folder {
     return inner_->setLinkTime(stored(name), modified);
   }
 
-  Status setLinkOwner(const std::string& name, uid_t owner, gid_t group) override {
+  Status setLinkOwner(const std::string& name, UserId owner, GroupId group) override {
     return inner_->setLinkOwner(stored(name), owner, group);
   }
 
@@ -313,12 +314,12 @@ class FaultyFolder final : public Folder {
     return inner_->setModified(modified);
   }
 
-  Status setMode(mode_t mode) override {
+  Status setMode(FileMode mode) override {
     if (int e = owner_.check(FaultOp::SetMode, path())) return Status::failure(e);
     return inner_->setMode(mode);
   }
 
-  Status setOwner(uid_t owner, gid_t group) override { return inner_->setOwner(owner, group); }
+  Status setOwner(UserId owner, GroupId group) override { return inner_->setOwner(owner, group); }
 
   Status copyAttributesFrom(Folder& source) override {
     if (int e = owner_.check(FaultOp::Attributes, path())) return Status::failure(e);
