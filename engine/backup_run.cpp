@@ -72,8 +72,8 @@ void BackupRun::addLine(const std::string& line) {
   if (showLines_) display_.addLine(result_->lines.back());
 }
 
-void BackupRun::fail(const Failure& failure) {
-  pairFailures_->push_back(failure);
+void BackupRun::fail(std::vector<Failure>& failures, const Failure& failure) {
+  failures.push_back(failure);
   addLine(failureLine(failure));
 }
 
@@ -122,11 +122,7 @@ RunResult BackupRun::run(const std::vector<BackupPair>& given, const RunOptions&
     display_.pairFinished(number);
     result.interrupted = interrupt_.requested();
     const char* state = result.interrupted ? "Přerušeno" : done.ok() ? "OK" : "Chyba";
-    if (!states.record(k, state)) {
-      pairFailures_ = &done.failures;
-      fail({FailureKind::StateNotRecorded, pair.source});
-      pairFailures_ = nullptr;
-    }
+    if (!states.record(k, state)) fail(done.failures, {FailureKind::StateNotRecorded, pair.source});
     const bool ok = done.ok();
     if (!ok && !result.interrupted) ++result.failedPairs;
     const LocalDateTime now = clock_.now();
@@ -233,19 +229,14 @@ std::optional<std::vector<PairPreview>> BackupRun::preview(const std::vector<Bac
 
 void BackupRun::runPair(const Pair& pair, const RunOptions& runOptions, const Prepared& prepared,
                         RunDisplay& display, PairPlan* plan, std::vector<Failure>& failures) {
-  pairFailures_ = &failures;
-  struct Done {
-    std::vector<Failure>*& failures;
-    ~Done() { failures = nullptr; }
-  } done{pairFailures_};
   const auto& folders = prepared.folders;
   const auto& sources = prepared.sources;
   if (pair.source.empty() || pair.target.empty()) {
-    fail(Failure::ofPair(FailureKind::IncompletePair, pair.source, pair.target));
+    fail(failures, Failure::ofPair(FailureKind::IncompletePair, pair.source, pair.target));
     return;
   }
   if (pairOverlapsItsSource(fs_, {pair.source, pair.target, {}})) {
-    fail({FailureKind::OverlappingPair, pair.source});
+    fail(failures, {FailureKind::OverlappingPair, pair.source});
     return;
   }
   PairOptions options{runOptions};
@@ -257,7 +248,8 @@ void BackupRun::runPair(const Pair& pair, const RunOptions& runOptions, const Pr
   options.backedUpBefore = pair.backedUpBefore;
   options.timePrecisions = &timePrecisions_;
 
-  FailureKeeper keeper(display, [this](const Failure& failure) { fail(failure); });
+  FailureKeeper keeper(display,
+                       [this, &failures](const Failure& failure) { fail(failures, failure); });
   mirrorPair(fs_, keeper, pair.source, pair.target, options);
 }
 

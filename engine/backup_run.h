@@ -125,8 +125,9 @@ class BackupRun {
                RunDisplay& display, PairPlan* plan, std::vector<Failure>& failures);
   void pumpNow(std::size_t k);
   void addLine(const std::string& line);
-  // A failure of the pair being run: kept with it, and its line shown.
-  void fail(const Failure& failure);
+  // A failure of the pair being run: kept in its `failures`, and its line
+  // shown.
+  void fail(std::vector<Failure>& failures, const Failure& failure);
 
   FileSystem& fs_;
   BackupRunDisplay& display_;
@@ -136,8 +137,7 @@ class BackupRun {
   StopRequest interrupt_;
   LocalDateTime runStart_;       // of the run in progress: its history folders' name
   RunResult* result_ = nullptr;  // of the run in progress
-  std::vector<Failure>* pairFailures_ = nullptr;  // of the pair in progress
-  bool showLines_ = true;                         // false while a preview collects them
+  bool showLines_ = true;        // false while a preview collects them
   // How finely each pair folder met by a run keeps times, for the previews.
   std::map<FolderId, TimePrecision> timePrecisions_;
 };
