@@ -5,7 +5,9 @@ JOBS ?= $(shell nproc)
 TEST_BUILD := build/test
 RELEASE_BUILD := build/release
 
-.PHONY: all deps-run deps-test deps-bench deps-package run test bench bench-settings fuzz package build-test build-release clean
+WINDOWS_BUILD := build/windows
+
+.PHONY: all deps-run deps-test deps-bench deps-package deps-windows run test bench bench-settings fuzz package windows build-test build-release clean
 
 all: build-release
 
@@ -21,6 +23,9 @@ deps-bench:
 
 deps-package:
 	@bash scripts/setup-deps.sh package
+
+deps-windows:
+	@bash scripts/setup-deps.sh windows
 
 build-release: deps-run
 	cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DTAVRO_TESTS=OFF >/dev/null
@@ -44,6 +49,12 @@ bench: deps-bench build-release
 # How many times one press of "Uložit" replaces Tavro.ini (strace).
 bench-settings: deps-test build-release
 	bash bench/ini_writes.sh $(RELEASE_BUILD)/app/tavro
+
+# The core cross-compiled for Windows (MinGW-w64) into build/windows.
+windows: deps-windows
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DTAVRO_WERROR=ON >/dev/null
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
 # A Debian package in build/package (make test builds and checks it too).
 package: deps-package

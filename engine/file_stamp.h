@@ -5,10 +5,9 @@
 
 namespace tavro {
 
-// Seconds east of universal time, as the time zone says now. The change test
-// takes this one offset for both files, as the MS-DOS stamps of the backup
-// format always did.
-long currentUtcOffset();
+// The change test takes one offset from universal time for both files
+// (currentUtcOffset, in platform/clock.h), as the MS-DOS stamps of the
+// backup format always did.
 
 // The key on which the change test compares two files: the two-second step
 // of local time the file was last written in. Within the MS-DOS date range

@@ -66,15 +66,6 @@ TEST_F(FileStampTest, ChangeKeyMatchesStampEqualityAndExtendsBeyondRange) {
   EXPECT_NE(changeKey({-1, 0}, 0), changeKey({0, 0}, 0));
 }
 
-TEST_F(FileStampTest, CurrentOffsetFollowsTheTimeZone) {
-  ::setenv("TZ", "UTC0", 1);
-  ::tzset();
-  EXPECT_EQ(currentUtcOffset(), 0);
-  ::setenv("TZ", "XST-5:30", 1);
-  ::tzset();
-  EXPECT_EQ(currentUtcOffset(), 5 * 3600 + 30 * 60);
-}
-
 TEST_F(FileStampTest, AProbedTargetComparesTimesAsFinelyAsItKeepsThem) {
   const timespec set{1262340001, 123456789};
   EXPECT_EQ(TimePrecision::ofProbe(set, set).unit, 1);

@@ -65,27 +65,4 @@ std::string formatHourMinute(int hour, int minute) {
   return buffer;
 }
 
-LocalDateTime SystemClock::now() {
-  timespec ts{};
-  ::clock_gettime(CLOCK_REALTIME, &ts);
-  std::tm local{};
-  ::localtime_r(&ts.tv_sec, &local);
-  return {local.tm_year + 1900,
-          local.tm_mon + 1,
-          local.tm_mday,
-          local.tm_hour,
-          local.tm_min,
-          local.tm_sec,
-          static_cast<int>(ts.tv_nsec / 1000000)};
-}
-
-std::uint64_t SystemClock::uptimeMilliseconds() {
-  // CLOCK_BOOTTIME goes on while the computer sleeps, as the time since it
-  // was started should.
-  timespec ts{};
-  ::clock_gettime(CLOCK_BOOTTIME, &ts);
-  return static_cast<std::uint64_t>(ts.tv_sec) * 1000 +
-         static_cast<std::uint64_t>(ts.tv_nsec) / 1000000;
-}
-
 }  // namespace tavro

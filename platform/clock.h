@@ -46,4 +46,7 @@ class SystemClock final : public Clock {
   std::uint64_t uptimeMilliseconds() override;
 };
 
+// Seconds east of universal time, as the time zone says now.
+long currentUtcOffset();
+
 }  // namespace tavro

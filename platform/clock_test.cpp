@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 namespace tavro {
 namespace {
 
@@ -38,6 +41,17 @@ TEST(ClockTest, TheSystemClockGivesAPlausibleTimeAndUptime) {
   const LocalDateTime now = clock.now();
   EXPECT_GE(now.year, 2024);
   EXPECT_GT(clock.uptimeMilliseconds(), 0u);
+}
+
+TEST(ClockTest, TheOffsetFromUniversalTimeFollowsTheTimeZone) {
+  ::setenv("TZ", "UTC0", 1);
+  ::tzset();
+  EXPECT_EQ(currentUtcOffset(), 0);
+  ::setenv("TZ", "XST-5:30", 1);
+  ::tzset();
+  EXPECT_EQ(currentUtcOffset(), 5 * 3600 + 30 * 60);
+  ::unsetenv("TZ");
+  ::tzset();
 }
 
 }  // namespace

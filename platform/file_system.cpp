@@ -5,12 +5,6 @@
 
 namespace tavro {
 
-std::string systemReason(int error) {
-  char buffer[256];
-  // The GNU strerror_r may return a static string instead of filling buffer.
-  return ::strerror_r(error, buffer, sizeof buffer);
-}
-
 std::string Folder::pathOf(std::string_view name) const {
   std::string full;
   full.reserve(path_.size() + 1 + name.size());

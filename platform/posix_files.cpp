@@ -284,3 +284,13 @@ std::unique_ptr<OutputFile> unnamedOutputFile(int fd, std::shared_ptr<Descriptor
 }
 
 }  // namespace tavro::posix
+
+namespace tavro {
+
+std::string systemReason(int error) {
+  char buffer[256];
+  // The GNU strerror_r may return a static string instead of filling buffer.
+  return ::strerror_r(error, buffer, sizeof buffer);
+}
+
+}  // namespace tavro

@@ -7,6 +7,8 @@
 #                                     # the benchmarks and the package checks
 #   bash scripts/setup-deps.sh bench  # the above, plus the peers the
 #                                     # benchmarks compare with
+#   bash scripts/setup-deps.sh windows  # the cross compiler for the
+#                                       # Windows build
 #
 # Packages come from apt-get, through sudo when not run as root.
 set -euo pipefail
@@ -30,9 +32,12 @@ test_packages=(
   rsync hyperfine time jq strace
   desktop-file-utils appstream lintian dpkg-dev file
   mount e2fsprogs dosfstools fuse fusefat acl attr
+  g++-mingw-w64-x86-64-posix
 )
 # The peers the benchmarks compare with beyond rsync and cp.
 bench_packages=(rclone)
+# The Windows build: MinGW-w64's compiler with POSIX threads (std::thread).
+windows_packages=(cmake g++-mingw-w64-x86-64-posix)
 # What building and checking the Debian package needs beyond the build.
 package_packages=(dpkg-dev file lintian)
 
@@ -41,7 +46,8 @@ case "$what" in
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
   bench) packages=("${run_packages[@]}" "${test_packages[@]}" "${bench_packages[@]}") ;;
   package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
-  *) echo "usage: setup-deps.sh [list] run|test|bench|package" >&2; exit 2 ;;
+  windows) packages=("${windows_packages[@]}") ;;
+  *) echo "usage: setup-deps.sh [list] run|test|bench|package|windows" >&2; exit 2 ;;
 esac
 if [ "$list" = yes ]; then
   printf '%s\n' "${packages[@]}"

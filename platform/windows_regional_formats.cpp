@@ -1,0 +1,75 @@
+// The user's regional formats on Windows, from the locale settings.
+#include <windows.h>
+
+#include <string>
+
+#include "platform/regional_formats.h"
+#include "platform/windows_text.h"
+
+namespace tavro {
+
+namespace {
+
+std::string localeText(LCTYPE what) {
+  wchar_t buffer[128];
+  const int n = ::GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, what, buffer, 128);
+  if (n <= 1) return {};
+  return windows::narrow(std::wstring_view(buffer, static_cast<std::size_t>(n - 1)));
+}
+
+// A Windows date picture ("d.M.yyyy", "dd/MM/yy") as a strftime pattern.
+// Days and months always get two digits: strftime has no portable way to
+// leave the zero out.
+std::string datePattern(const std::string& picture) {
+  std::string pattern;
+  for (std::size_t i = 0; i < picture.size();) {
+    const char c = picture[i];
+    std::size_t run = 1;
+    while (i + run < picture.size() && picture[i + run] == c) ++run;
+    if (c == 'd' && run <= 2) {
+      pattern += "%d";
+    } else if (c == 'M' && run <= 2) {
+      pattern += "%m";
+    } else if (c == 'y') {
+      pattern += run >= 3 ? "%Y" : "%y";
+    } else if (c == '\'') {
+      run = 1;  // quotes around literal text: dropped
+    } else if (c == '%') {
+      pattern += "%%";
+      run = 1;
+    } else {
+      pattern.append(run, c);
+    }
+    i += run;
+  }
+  return pattern;
+}
+
+}  // namespace
+
+RegionalFormats RegionalFormats::fromLocale() {
+  RegionalFormats formats;
+  if (const std::string date = datePattern(localeText(LOCALE_SSHORTDATE)); !date.empty()) {
+    formats.shortDate = date;
+  }
+  // "H:mm:ss", "hh:mm:ss tt", "tt h:mm:ss": the hour's letter and count,
+  // and where the designator stands.
+  const std::string time = localeText(LOCALE_STIMEFORMAT);
+  const auto hourAt = time.find_first_of("hH");
+  if (hourAt != std::string::npos) {
+    formats.twelveHour = time[hourAt] == 'h';
+    formats.hourLeadingZero = hourAt + 1 < time.size() && time[hourAt + 1] == time[hourAt];
+  }
+  const auto designatorAt = time.find('t');
+  formats.designatorAt = designatorAt != std::string::npos && designatorAt < hourAt
+                             ? RegionalFormats::Designator::Before
+                             : RegionalFormats::Designator::After;
+  if (const std::string am = localeText(LOCALE_S1159); !am.empty()) formats.am = am;
+  if (const std::string pm = localeText(LOCALE_S2359); !pm.empty()) formats.pm = pm;
+  if (const std::string point = localeText(LOCALE_SDECIMAL); !point.empty()) {
+    formats.decimalSeparator = point[0];
+  }
+  return formats;
+}
+
+}  // namespace tavro
