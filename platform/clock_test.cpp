@@ -44,6 +44,9 @@ TEST(ClockTest, TheSystemClockGivesAPlausibleTimeAndUptime) {
 }
 
 TEST(ClockTest, TheOffsetFromUniversalTimeFollowsTheTimeZone) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a POSIX TZ string sets the zone only on Linux";
+#else
   ::setenv("TZ", "UTC0", 1);
   ::tzset();
   EXPECT_EQ(currentUtcOffset(), 0);
@@ -52,6 +55,7 @@ TEST(ClockTest, TheOffsetFromUniversalTimeFollowsTheTimeZone) {
   EXPECT_EQ(currentUtcOffset(), 5 * 3600 + 30 * 60);
   ::unsetenv("TZ");
   ::tzset();
+#endif
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ test_packages=(
   rsync hyperfine time jq strace
   desktop-file-utils appstream lintian dpkg-dev file
   mount e2fsprogs dosfstools fuse fusefat acl attr
-  g++-mingw-w64-x86-64-posix
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 # The peers the benchmarks compare with beyond rsync and cp.
 bench_packages=(rclone)

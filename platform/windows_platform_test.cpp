@@ -1,0 +1,66 @@
+// The Windows side of the platform seams, run under wine.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/program_paths.h"
+#include "platform/regional_formats.h"
+#include "platform/windows_text.h"
+
+namespace tavro {
+namespace {
+
+TEST(WindowsPlatformTest, TextCrossesToUtf16AndBackWhole) {
+  const std::string czech = "Účty/žluťoučký kůň \xF0\x9F\x98\x80";  // and one beyond 16 bits
+  const std::wstring wide = windows::wide(czech);
+  EXPECT_EQ(wide.size(), 21u) << "the emoji takes two UTF-16 units";
+  EXPECT_EQ(wide[0], L'\u00DA');
+  EXPECT_EQ(windows::narrow(wide), czech);
+  EXPECT_EQ(windows::narrow(windows::wide("")), "");
+}
+
+// Beside tavro.exe when a Tavro.ini lies there, else in %APPDATA%\Tavro.
+TEST(WindowsPlatformTest, TheFilesLiveInAppDataUnlessTheProgramIsPortable) {
+  ASSERT_EQ(::_putenv_s("APPDATA", "C:\\Users\\Someone\\AppData\\Roaming"), 0);
+  ProgramPaths paths = ProgramPaths::locate();
+  EXPECT_EQ(paths.settingsFile, "C:\\Users\\Someone\\AppData\\Roaming\\Tavro\\Tavro.ini");
+  EXPECT_EQ(paths.logFile, "C:\\Users\\Someone\\AppData\\Roaming\\Tavro\\Tavro.log");
+  EXPECT_EQ(paths.pairTable, "Tavro.csv");
+
+  const std::string beside = ProgramPaths::executableFolder() + "\\Tavro.ini";
+  std::ofstream(windows::wide(beside).c_str()) << "[Main]\r\n";
+  paths = ProgramPaths::locate();
+  std::remove(beside.c_str());
+  EXPECT_EQ(paths.settingsFile, beside);
+  EXPECT_EQ(paths.logFile, ProgramPaths::executableFolder() + "\\Tavro.log");
+}
+
+TEST(WindowsPlatformTest, TheLocalesFormatsGiveADateWithDayMonthAndYear) {
+  const RegionalFormats formats = RegionalFormats::fromLocale();
+  const std::string date = formatShortDate({2026, 12, 9, 0, 0, 0, 0}, formats);
+  EXPECT_NE(date.find("09"), std::string::npos) << date;
+  EXPECT_NE(date.find("12"), std::string::npos) << date;
+  EXPECT_NE(date.find("26"), std::string::npos) << date;
+  EXPECT_FALSE(formats.am.empty());
+  EXPECT_FALSE(formats.pm.empty());
+}
+
+TEST(WindowsPlatformTest, TheClockAgreesWithTheCRuntime) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ASSERT_EQ(::localtime_s(&local, &now), 0);
+  SystemClock clock;
+  const LocalDateTime t = clock.now();
+  EXPECT_EQ(t.year, local.tm_year + 1900);
+  EXPECT_EQ(t.day, local.tm_mday);
+  EXPECT_LE(std::abs(currentUtcOffset()), 14 * 3600L);
+  EXPECT_GT(clock.uptimeMilliseconds(), 0u);
+}
+
+}  // namespace
+}  // namespace tavro
