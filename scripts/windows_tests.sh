@@ -15,7 +15,7 @@ cmake -S "$source" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-w64.c
 cmake --build "$build" -j "$(nproc)"
 
 export WINEPREFIX=$build/wine-prefix WINEDEBUG=-all
-if [ ! -d "$WINEPREFIX/drive_c" ]; then wineboot -i > /dev/null 2>&1 || true; fi
+if [ ! -d "$WINEPREFIX/drive_c" ]; then timeout 300 wineboot -i > /dev/null 2>&1 || true; fi
 # One wineserver for every test: each start costs seconds. (It answers 2
 # when one is running already.)
 wineserver -p 2> /dev/null || true
@@ -24,6 +24,6 @@ trap 'wineserver -k 2> /dev/null || true' EXIT
 failed=0
 while IFS= read -r test; do
   echo "== $(basename "$test")"
-  if ! wine "$test"; then failed=1; fi
+  if ! timeout 600 wine "$test"; then failed=1; fi
 done < <(find "$build" -name '*_test.exe' -not -path '*/googletest/*' | sort)
 exit $failed
