@@ -26,14 +26,21 @@ std::string datePattern(const std::string& picture) {
     const char c = picture[i];
     std::size_t run = 1;
     while (i + run < picture.size() && picture[i + run] == c) ++run;
-    if (c == 'd' && run <= 2) {
-      pattern += "%d";
-    } else if (c == 'M' && run <= 2) {
-      pattern += "%m";
+    if (c == 'd') {
+      pattern += run <= 2 ? "%d" : run == 3 ? "%a" : "%A";
+    } else if (c == 'M') {
+      pattern += run <= 2 ? "%m" : run == 3 ? "%b" : "%B";
+    } else if (c == 'g') {
+      // The era ("A.D."): left out.
     } else if (c == 'y') {
       pattern += run >= 3 ? "%Y" : "%y";
     } else if (c == '\'') {
-      run = 1;  // quotes around literal text: dropped
+      // Text in quotes is literal; the quotes go.
+      const std::size_t close = picture.find('\'', i + 1);
+      const std::size_t end = close == std::string::npos ? picture.size() : close;
+      for (std::size_t k = i + 1; k < end; ++k)
+        pattern += picture[k] == '%' ? "%%" : std::string(1, picture[k]);
+      run = (close == std::string::npos ? picture.size() : close + 1) - i;
     } else if (c == '%') {
       pattern += "%%";
       run = 1;
