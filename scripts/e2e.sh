@@ -287,6 +287,8 @@ xdotool mousemove --window "$window" 420 14 click 1
 xdotool mousemove --window "$window" 186 233 click 1
 wait_for 10 has_window 'Vyberte adresář k záloze' ||
   fail "no folder dialog titled exactly 'Vyberte adresář k záloze': $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
+# Mapped is not yet painted: the screenshot waits, as the preview's does.
+sleep 1
 import -window root "$artifacts/folder-dialog.png" || fail "no screenshot"
 xdotool windowfocus --sync "$(shown_window 'Vyberte adresář k záloze')" key Escape
 wait_for 10 no_window 'Vyberte adresář k záloze' || fail "the folder dialog did not close"
