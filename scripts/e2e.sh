@@ -142,7 +142,9 @@ trayer --edge bottom --align right --widthtype pixel --width 160 --heighttype pi
 trayer_pid=$!
 pids+=($trayer_pid)
 has_tray_host() { xdotool search --onlyvisible --class trayer >/dev/null 2>&1; }
-wait_for 10 has_tray_host || fail "trayer did not start"
+# A loaded machine (the Windows tests under wine beside this one) can take
+# its time to map the tray.
+wait_for 30 has_tray_host || fail "trayer did not start"
 
 cp "$binary" "$work/tavro"
 mkdir -p "$work/data/Dokumenty/projekty" "$work/data/Fotky" "$work/zaloha/Dokumenty"
