@@ -26,8 +26,8 @@ class FailureKeeper final : public RunDisplayWrapper {
 bool anotherPairFolderIn(const std::string& folder, const std::vector<std::string>& folders) {
   const auto [same, after] = std::equal_range(folders.begin(), folders.end(), folder);
   if (after - same > 1) return true;
-  if (folder == "/") return folders.size() > 1;
-  const std::string below = folder + "/";
+  if (!folder.empty() && folder.size() == rootLengthOf(folder)) return folders.size() > 1;
+  const std::string below = joinPath(folder, "");
   const auto first = std::lower_bound(folders.begin(), folders.end(), below);
   return first != folders.end() && first->starts_with(below);
 }

@@ -1,7 +1,7 @@
 #include "engine/history.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -71,20 +71,18 @@ void removeTree(Folder& parent, const std::string& name, int depth) {
 }  // namespace
 
 std::string historyNameOf(const std::string& source) {
-  std::string rest = source;
-  while (rest.size() > 1 && rest.ends_with('/')) rest.pop_back();
-  std::string name = splitPath(rest).name;  // "/" has none
+  std::string name = splitPath(withoutTrailingSeparators(source)).name;  // "/" has none
   return name.empty() ? std::string("_") : name;
 }
 
 std::string historyFolderOf(const std::string& source, const std::string& target) {
-  return target + "/" + kHistoryFolderName + "/" + historyNameOf(source);
+  return joinPath(joinPath(target, kHistoryFolderName), historyNameOf(source));
 }
 
 std::string historyStamp(const LocalDateTime& t) {
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d.%02d.%02d", t.year, t.month, t.day,
-                t.hour, t.minute, t.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d.%02d.%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
   return text;
 }
 
@@ -132,7 +130,10 @@ Folder* History::placeFor(const Folder& folder) {
   const std::string& path = folder.path();
   std::string relative;
   if (path != pairFolderPath_) {
-    if (!path.starts_with(pairFolderPath_ + "/")) return nullptr;
+    if (path.size() <= pairFolderPath_.size() || !path.starts_with(pairFolderPath_) ||
+        !isPathSeparator(path[pairFolderPath_.size()])) {
+      return nullptr;
+    }
     relative = path.substr(pairFolderPath_.size() + 1);
   }
   if (place_ && placePath_ == relative) return place_.get();
@@ -150,7 +151,8 @@ Folder* History::placeFor(const Folder& folder) {
     Folder* current = run_.get();
     std::size_t start = 0;
     while (start <= relative.size()) {
-      const std::size_t end = std::min(relative.find('/', start), relative.size());
+      std::size_t end = start;
+      while (end < relative.size() && !isPathSeparator(relative[end])) ++end;
       std::unique_ptr<Folder> next;
       if (child(*current, relative.substr(start, end - start), next) == nullptr) return nullptr;
       at = std::move(next);

@@ -107,16 +107,15 @@ std::string lastComponent(const std::string& source) {
   // "/data/" names the folder "data" as "/data" does; a pair folder that is
   // the target itself would have its deletion pass remove other folders of
   // the target.
-  std::string trimmed = source;
-  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-  return splitPath(trimmed).name;  // "/" has none
+  return splitPath(withoutTrailingSeparators(source)).name;  // "/" has none
 }
 
 bool liesInHistory(FileSystem& fs, const std::string& target) {
   const std::string real = fs.resolve(target);
   std::size_t start = 0;
   while (start < real.size()) {
-    const std::size_t end = std::min(real.find('/', start), real.size());
+    std::size_t end = start;
+    while (end < real.size() && !isPathSeparator(real[end])) ++end;
     if (real.compare(start, end - start, kHistoryFolderName) == 0 &&
         end - start == std::char_traits<char>::length(kHistoryFolderName)) {
       return true;
@@ -127,7 +126,7 @@ bool liesInHistory(FileSystem& fs, const std::string& target) {
 }
 
 std::string pairFolderOf(const std::string& source, const std::string& target) {
-  return target + "/" + lastComponent(source);
+  return joinPath(target, lastComponent(source));
 }
 
 namespace {

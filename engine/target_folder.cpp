@@ -19,7 +19,7 @@ TargetFolder::TargetFolder(std::unique_ptr<Folder> folder) : folder_(std::move(f
 
 TargetFolder::TargetFolder(TargetFolder& parent, std::string name)
     : parent_(&parent), name_(std::move(name)) {
-  path_ = parent.path() + "/" + name_;
+  path_ = joinPath(parent.path(), name_);
   tryOpen();
 }
 

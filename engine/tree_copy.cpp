@@ -294,7 +294,7 @@ class TreeCopy {
       outcome = CopyOutcome::Copied;
     }
     if (outcome == CopyOutcome::ReplaceFailed && replacingOutdatedCopy) {
-      display_.failed({FailureKind::OldCopyNotRemoved, target.path() + "/" + targetName});
+      display_.failed({FailureKind::OldCopyNotRemoved, joinPath(target.path(), targetName)});
     }
     if (outcome != CopyOutcome::Copied) {
       display_.failed({FailureKind::NotCopied, sourcePath});

@@ -1,16 +1,41 @@
 #include "platform/file_system.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace tavro {
 
-std::string Folder::pathOf(std::string_view name) const {
+std::string Folder::pathOf(std::string_view name) const { return joinPath(path_, name); }
+
+std::string joinPath(std::string_view folder, std::string_view name) {
+  char separator = preferredSeparator();
+  for (auto c = folder.rbegin(); c != folder.rend(); ++c) {
+    if (isPathSeparator(*c)) {
+      separator = *c;
+      break;
+    }
+  }
   std::string full;
-  full.reserve(path_.size() + 1 + name.size());
-  full.append(path_).append("/").append(name);
+  full.reserve(folder.size() + 1 + name.size());
+  full.append(folder).append(1, separator).append(name);
   return full;
 }
+
+std::string withoutTrailingSeparators(std::string path) {
+  const std::size_t keep = std::max<std::size_t>(1, rootLengthOf(path));
+  while (path.size() > keep && isPathSeparator(path.back())) path.pop_back();
+  return path;
+}
+
+namespace {
+std::size_t lastSeparator(std::string_view path) {
+  for (std::size_t i = path.size(); i > 0; --i) {
+    if (isPathSeparator(path[i - 1])) return i - 1;
+  }
+  return std::string::npos;
+}
+}  // namespace
 
 Status writeAll(OutputFile& file, std::string_view data) {
   std::size_t done = 0;
@@ -37,17 +62,19 @@ Result<std::size_t> OutputFile::copyFrom(InputFile& source, std::size_t limit) {
 }
 
 PathParts splitPath(const std::string& path) {
-  const auto slash = path.find_last_of('/');
+  const auto slash = lastSeparator(path);
   if (slash == std::string::npos) return {".", path};
-  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+  const std::size_t root = rootLengthOf(path);
+  return {path.substr(0, std::max(slash, root)), path.substr(slash + 1)};
 }
 
 void makeFolderChain(FileSystem& fs, const std::string& path) {
-  std::string folder = path;
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  const std::string folder = withoutTrailingSeparators(path);
   if (folder.empty() || folderExists(fs, folder)) return;
-  const auto slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) makeFolderChain(fs, folder.substr(0, slash));
+  const auto slash = lastSeparator(folder);
+  if (slash != std::string::npos && slash > 0 && slash >= rootLengthOf(folder)) {
+    makeFolderChain(fs, folder.substr(0, slash));
+  }
   (void)fs.makeFolder(folder);
 }
 
@@ -66,8 +93,10 @@ bool folderExists(FileSystem& fs, const std::string& path) {
 bool isSameOrInside(const std::string& inner, const std::string& outer) {
   if (inner.empty() || outer.empty()) return false;
   if (inner == outer || outer == "/") return true;
-  return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
-         inner[outer.size()] == '/';
+  if (!inner.starts_with(outer)) return false;
+  // Below a root ("C:\") the separator is its last character.
+  return inner.size() > outer.size() &&
+         (isPathSeparator(inner[outer.size()]) || outer.size() == rootLengthOf(outer));
 }
 
 }  // namespace tavro

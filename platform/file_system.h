@@ -216,9 +216,27 @@ class FileSystem {
   virtual std::string resolve(const std::string& path) = 0;
 };
 
-// A path cut at its last "/": the folder ("." when there is none, "/" for a
-// name in the root) and the name after it (the whole path when there is no
-// "/").
+// Whether `c` separates the names of a path: "/" everywhere, and "\" as
+// well on Windows.
+bool isPathSeparator(char c);
+// The separator the system writes: "/", or "\" on Windows.
+char preferredSeparator();
+
+// `name` below the folder `folder`, joined by the separator the folder's path
+// already uses (the system's own when it has none), so that the lines of a
+// run show paths as the user wrote them.
+std::string joinPath(std::string_view folder, std::string_view name);
+
+// How many characters of `path` name its root: 1 for "/..." on POSIX, "C:\"
+// or "\\server\share\" on Windows; 0 for a relative path.
+std::size_t rootLengthOf(std::string_view path);
+
+// `path` without the separators at its end, a root ("/", "C:\") kept whole.
+std::string withoutTrailingSeparators(std::string path);
+
+// A path cut at its last separator: the folder ("." when there is none, the
+// root for a name in the root) and the name after it (the whole path when
+// there is no separator).
 struct PathParts {
   std::string folder;
   std::string name;
@@ -258,5 +276,25 @@ class PosixFileSystem final : public FileSystem {
   std::string fstab_;
   std::string mounted_;
 };
+
+// The real file system of Windows, on the wide-character API relative to
+// open folder handles.
+class WindowsFileSystem final : public FileSystem {
+ public:
+  Result<std::unique_ptr<Folder>> openFolder(const std::string& path) override;
+  Result<EntryInfo> stat(const std::string& path) override;
+  Status makeFolder(const std::string& path) override;
+  Result<std::string> absolutePath(const std::string& path) override;
+  std::string resolve(const std::string& path) override;
+  bool keepsOwners() override;
+  std::optional<std::string> unmountedMountPointOf(const std::string& path) override;
+};
+
+// The file system of the system the program was built for.
+#ifdef _WIN32
+using SystemFileSystem = WindowsFileSystem;
+#else
+using SystemFileSystem = PosixFileSystem;
+#endif
 
 }  // namespace tavro

@@ -325,6 +325,10 @@ class PosixFolder final : public Folder {
 
 }  // namespace
 
+bool isPathSeparator(char c) { return c == '/'; }
+char preferredSeparator() { return '/'; }
+std::size_t rootLengthOf(std::string_view path) { return path.starts_with('/') ? 1 : 0; }
+
 PosixFileSystem::PosixFileSystem(std::string fstab, std::string mounted)
     : fstab_(std::move(fstab)), mounted_(std::move(mounted)) {
   // A walk holds two descriptors per level of the tree it is in; a deep tree
