@@ -2,10 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
-
-#include "platform/result.h"
-
 namespace tavro::windows {
 
 std::wstring wide(std::string_view utf8) {
@@ -28,13 +24,3 @@ std::string narrow(std::wstring_view utf16) {
 }
 
 }  // namespace tavro::windows
-
-namespace tavro {
-
-std::string systemReason(int error) {
-  char buffer[256];
-  if (::strerror_s(buffer, sizeof buffer, error) != 0) return "error " + std::to_string(error);
-  return buffer;
-}
-
-}  // namespace tavro
