@@ -1,189 +1,67 @@
 #include "app/command_line.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <cstdio>
-#include <cstring>
-#include <iostream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/local_text.h"
 #include "app/signal_bridge.h"
 #include "app/single_instance.h"
-#include "engine/run_display.h"
-#include "log/run_log.h"
-#include "program/program.h"
-#include "schedule/plain_settings_panel.h"
+#include "program/command_line.h"
 
 namespace tavro {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Použití: tavro [--run [--confirm-deletions] | --help | --version]\n"
-    "\n"
-    "Bez voleb se spustí program s oknem a ikonou v oznamovací oblasti.\n"
-    "\n"
-    "  --run      provede jednu zálohu všech párů z Tavro.csv v aktuální složce\n"
-    "             s uloženým nastavením, bez okna; řádky zálohy vypíše na\n"
-    "             standardní výstup a zapíše je do přehledu. Akce po záloze se\n"
-    "             neprovede. Návratový kód: 0 všechny páry OK, 1 některý pár\n"
-    "             skončil chybou, 2 zálohu nelze spustit (ve složce není\n"
-    "             Tavro.csv nebo ho nelze přečíst, program už běží).\n"
-    "  --confirm-deletions\n"
-    "             s --run: výmaz, který by vzal většinu zálohy páru (například\n"
-    "             po přejmenování velké složky), se provede; bez této volby se\n"
-    "             takový výmaz vynechá a pár skončí chybou.\n"
-    "  --help     vypíše tuto nápovědu\n"
-    "  --version  vypíše verzi programu\n";
-
-// A run shown on the terminal: its lines, nothing else. The pump lets a
-// signal through, so the run stops after the pair it is on.
-class TerminalDisplay final : public LinesOnlyDisplay {
+// The run's lock and its stop requests through Qt: the lock the window
+// program takes too, and SIGTERM, SIGINT and SIGHUP by way of the event
+// loop. Qt starts only when a run needs it.
+class QtCommandLineHost final : public CommandLineHost {
  public:
-  void addLine(const std::string& line) override { std::cout << line << std::endl; }
-  void processMessages() override {
-    if (!sincePump_.isValid() || sincePump_.hasExpired(50)) {
-      QCoreApplication::processEvents();
-      sincePump_.restart();
+  QtCommandLineHost(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+
+  Lock acquireInstance(const std::string& settingsFile, std::string* reason) override {
+    start();
+    instance_ = std::make_unique<SingleInstance>(localText(settingsFile));
+    switch (instance_->acquire()) {
+      case SingleInstance::Outcome::Acquired: return Lock::Acquired;
+      case SingleInstance::Outcome::HeldElsewhere: return Lock::HeldElsewhere;
+      case SingleInstance::Outcome::Unavailable: break;
     }
+    *reason = localBytes(instance_->unavailableReason());
+    return Lock::Unavailable;
+  }
+
+  bool stopRequested() override {
+    start();
+    QCoreApplication::processEvents();
+    return stop_;
   }
 
  private:
-  QElapsedTimer sincePump_;
+  void start() {
+    if (app_) return;
+    app_ = std::make_unique<QCoreApplication>(argc_, argv_);
+    bridge_ = std::make_unique<SignalBridge>();
+    QObject::connect(bridge_.get(), &SignalBridge::endRequested, [this] { stop_ = true; });
+  }
+
+  int& argc_;
+  char** argv_;
+  std::unique_ptr<QCoreApplication> app_;
+  std::unique_ptr<SignalBridge> bridge_;
+  std::unique_ptr<SingleInstance> instance_;
+  bool stop_ = false;
 };
-
-// The after-run action is the window program's: a run from the command line
-// never shuts the computer down.
-class NoPower final : public Power {
- public:
-  void requestShutDown() override {}
-  void requestSuspend() override {}
-};
-
-// No window: nothing to show the table in, no pairs to edit or choose.
-class NoWindow final : public ProgramWindow, public FolderChooser {
- public:
-  explicit NoWindow(bool confirmDeletions) : confirmDeletions_(confirmDeletions) {}
-  void showWarning(const std::string& message) override {
-    std::cerr << "tavro: " << message << std::endl;
-  }
-  void showTable() override {}
-  void setPairEditingEnabled(bool) override {}
-  // Nobody is there to answer: the user said beforehand with
-  // --confirm-deletions, and the question goes to the output with the answer.
-  bool confirm(const std::string& question) override {
-    std::cout << question << (confirmDeletions_ ? " Ano (--confirm-deletions)" : " Ne")
-              << std::endl;
-    return confirmDeletions_;
-  }
-  bool execute(const std::string&, const std::string&) override { return false; }
-  std::string path() const override { return {}; }
-
- private:
-  bool confirmDeletions_;
-};
-
-int fail(const std::string& message) {
-  std::cerr << "tavro: " << message << std::endl;
-  return 2;
-}
-
-int runOnce(int argc, char** argv, bool confirmDeletions) {
-  QCoreApplication app(argc, argv);
-  const ProgramPaths paths = ProgramPaths::locate();
-  PosixFileSystem fs;
-  // A timer started in the wrong folder must not "succeed" every night with
-  // nothing backed up.
-  const auto tableFile = fs.absolutePath(paths.pairTable);
-  if (tableFile.ok() && !fs.stat(tableFile.value).ok()) {
-    return fail("záloha se nespustí, ve složce " + splitPath(tableFile.value).folder + " není " +
-                paths.pairTable);
-  }
-  SingleInstance instance(localText(paths.settingsFile));
-  switch (instance.acquire()) {
-    case SingleInstance::Outcome::Acquired: break;
-    case SingleInstance::Outcome::HeldElsewhere:
-      return fail("záloha se nespustí, program už běží (nastavení " + paths.settingsFile + ")");
-    case SingleInstance::Outcome::Unavailable:
-      std::cerr << "tavro: " << localBytes(instance.unavailableReason()) << std::endl;
-      break;
-  }
-
-  SystemClock clock;
-  NoPower power;
-  TerminalDisplay display;
-  NoWindow window(confirmDeletions);
-  PlainSettingsPanel settings;
-  Program program(
-      {fs, clock, power, paths, RegionalFormats::fromLocale(), readAheadFromEnvironment()}, display,
-      settings, window, window);
-  // Every saved setting, as the window would take it, without saving back.
-  program.loadSettings();
-  SignalBridge bridge;
-  QObject::connect(&bridge, &SignalBridge::endRequested, [&program] { program.stopRun(); });
-
-  try {
-    program.openPairTable();
-  } catch (const TableError& error) {
-    return fail(error.what());
-  }
-  int status = 0;
-  try {
-    program.backUp(confirmDeletions ? RunStart::ByUser : RunStart::Scheduled);
-  } catch (const TableError& error) {
-    return fail(error.what());
-  } catch (const LogError& error) {
-    std::cerr << "tavro: " << error.what() << std::endl;
-    status = 1;
-  }
-  const PairTable& table = program.table();
-  for (int i = 0; i < table.recordCount(); ++i) {
-    if (table.fieldTextAt(i, Column::State) != "OK") status = 1;
-  }
-  try {
-    program.end();
-  } catch (const TableError& error) {
-    std::cerr << "tavro: " << error.what() << std::endl;
-    status = 1;
-  }
-  return status;
-}
 
 }  // namespace
 
 std::optional<int> handleCommandLine(int argc, char** argv) {
-  bool run = false;
-  bool confirmDeletions = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      const ProgramPaths paths = ProgramPaths::locate();
-      PosixFileSystem fs;
-      const auto table = fs.absolutePath(paths.pairTable);
-      std::cout << kUsage << "\nSoubory programu:\n"
-                << fileLocations(paths, table.ok() ? table.value : paths.pairTable);
-      return 0;
-    }
-    if (arg == "--version") {
-      std::cout << "Tavro " << TAVRO_VERSION << std::endl;
-      return 0;
-    }
-    if (arg == "--run") {
-      run = true;
-    } else if (arg == "--confirm-deletions") {
-      confirmDeletions = true;
-    } else if (arg.rfind("--", 0) == 0) {
-      std::cerr << "tavro: neznámá volba " << arg << "\n\n" << kUsage;
-      return 2;
-    }
-  }
-  if (confirmDeletions && !run) {
-    std::cerr << "tavro: --confirm-deletions patří k --run\n\n" << kUsage;
-    return 2;
-  }
-  if (run) return runOnce(argc, argv, confirmDeletions);
-  return std::nullopt;
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  PosixFileSystem fs;
+  QtCommandLineHost host(argc, argv);
+  return handleCommandLine(arguments, fs, host);
 }
 
 }  // namespace tavro
