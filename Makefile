@@ -50,7 +50,8 @@ bench: deps-bench build-release
 bench-settings: deps-test build-release
 	bash bench/ini_writes.sh $(RELEASE_BUILD)/app/tavro
 
-# The core cross-compiled for Windows (MinGW-w64) into build/windows.
+# tavro.exe (the command line for now) cross-compiled for Windows with
+# MinGW-w64 into build/windows.
 windows: deps-windows
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DTAVRO_WERROR=ON -DTAVRO_TESTS=OFF >/dev/null

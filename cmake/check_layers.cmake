@@ -1,5 +1,6 @@
 # Fails when a source file includes a header from a folder below which it
-# does not stand, or when the core includes Qt.
+# does not stand, when the core includes Qt, or when the core above the
+# platform includes a system's own headers.
 #
 #   cmake -DSOURCE_DIR=<project> -P cmake/check_layers.cmake
 
@@ -13,12 +14,13 @@ set(uses_log log platform)
 set(uses_program program engine pairs schedule log platform)
 set(uses_bench bench engine pairs platform)
 set(uses_app app program engine pairs schedule log platform)
+set(uses_win win program engine pairs schedule log platform)
 # Test helpers serve every folder's tests.
 set(uses_testing testing app program engine pairs schedule log platform)
 set(core platform pairs engine schedule log program)
 
 set(faults "")
-foreach(folder IN LISTS core ITEMS bench app testing)
+foreach(folder IN LISTS core ITEMS bench app win testing)
   file(GLOB files ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
   foreach(file IN LISTS files)
     set(allowed ${uses_${folder}})
@@ -33,6 +35,10 @@ foreach(folder IN LISTS core ITEMS bench app testing)
         endif()
       elseif(line MATCHES "^#include <Q" AND folder IN_LIST core)
         string(APPEND faults "\n  ${file}: ${line} (the core does without Qt)")
+      elseif(line MATCHES "^#include <(windows|winternl|unistd|fcntl|dirent|sys/)"
+             AND folder IN_LIST core AND NOT folder STREQUAL "platform"
+             AND NOT file MATCHES "_test\\.cpp$")
+        string(APPEND faults "\n  ${file}: ${line} (the system shows only in platform/)")
       endif()
     endforeach()
   endforeach()

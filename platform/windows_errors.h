@@ -1,5 +1,5 @@
-// The errors of the Windows API as the seam reports them: included only by
-// the platform's windows_*.cpp files.
+// The errors of the Windows API as the seam reports them: for the
+// platform's windows_*.cpp files and the Windows shell.
 #pragma once
 
 #include <windows.h>

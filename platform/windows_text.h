@@ -1,5 +1,5 @@
-// UTF-8 inside the program, UTF-16 at the Windows API: included only by the
-// platform's windows_*.cpp files.
+// UTF-8 inside the program, UTF-16 at the Windows API: for the platform's
+// windows_*.cpp files and the Windows shell.
 #pragma once
 
 #include <string>

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the core and its tests for Windows and runs every test
-# executable under wine, in a wine prefix of the build's own.
+# Cross-builds the core, its tests and tavro.exe for Windows and runs every
+# test executable and the command line's test under wine, in a wine prefix
+# of the build's own.
 #
 #   scripts/windows_tests.sh BUILD_DIR
 set -euo pipefail
@@ -26,4 +27,6 @@ while IFS= read -r test; do
   echo "== $(basename "$test")"
   if ! timeout 600 wine "$test"; then failed=1; fi
 done < <(find "$build" -name '*_test.exe' -not -path '*/googletest/*' | sort)
+echo "== tavro.exe"
+if ! timeout 600 bash "$source/scripts/windows_cli_test.sh" "$build/tavro.exe"; then failed=1; fi
 exit $failed

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# tavro.exe's command line under wine on real folders:
+#
+#   bash scripts/windows_cli_test.sh TAVRO_EXE
+#
+# Run with WINEPREFIX set and a wineserver running (windows_tests.sh does
+# both). A portable copy of the program (an empty Tavro.ini beside it, so
+# that its files stay there) mirrors two pairs, then mirrors a change and a
+# deletion (the deleted file kept in the history), and a pair whose source
+# is gone fails without touching its old backup. Paths are Windows paths
+# with backslashes, on wine's drive Z:, which is /.
+set -euo pipefail
+
+exe=$(realpath "${1:?usage: windows_cli_test.sh TAVRO_EXE}")
+work=$(mktemp -d /tmp/tavro-wcli-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+  echo "windows cli: $*" >&2
+  exit 1
+}
+# The Windows path of a path under $work.
+win() { echo "Z:${work//\//\\}${1:+\\${1//\//\\}}"; }
+
+mkdir -p "$work/program"
+cp "$exe" "$work/program/tavro.exe"
+: > "$work/program/Tavro.ini"
+cd "$work"
+
+run() {
+  set +e
+  wine "$work/program/tavro.exe" "$@" > "$work/out" 2> "$work/err"
+  status=$?
+  set -e
+  out=$(tr -d '\r' < "$work/out")
+  err=$(tr -d '\r' < "$work/err")
+}
+
+run --version
+[ "$status" -eq 0 ] && grep -q '^Tavro [0-9]' <<<"$out" || fail "--version: $status $out $err"
+run --help
+grep -qxF "Seznam párů: $(win Tavro.csv)" <<<"$out" || fail "--help does not name Tavro.csv: $out"
+grep -qxF "Přehled záloh: $(win program/Tavro.log)" <<<"$out" ||
+  fail "a portable program does not keep its log beside it: $out"
+
+mkdir -p "data/Účty/2026" data/Fotky zaloha
+echo "plán" > "data/Účty/2026/plán.txt"
+echo "foto" > data/Fotky/leto.jpg
+printf 'SRC,TRG,STAV\r\n%s,%s,\r\n%s,%s,\r\n' "$(win data/Účty)" "$(win zaloha)" \
+  "$(win data/Fotky)" "$(win zaloha)" > Tavro.csv
+run --run
+[ "$status" -eq 0 ] || fail "a clean run ended with $status: $out $err"
+grep -qF -- "- Záloha OK: $(win data/Účty)" <<<"$out" || fail "the run's lines: $out"
+[ "$(cat "zaloha/Účty/2026/plán.txt")" = "plán" ] || fail "plán.txt was not mirrored"
+[ "$(grep -c ',OK'$'\r''$' Tavro.csv)" -eq 2 ] || fail "the states were not written: $(cat Tavro.csv)"
+grep -qF -- "- Záloha OK: $(win data/Fotky)" program/Tavro.log || fail "no log entry beside the program"
+
+echo "nové" > data/Fotky/leto.jpg
+touch -d '1 hour ago' data/Fotky/leto.jpg
+echo "zima" > data/Fotky/zima.jpg
+rm "data/Účty/2026/plán.txt"
+run --run
+[ "$status" -eq 0 ] || fail "the second run ended with $status: $out $err"
+[ "$(cat zaloha/Fotky/leto.jpg)" = "nové" ] && [ -e zaloha/Fotky/zima.jpg ] ||
+  fail "the change was not mirrored"
+[ ! -e "zaloha/Účty/2026/plán.txt" ] || fail "the deletion was not mirrored"
+ls zaloha/.tavro-historie/Účty/*/2026/plán.txt > /dev/null 2>&1 ||
+  fail "the deleted file is not in the history: $(find zaloha)"
+ls zaloha/.tavro-historie/Fotky/*/leto.jpg > /dev/null 2>&1 ||
+  fail "the replaced copy is not in the history: $(find zaloha)"
+
+mv data/Fotky data/Fotky-pryč
+run --run
+[ "$status" -eq 1 ] || fail "a run with a missing source ended with $status: $out"
+grep -q 'Nelze číst zdroj: ' <<<"$out" || fail "the missing source has no line: $out"
+[ "$(cat zaloha/Fotky/leto.jpg)" = "nové" ] || fail "a missing source's backup was touched"
+grep -q ',Chyba'$'\r''$' Tavro.csv || fail "the failed pair's state was not written"
+echo "windows cli: all passed"

@@ -1,0 +1,55 @@
+#include "win/instance_lock.h"
+
+#include <cstdint>
+
+#include "platform/result.h"
+#include "platform/windows_errors.h"
+#include "platform/windows_text.h"
+
+namespace tavro::win {
+
+InstanceLock::~InstanceLock() {
+  if (mutex_ != nullptr) {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+  }
+}
+
+std::wstring InstanceLock::nameFor(const std::string& settingsFile) {
+  std::wstring path = windows::wide(settingsFile);
+  for (auto& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  // A mutex's name takes no backslash, and a path may be long: its FNV-1a
+  // hash stands for it, after Windows' own upper-casing.
+  ::CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+  std::uint64_t hash = 1469598103934665603ULL;
+  for (wchar_t c : path) {
+    hash ^= static_cast<std::uint16_t>(c);
+    hash *= 1099511628211ULL;
+  }
+  wchar_t text[17];
+  for (int i = 15; i >= 0; --i, hash >>= 4) text[i] = L"0123456789abcdef"[hash & 15];
+  text[16] = L'\0';
+  return std::wstring(L"Local\\Tavro-") + text;
+}
+
+InstanceLock::Outcome InstanceLock::acquire(const std::string& settingsFile, std::string* reason) {
+  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, nameFor(settingsFile).c_str());
+  if (mutex == nullptr) {
+    *reason = "Nelze vytvořit zámek " + windows::narrow(nameFor(settingsFile)) + ": " +
+              systemReason(windows::lastError()) +
+              ". Zálohy poběží, ale program nepozná, zda už je spuštěný.";
+    return Outcome::Unavailable;
+  }
+  // A program that died leaves its mutex abandoned: it is taken over.
+  const DWORD waited = ::WaitForSingleObject(mutex, 0);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    ::CloseHandle(mutex);
+    return Outcome::HeldElsewhere;
+  }
+  mutex_ = mutex;
+  return Outcome::Acquired;
+}
+
+}  // namespace tavro::win

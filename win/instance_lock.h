@@ -1,0 +1,31 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tavro::win {
+
+// One program per settings file: a named mutex of the user's session, named
+// after the settings file's path. Windows releases it when the process
+// ends, however it ends.
+class InstanceLock {
+ public:
+  InstanceLock() = default;
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  enum class Outcome { Acquired, HeldElsewhere, Unavailable };
+  // `reason` is set after Unavailable.
+  Outcome acquire(const std::string& settingsFile, std::string* reason);
+
+  // The mutex's name for a settings file: paths that Windows takes for one
+  // file (letters in either case, either separator) give one name.
+  static std::wstring nameFor(const std::string& settingsFile);
+
+ private:
+  HANDLE mutex_ = nullptr;
+};
+
+}  // namespace tavro::win
