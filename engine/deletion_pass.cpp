@@ -80,6 +80,9 @@ std::optional<NameSummary> summarize(Folder& folder, bool sourceSide) {
 // copied, and names whose case changed where the target ignores case.
 class Orphans {
  public:
+  // `none`: the two folders are known to hold the same names.
+  explicit Orphans(bool none = false) : built_(none) {}
+
   const std::vector<std::string>& of(Folder& source, Folder& target) {
     if (!built_) {
       built_ = true;
@@ -112,7 +115,7 @@ class Orphans {
     return names;
   }
 
-  bool built_ = false;
+  bool built_;
   std::vector<std::string> names_;
 };
 
@@ -163,7 +166,7 @@ class DeletionPass {
       mirrored = summarize(target, false);
       sameNames = mirrored && have->complete && mirrored->complete && *have == *mirrored;
     }
-    Orphans orphans;
+    Orphans orphans(sameNames);
     if (sameNames && mirrored->foldersKept) {
       // Every file has its source: only the folders are left to walk.
       if (plan_ != nullptr) {
@@ -187,12 +190,22 @@ class DeletionPass {
       if (*kind != EntryKind::Folder && plan_ != nullptr) ++plan_->pairFolderFiles;
       if (*kind == EntryKind::Folder) {
         pruneSubfolder(source, target, entry.name, orphans);
-      } else if (!sameNames && !inSourceAsFile(source, entry.name) &&
-                 !keptUnderSourceCase(source, target, entry.name, false, orphans)) {
-        deleteFile(target, entry.name);
+      } else if (!sameNames) {
+        pruneFile(source, target, entry.name, orphans);
       }
     }
   }
+
+  void pruneFile(Folder* source, Folder& target, const std::string& name, Orphans& orphans) {
+    // A source that ignores letter case answers for a name in the copy's old
+    // case too: its own name, which the copy then takes, is asked first.
+    if (foldsCase(source) && keptUnderSourceCase(source, target, name, false, orphans)) return;
+    if (inSourceAsFile(source, name)) return;
+    if (!foldsCase(source) && keptUnderSourceCase(source, target, name, false, orphans)) return;
+    deleteFile(target, name);
+  }
+
+  static bool foldsCase(Folder* source) { return source != nullptr && source->foldsCase(); }
 
   void pruneSubfolder(Folder* source, Folder& target, const std::string& name, Orphans& orphans) {
     display_.processMessages();
@@ -209,7 +222,14 @@ class DeletionPass {
     }
 
     std::unique_ptr<Folder> sourceSub;
-    if (source != nullptr) {
+    if (foldsCase(source)) {
+      if (auto renamed = sourceCaseOf(*source, target, name, true, orphans)) {
+        auto again = source->openFolder(*renamed);
+        if (!again.ok()) return;
+        sourceSub = std::move(again.value);
+      }
+    }
+    if (source != nullptr && !sourceSub) {
       auto opened = source->openFolder(name);
       if (opened.ok()) {
         sourceSub = std::move(opened.value);

@@ -232,6 +232,25 @@ TEST_F(DeletionPassTest, ACaseOnlyRenameOnACaseFoldingTargetKeepsTheCopy) {
   EXPECT_THAT(display.lines, IsEmpty());
 }
 
+// Windows: the source answers for the copy's old case too, and its listing
+// tells the case it has now.
+TEST_F(DeletionPassTest, ACaseOnlyRenameWhereBothSidesFoldCaseRenamesTheCopy) {
+  fs.foldCase(src());
+  fs.foldCase(trg());
+  sourceFile("Foo.txt", "foo");
+  sourceFile("Docs/inside.txt", "i");
+  sourceFile("Same.txt", "s");
+  mirror();
+  ASSERT_EQ(::rename(src("Foo.txt").c_str(), src("foo.txt").c_str()), 0);
+  ASSERT_EQ(::rename(src("Docs").c_str(), src("docs").c_str()), 0);
+  display.clear();
+  mirror();
+
+  EXPECT_THAT(tree.listing("trg"), ElementsAre("Same.txt", "docs/", "docs/inside.txt", "foo.txt"));
+  EXPECT_THAT(display.only("delete "), IsEmpty());
+  EXPECT_THAT(display.lines, IsEmpty());
+}
+
 TEST_F(DeletionPassTest, FolderRemovalFailuresAreSilent) {
   tree.folder("trg/empty");
   fs.fail(FaultOp::Delete, trg("empty"), EBUSY);

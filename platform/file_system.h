@@ -174,6 +174,9 @@ class Folder {
   virtual Status setMode(FileMode mode) = 0;
   virtual Status setOwner(UserId owner, GroupId group) = 0;
   virtual Status copyAttributesFrom(Folder& source) = 0;
+  // Whether the file system takes names that differ in letter case alone
+  // for one name, as Windows does.
+  virtual bool foldsCase() { return false; }
   // Whether a time read back right after it was set is the one the file
   // system keeps, so that a probe can tell how finely it keeps times.
   virtual bool answersWithKeptTimes() = 0;

@@ -426,6 +426,15 @@ class WindowsFolder final : public Folder {
 
   Result<std::unique_ptr<Folder>> openFolder(const std::string& name) override {
     using Made = Result<std::unique_ptr<Folder>>;
+    if (name == ".") {  // a second handle of this folder, with a listing of its own
+      Opened again = openRelative(h_.get(), L"", kFolderAccess, FILE_OPEN, FILE_DIRECTORY_FILE);
+      if (again.error == EACCES) {
+        again = openRelative(h_.get(), L"", kFolderAccess & ~ACCESS_MASK{FILE_WRITE_ATTRIBUTES},
+                             FILE_OPEN, FILE_DIRECTORY_FILE);
+      }
+      if (again.error != 0) return Made::failure(again.error);
+      return Made::of(std::make_unique<WindowsFolder>(path(), std::move(again.handle)));
+    }
     Opened opened = openHere(name, kFolderAccess, FILE_DIRECTORY_FILE);
     if (opened.error != 0) return Made::failure(opened.error);
     const auto facts = factsOf(opened.handle.get());
@@ -552,6 +561,7 @@ class WindowsFolder final : public Folder {
   Status setOwner(UserId, GroupId) override { return Status::success(); }
   Status copyAttributesFrom(Folder&) override { return Status::success(); }
   bool answersWithKeptTimes() override { return true; }
+  bool foldsCase() override { return true; }
 
   // Every copy is flushed before it takes its name, so nothing is left for
   // the end of the run: Windows syncs a whole volume only for the
@@ -638,7 +648,9 @@ class WindowsFolder final : public Folder {
     auto* other = dynamic_cast<WindowsFolder*>(&destination);
     if (other == nullptr) return Status::failure(EXDEV);
     const std::wstring toName = wide(to);
-    if (replace) {
+    // Names that differ in letter case alone name one entry here.
+    const bool caseOnly = other == this && name != to && sameName(wide(name), toName);
+    if (replace && !caseOnly) {
       // Never a folder's contents: a folder in the way stays, and the move
       // fails as rename(2) does.
       const auto there = other->stat(to);
@@ -647,8 +659,17 @@ class WindowsFolder final : public Folder {
     }
     Opened entry = openHere(name, DELETE | FILE_READ_ATTRIBUTES, 0);
     if (entry.error != 0) return Status::failure(entry.error);
-    return renameHandle(entry.handle.get(), other->handle(), toName, replace,
-                        FileRenameInformation);
+    const Status moved =
+        renameHandle(entry.handle.get(), other->handle(), toName, replace, FileRenameInformation);
+    if (!moved.ok() || !caseOnly || finalPathOf(entry.handle.get()).ends_with(L"\\" + toName)) {
+      return moved;
+    }
+    // Wine answers a change of letter case alone with success and keeps the
+    // old name: the entry goes there by way of a name of its own.
+    const Status away = renameHandle(entry.handle.get(), h_.get(), toName + L".tavro-case", false,
+                                     FileRenameInformation);
+    if (!away.ok()) return away;
+    return renameHandle(entry.handle.get(), h_.get(), toName, false, FileRenameInformation);
   }
 
   Result<std::unique_ptr<OutputFile>> openForWriting(const std::string& name, ULONG disposition,

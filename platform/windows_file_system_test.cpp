@@ -208,6 +208,23 @@ TEST_F(WindowsFileSystemTest, AReadOnlyCopyIsReplacedRemovedAndMovedAway) {
   EXPECT_EQ(pair->moveTo("again.txt", *history, "kept.txt").error, EEXIST);
 }
 
+// Windows compares names without regard to case: the source's new case must
+// reach the copy, which is the same entry under either name.
+TEST_F(WindowsFileSystemTest, ANameChangesItsLetterCaseInPlace) {
+  write("Foo.txt", "f");
+  auto folder = open();
+  EXPECT_EQ(folder->stat("FOO.TXT").value.inode, folder->stat("Foo.txt").value.inode);
+  ASSERT_TRUE(folder->rename("Foo.txt", "foo.txt").ok());
+  auto again = folder->openFolder(".");
+  ASSERT_TRUE(again.ok());
+  auto listing = again.value->list();
+  ListedEntry entry;
+  std::set<std::string> names;
+  while (listing.value->next(entry, nullptr)) names.insert(entry.name);
+  EXPECT_EQ(names, std::set<std::string>{"foo.txt"});
+  EXPECT_EQ(read("foo.txt"), "f");
+}
+
 TEST_F(WindowsFileSystemTest, CopiesCarryTimeToTheTickAndTheReadOnlyAttribute) {
   write("in.txt", std::string(300000, 'q'));
   auto folder = open();

@@ -69,6 +69,16 @@ ls zaloha/.tavro-historie/Účty/*/2026/plán.txt > /dev/null 2>&1 ||
 ls zaloha/.tavro-historie/Fotky/*/leto.jpg > /dev/null 2>&1 ||
   fail "the replaced copy is not in the history: $(find zaloha)"
 
+# Windows takes Zima.jpg and zima.jpg for one name: the copy follows the
+# source's new case, neither copied again nor kept as deleted.
+mv data/Fotky/zima.jpg data/Fotky/Zima.jpg
+run --run
+[ "$status" -eq 0 ] || fail "the run after a change of case ended with $status: $out $err"
+[ "$(ls zaloha/Fotky)" = "$(printf 'Zima.jpg\nleto.jpg')" ] ||
+  fail "the copy did not follow the source's case: $(ls zaloha/Fotky)"
+! ls zaloha/.tavro-historie/Fotky/*/[zZ]ima.jpg > /dev/null 2>&1 ||
+  fail "a change of case put the copy into the history"
+
 mv data/Fotky data/Fotky-pryč
 run --run
 [ "$status" -eq 1 ] || fail "a run with a missing source ended with $status: $out"

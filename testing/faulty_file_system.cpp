@@ -328,6 +328,7 @@ class FaultyFolder final : public Folder {
   }
 
   bool answersWithKeptTimes() override { return inner_->answersWithKeptTimes(); }
+  bool foldsCase() override { return foldsCase_ || inner_->foldsCase(); }
   // Its failures and its record of what was synced are kept for one thread.
   bool gainsFromEarlySyncs() override { return false; }
 
