@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "platform/file_text.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
 #include "platform/whole_file.h"
@@ -109,7 +110,7 @@ void PairTable::open() {
     throw TableError("Cannot open file \"" + path_ + "\". " + systemReason(contents.error));
   }
   if (contents.ok()) {
-    load(contents.value);
+    load(textOfFile(contents.value));
   } else {
     load({});
   }
@@ -473,7 +474,7 @@ std::string PairTable::fileText() const {
 }
 
 void PairTable::write() {
-  const Status written = replaceWholeFile(fs_, path_, fileText());
+  const Status written = replaceWholeFile(fs_, path_, bytesOfFile(fileText()));
   if (!written.ok()) {
     throw TableError("Cannot create file \"" + path_ + "\". " + systemReason(written.error));
   }

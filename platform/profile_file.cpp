@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_text.h"
 #include "platform/text.h"
 #include "platform/utf8.h"
 #include "platform/whole_file.h"
@@ -104,7 +105,8 @@ std::string ProfileFile::read(const std::string& section, const std::string& key
   const auto contents = readWholeFile(fs_, path_);
   if (!contents.ok()) return fallback;
   bool inSection = false;
-  for (const Line& line : linesOf(contents.value)) {
+  const std::string text = textOfFile(contents.value);
+  for (const Line& line : linesOf(text)) {
     if (const auto name = sectionOf(line.text)) {
       inSection = equalsIgnoringCase(*name, section);
       continue;
@@ -126,12 +128,12 @@ Status ProfileFile::write(const std::string& section, const std::string& key,
 Status ProfileFile::write(const std::string& section, const std::vector<KeyValue>& values) {
   const auto contents = readWholeFile(fs_, path_);
   if (!contents.ok() && contents.error != ENOENT) return Status::failure(contents.error);
-  const std::string old = contents.ok() ? contents.value : std::string();
+  const std::string old = contents.ok() ? textOfFile(contents.value) : std::string();
   std::string updated = old;
   for (const auto& [key, value] : values) updated = withValue(updated, section, key, value);
   // A file that already says it all is left alone: no replacement, no flush.
   if (contents.ok() && updated == old) return Status::success();
-  return replaceWholeFile(fs_, path_, updated);
+  return replaceWholeFile(fs_, path_, bytesOfFile(updated));
 }
 
 }  // namespace tavro

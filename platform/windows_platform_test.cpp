@@ -1,6 +1,8 @@
 // The Windows side of the platform seams, run under wine.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -8,6 +10,7 @@
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/file_text.h"
 #include "platform/program_paths.h"
 #include "platform/regional_formats.h"
 #include "platform/windows_text.h"
@@ -48,6 +51,24 @@ TEST(WindowsPlatformTest, TheLocalesFormatsGiveADateWithDayMonthAndYear) {
   EXPECT_NE(date.find("26"), std::string::npos) << date;
   EXPECT_FALSE(formats.am.empty());
   EXPECT_FALSE(formats.pm.empty());
+}
+
+// Tavro.csv, Tavro.ini and Tavro.log as a Czech Windows keeps them.
+TEST(WindowsPlatformTest, TextFilesAreAnsiUnlessACharacterDoesNotFit) {
+  if (::GetACP() != 1250) GTEST_SKIP() << "needs the Czech code page 1250, not " << ::GetACP();
+  const std::string ansi = "C:\\\xDA\xE8ty,D:\\Z\xE1loha,OK\r\n";  // "Účty", "Záloha"
+  const std::string text = textOfFile(ansi);
+  EXPECT_EQ(text, "C:\\Účty,D:\\Záloha,OK\r\n");
+  EXPECT_EQ(bytesOfFile(text), ansi) << "a file that fits is written back byte for byte";
+
+  const std::string beyond = "C:\\Účty \u2192 \u6771\u4EAC,D:\\Záloha,\r\n";
+  const std::string written = bytesOfFile(beyond);
+  EXPECT_EQ(written, "\xEF\xBB\xBF" + beyond) << "never a character replaced";
+  EXPECT_EQ(textOfFile(written), beyond);
+
+  EXPECT_EQ(bytesToAppend("Účty\r\n", ""), "\xEF\xBB\xBFÚčty\r\n") << "a new log";
+  EXPECT_EQ(bytesToAppend("Účty\r\n", "\xEF\xBB\xBF"), "Účty\r\n");
+  EXPECT_EQ(bytesToAppend("Účty \u6771\r\n", "11."), "\xDA\xE8ty ?\r\n") << "an ANSI log";
 }
 
 TEST(WindowsPlatformTest, TheClockAgreesWithTheCRuntime) {

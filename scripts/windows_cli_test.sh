@@ -29,7 +29,7 @@ cd "$work"
 
 run() {
   set +e
-  wine "$work/program/tavro.exe" "$@" > "$work/out" 2> "$work/err"
+  env LC_ALL=cs_CZ.UTF-8 wine "$work/program/tavro.exe" "$@" > "$work/out" 2> "$work/err"
   status=$?
   set -e
   out=$(tr -d '\r' < "$work/out")
@@ -46,13 +46,18 @@ grep -qxF "Přehled záloh: $(win program/Tavro.log)" <<<"$out" ||
 mkdir -p "data/Účty/2026" data/Fotky zaloha
 echo "plán" > "data/Účty/2026/plán.txt"
 echo "foto" > data/Fotky/leto.jpg
-printf 'SRC,TRG,STAV\r\n%s,%s,\r\n%s,%s,\r\n' "$(win data/Účty)" "$(win zaloha)" \
-  "$(win data/Fotky)" "$(win zaloha)" > Tavro.csv
+# The table as a Czech Windows user has it: Windows-1250, CR LF.
+table() {
+  printf 'SRC,TRG,STAV\r\n%s,%s,%s\r\n%s,%s,%s\r\n' "$(win data/Účty)" "$(win zaloha)" "$1" \
+    "$(win data/Fotky)" "$(win zaloha)" "$1" | iconv -f UTF-8 -t CP1250
+}
+table "" > Tavro.csv
 run --run
 [ "$status" -eq 0 ] || fail "a clean run ended with $status: $out $err"
 grep -qF -- "- Záloha OK: $(win data/Účty)" <<<"$out" || fail "the run's lines: $out"
 [ "$(cat "zaloha/Účty/2026/plán.txt")" = "plán" ] || fail "plán.txt was not mirrored"
-[ "$(grep -c ',OK'$'\r''$' Tavro.csv)" -eq 2 ] || fail "the states were not written: $(cat Tavro.csv)"
+cmp -s Tavro.csv <(table OK) || fail "the table was not written back in its code page: $(od -c Tavro.csv)"
+[ "$(head -c 3 program/Tavro.log | od -An -tx1)" = " ef bb bf" ] || fail "a new log is not UTF-8"
 grep -qF -- "- Záloha OK: $(win data/Fotky)" program/Tavro.log || fail "no log entry beside the program"
 
 echo "nové" > data/Fotky/leto.jpg
@@ -78,6 +83,19 @@ run --run
   fail "the copy did not follow the source's case: $(ls zaloha/Fotky)"
 ! ls zaloha/.tavro-historie/Fotky/*/[zZ]ima.jpg > /dev/null 2>&1 ||
   fail "a change of case put the copy into the history"
+
+# A path the code page cannot hold (the window can take one): the table
+# stays UTF-8 with its byte-order mark, never a "?" in a path.
+mkdir -p data/東京 && echo "k" > data/東京/k.txt
+{ printf '\xEF\xBB\xBF'; table OK | iconv -f CP1250 -t UTF-8
+  printf '%s,%s,\r\n' "$(win data/東京)" "$(win zaloha)"; } > Tavro.csv
+run --run
+[ "$status" -eq 0 ] && grep -qF -- "- Záloha OK: $(win data/東京)" <<<"$out" ||
+  fail "the UTF-8 table was not read right: $status $out $err"
+[ -e zaloha/東京/k.txt ] || fail "the pair with a path beyond the code page was not mirrored"
+[ "$(head -c 3 Tavro.csv | od -An -tx1)" = " ef bb bf" ] &&
+  grep -qF "$(win data/東京),$(win zaloha),OK" Tavro.csv ||
+  fail "a path beyond the code page was not written as UTF-8: $(od -c Tavro.csv | head)"
 
 mv data/Fotky data/Fotky-pryč
 run --run

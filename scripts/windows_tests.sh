@@ -22,10 +22,12 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then timeout 300 wineboot -i > /dev/null 2>&1
 wineserver -p 2> /dev/null || true
 trap 'wineserver -k 2> /dev/null || true' EXIT
 
+# As on a Czech Windows: code page 1250, Czech formats. Wine takes the
+# locale from the environment, with or without the system's locales.
 failed=0
 while IFS= read -r test; do
   echo "== $(basename "$test")"
-  if ! timeout 600 wine "$test"; then failed=1; fi
+  if ! timeout 600 env LC_ALL=cs_CZ.UTF-8 wine "$test"; then failed=1; fi
 done < <(find "$build" -name '*_test.exe' -not -path '*/googletest/*' | sort)
 echo "== tavro.exe"
 if ! timeout 600 bash "$source/scripts/windows_cli_test.sh" "$build/tavro.exe"; then failed=1; fi
