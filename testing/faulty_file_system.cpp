@@ -1,9 +1,5 @@
 #include "testing/faulty_file_system.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 namespace tavro::testkit {
@@ -402,12 +398,15 @@ void FaultyFileSystem::renamed(const std::string& from, const std::string& to) {
 
 void FaultyFileSystem::dropUnsyncedData() {
   for (const auto& [path, size] : unsynced_) {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    if (st.st_size <= size) continue;
-    if (::truncate(path.c_str(), size) != 0) continue;
-    const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
-    (void)::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    const auto [folderPath, name] = splitPath(path);
+    auto folder = inner_.openFolder(folderPath);
+    if (!folder.ok()) continue;
+    const auto info = folder.value->stat(name);
+    if (!info.ok() || info.value.kind != EntryKind::File || info.value.size <= size) continue;
+    auto file = folder.value->openToRewrite(name);
+    if (!file.ok() || !file.value->resize(size).ok()) continue;
+    (void)file.value->setModified(info.value.modified);
+    (void)file.value->close();
   }
   unsynced_.clear();
 }
