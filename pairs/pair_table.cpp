@@ -110,8 +110,11 @@ void PairTable::open() {
     throw TableError("Cannot open file \"" + path_ + "\". " + systemReason(contents.error));
   }
   if (contents.ok()) {
-    load(textOfFile(contents.value));
+    FileText read = textOfFile(contents.value);
+    byteOrderMark_ = read.byteOrderMark;
+    load(read.text);
   } else {
+    byteOrderMark_ = false;
     load({});
   }
   open_ = true;
@@ -474,7 +477,7 @@ std::string PairTable::fileText() const {
 }
 
 void PairTable::write() {
-  const Status written = replaceWholeFile(fs_, path_, bytesOfFile(fileText()));
+  const Status written = replaceWholeFile(fs_, path_, bytesOfFile(fileText(), byteOrderMark_));
   if (!written.ok()) {
     throw TableError("Cannot create file \"" + path_ + "\". " + systemReason(written.error));
   }

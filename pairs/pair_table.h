@@ -143,7 +143,8 @@ class PairTable {
   // is written with, in item order.
   std::size_t positions_[3] = {0, 1, 2};
   std::vector<std::string> header_;
-  std::string unread_;  // the file from a NUL byte on
+  std::string unread_;          // the file from a NUL byte on
+  bool byteOrderMark_ = false;  // the file began with one, and keeps it
 };
 
 }  // namespace tavro

@@ -11,14 +11,21 @@ namespace tavro {
 // system's ANSI code page (Windows-1250 on a Czech system), unless a
 // character does not fit; elsewhere UTF-8 as it is.
 
+// A file's text, and whether it began with a UTF-8 byte-order mark.
+struct FileText {
+  std::string text;  // UTF-8, without the mark
+  bool byteOrderMark = false;
+};
+
 // The text of a file's bytes: a UTF-8 byte-order mark says UTF-8, anything
 // else is the system's own encoding.
-std::string textOfFile(std::string_view bytes);
+FileText textOfFile(std::string_view bytes);
 
-// The bytes of a file that holds `text`. Never a character replaced: a path
-// with a character the ANSI code page lacks would name another folder, so
-// such a file is written in UTF-8 with a byte-order mark.
-std::string bytesOfFile(std::string_view text);
+// The bytes of a file that holds `text`, written back as it was read: with
+// the byte-order mark it had. Never a character replaced: a path with a
+// character the ANSI code page lacks would name another folder, so such a
+// file is written in UTF-8 with a byte-order mark.
+std::string bytesOfFile(std::string_view text, bool byteOrderMark);
 
 // The bytes that add `text` to a file beginning with `start` (its first
 // three bytes; empty for a new file). A file keeps its encoding, and a new
@@ -28,5 +35,7 @@ std::string bytesToAppend(std::string_view text, std::string_view start);
 
 // Whether bytesToAppend needs the start of the file at all.
 bool appendingNeedsStart();
+
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 }  // namespace tavro

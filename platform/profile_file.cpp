@@ -22,13 +22,11 @@ struct Line {
   std::size_t end = 0;
 };
 
-// Some editors begin a UTF-8 file with a byte-order mark. It belongs to no
-// line: the first line starts after it, and writes keep it where it is.
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
+// A byte-order mark some editors put first is no part of the text here:
+// reading takes it off, and writing puts it back (file_text.h).
 std::vector<Line> linesOf(std::string_view contents) {
   std::vector<Line> lines;
-  std::size_t pos = contents.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+  std::size_t pos = 0;
   while (pos < contents.size()) {
     std::size_t stop = contents.find('\n', pos);
     const std::size_t next = stop == std::string_view::npos ? contents.size() : stop + 1;
@@ -91,9 +89,7 @@ std::string withValue(const std::string& contents, std::string_view section, std
     return before + entry + std::string(newline) + contents.substr(*sectionEnd);
   }
   std::string updated = contents;
-  if (!updated.empty() && updated.back() != '\n' && updated != kByteOrderMark) {
-    updated += newline;
-  }
+  if (!updated.empty() && updated.back() != '\n') updated += newline;
   return updated + "[" + std::string(section) + "]" + std::string(newline) + entry +
          std::string(newline);
 }
@@ -105,7 +101,7 @@ std::string ProfileFile::read(const std::string& section, const std::string& key
   const auto contents = readWholeFile(fs_, path_);
   if (!contents.ok()) return fallback;
   bool inSection = false;
-  const std::string text = textOfFile(contents.value);
+  const std::string text = textOfFile(contents.value).text;
   for (const Line& line : linesOf(text)) {
     if (const auto name = sectionOf(line.text)) {
       inSection = equalsIgnoringCase(*name, section);
@@ -128,12 +124,13 @@ Status ProfileFile::write(const std::string& section, const std::string& key,
 Status ProfileFile::write(const std::string& section, const std::vector<KeyValue>& values) {
   const auto contents = readWholeFile(fs_, path_);
   if (!contents.ok() && contents.error != ENOENT) return Status::failure(contents.error);
-  const std::string old = contents.ok() ? textOfFile(contents.value) : std::string();
+  const FileText read = contents.ok() ? textOfFile(contents.value) : FileText{};
+  const std::string& old = read.text;
   std::string updated = old;
   for (const auto& [key, value] : values) updated = withValue(updated, section, key, value);
   // A file that already says it all is left alone: no replacement, no flush.
   if (contents.ok() && updated == old) return Status::success();
-  return replaceWholeFile(fs_, path_, bytesOfFile(updated));
+  return replaceWholeFile(fs_, path_, bytesOfFile(updated, read.byteOrderMark));
 }
 
 }  // namespace tavro

@@ -11,7 +11,7 @@ namespace {
 class ProfileFileTest : public ::testing::Test {
  protected:
   testkit::TempTree tree;
-  PosixFileSystem fs;
+  SystemFileSystem fs;
   ProfileFile file{fs, tree.path("Tavro.ini")};
 };
 

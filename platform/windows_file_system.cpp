@@ -607,12 +607,12 @@ class WindowsFolder final : public Folder {
 
   // Whether the system reached `name` in this folder and not a place some
   // link led to.
+  // Asked anew each time: this folder itself may have moved since.
   bool reachedByName(HANDLE opened, const std::string& name) {
-    if (finalPath_.empty()) finalPath_ = finalPathOf(h_.get());
+    const std::wstring here = finalPathOf(h_.get());
     const std::wstring reached = finalPathOf(opened);
-    if (finalPath_.empty() || reached.empty()) return true;
-    const std::wstring expected =
-        finalPath_ + (finalPath_.ends_with(L'\\') ? L"" : L"\\") + wide(name);
+    if (here.empty() || reached.empty()) return true;
+    const std::wstring expected = here + (here.ends_with(L'\\') ? L"" : L"\\") + wide(name);
     return sameName(reached, expected);
   }
 
@@ -716,7 +716,6 @@ class WindowsFolder final : public Folder {
 
   Handle h_;
   mutable std::optional<FolderId> id_;
-  std::wstring finalPath_;
 };
 
 HANDLE WindowsFolder::handleOf(OutputFile& file) {

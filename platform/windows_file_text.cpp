@@ -9,8 +9,6 @@ namespace tavro {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 // `text` in the ANSI code page; *fits is false when a character had to be
 // replaced by "?".
 std::string ansi(std::string_view text, bool* fits) {
@@ -31,17 +29,21 @@ std::string ansi(std::string_view text, bool* fits) {
 
 }  // namespace
 
-std::string textOfFile(std::string_view bytes) {
-  if (bytes.starts_with(kByteOrderMark)) return std::string(bytes.substr(kByteOrderMark.size()));
+FileText textOfFile(std::string_view bytes) {
+  if (bytes.starts_with(kByteOrderMark)) {
+    return {std::string(bytes.substr(kByteOrderMark.size())), true};
+  }
   if (bytes.empty()) return {};
   const int n =
       ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(n), L'\0');
   ::MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), n);
-  return windows::narrow(wide);
+  return {windows::narrow(wide), false};
 }
 
-std::string bytesOfFile(std::string_view text) {
+// A UTF-8 file stays UTF-8; the others are as Windows programs write them.
+std::string bytesOfFile(std::string_view text, bool byteOrderMark) {
+  if (byteOrderMark) return std::string(kByteOrderMark) + std::string(text);
   bool fits = false;
   std::string bytes = ansi(text, &fits);
   if (fits) return bytes;

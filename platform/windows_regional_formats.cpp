@@ -17,9 +17,8 @@ std::string localeText(LCTYPE what) {
   return windows::narrow(std::wstring_view(buffer, static_cast<std::size_t>(n - 1)));
 }
 
-// A Windows date picture ("d.M.yyyy", "dd/MM/yy") as a strftime pattern.
-// Days and months always get two digits: strftime has no portable way to
-// leave the zero out.
+// A Windows date picture ("d.M.yyyy", "dd/MM/yy") as a strftime pattern,
+// with "%-d" for a day without its leading zero as formatShortDate reads it.
 std::string datePattern(const std::string& picture) {
   std::string pattern;
   for (std::size_t i = 0; i < picture.size();) {
@@ -27,9 +26,9 @@ std::string datePattern(const std::string& picture) {
     std::size_t run = 1;
     while (i + run < picture.size() && picture[i + run] == c) ++run;
     if (c == 'd') {
-      pattern += run <= 2 ? "%d" : run == 3 ? "%a" : "%A";
+      pattern += run == 1 ? "%-d" : run == 2 ? "%d" : run == 3 ? "%a" : "%A";
     } else if (c == 'M') {
-      pattern += run <= 2 ? "%m" : run == 3 ? "%b" : "%B";
+      pattern += run == 1 ? "%-m" : run == 2 ? "%m" : run == 3 ? "%b" : "%B";
     } else if (c == 'g') {
       // The era ("A.D."): left out.
     } else if (c == 'y') {
