@@ -84,7 +84,7 @@ class BackupRunTest : public ::testing::Test {
   }
 
   testkit::TempTree tree;
-  PosixFileSystem real;
+  SystemFileSystem real;
   testkit::FaultyFileSystem fs{real};
   PairTable table{fs, tree.path("Tavro.csv")};
   testkit::RecordingDisplay display;
@@ -228,7 +228,9 @@ TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {
   }
 
   // A mount point of the system's table with nothing mounted there is
-  // refused on a first backup, too (the loop's last run left "OK").
+  // refused on a first backup, too (the loop's last run left "OK"). Windows
+  // has no such table: a drive that is not there has no folder either.
+#ifndef _WIN32
   table.setFieldTextAt(0, Column::State, "");
   tree.file("fstab", "/dev/sdb1 " + tree.path("usb") + " ext4 noauto 0 2\n");
   PosixFileSystem withTable(tree.path("fstab"));
@@ -236,6 +238,7 @@ TEST_F(BackupRunTest, AnEmptyTargetOfAPairBackedUpBeforeIsADriveNotThere) {
   ASSERT_TRUE(backUp(first));
   EXPECT_EQ(messages().front(), "Cíl není připojen: " + tree.path("usb") + " !!!");
   EXPECT_THAT(tree.listing("usb"), IsEmpty());
+#endif
 }
 
 TEST_F(BackupRunTest, AnIncompletePairIsNotRun) {
@@ -327,6 +330,7 @@ TEST_F(BackupRunTest, AnotherPairsSourceBoundIntoThePairFolderIsKnownByItsIdenti
 }
 
 TEST_F(BackupRunTest, PairsMeetingThroughALinkAndDotDotKeepEachOthersBackups) {
+  if (const std::string whyNot = testkit::whyNoLinks(); !whyNot.empty()) GTEST_SKIP() << whyNot;
   tree.folder("b/c");
   tree.link("t/link", tree.path("b/c"));
   tree.file("x/docs/from-x.txt", "x");
@@ -339,6 +343,7 @@ TEST_F(BackupRunTest, PairsMeetingThroughALinkAndDotDotKeepEachOthersBackups) {
 }
 
 TEST_F(BackupRunTest, ControlCharactersInNamesCannotSplitOrForgeLines) {
+  if (testkit::onWindows()) GTEST_SKIP() << "Windows allows no control characters in names";
   EXPECT_EQ(printableLine("a\nb\tc\x7f"
                           "\xc2\x85"
                           "d\xe2\x80\xa8"

@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "engine/pair_mirror.h"
 #include "platform/program_paths.h"
@@ -52,14 +51,12 @@ class HistoryTest : public ::testing::Test {
   }
   void run() { run(fs); }
   std::string at(const std::string& relative) const { return tree.path("backup/" + relative); }
-  FileIndex inode(const std::string& relative) const {
-    struct stat st {};
-    ::lstat(tree.path(relative).c_str(), &st);
-    return st.st_ino;
+  FileIndex inode(const std::string& relative) {
+    return real.stat(tree.path(relative)).value.inode;
   }
 
   testkit::TempTree tree;
-  PosixFileSystem real;
+  SystemFileSystem real;
   testkit::FaultyFileSystem fs{real};
   testkit::RecordingDisplay display;
   PairOptions options;
@@ -176,16 +173,16 @@ TEST_F(HistoryTest, APairFolderOnAnotherFileSystemKeepsEverythingWithLines) {
 
 TEST_F(HistoryTest, AReadOnlyFolderKeepsItsFilesForAUser) {
   changedSource();
-  ::chmod(tree.path("backup/docs/old").c_str(), 0555);
+  tree.setMode("backup/docs/old", 0555);
   testkit::openPathToOthers(tree.path("data/docs"));
   for (const char* path : {"backup", "backup/docs", "backup/docs/a.txt", "backup/docs/b.txt",
                            "backup/docs/keep.txt", "backup/docs/old", "backup/docs/old/deep"}) {
-    ASSERT_EQ(::lchown(tree.path(path).c_str(), testkit::kNobody, testkit::kNobody), 0);
+    ASSERT_EQ(testkit::giveTo(tree.path(path), testkit::kNobody, testkit::kNobody), "");
   }
   std::string whyNot;
   const std::string lines = testkit::runAsNobody(
       [&] {
-        PosixFileSystem plain;
+        SystemFileSystem plain;
         testkit::RecordingDisplay seen;
         mirrorPair(plain, seen, tree.path("data/docs"), tree.path("backup"), options);
         std::string all;

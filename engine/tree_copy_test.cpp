@@ -3,9 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "engine/walk_limits.h"
 #include "testing/mirror_fixture.h"
 
@@ -21,45 +18,47 @@ using TreeCopyTest = MirrorTest;
 // A chain of `depth` folders named "d" below `top`, each holding a file "f",
 // made one level at a time: the whole paths grow beyond what the system takes.
 void makeDeepChain(const std::string& top, int depth) {
-  int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  for (int level = 0; level < depth && fd >= 0; ++level) {
-    (void)::mkdirat(fd, "d", 0755);
-    const int file = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (file >= 0) ::close(file);
-    const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ::close(fd);
-    fd = next;
+  SystemFileSystem fs;
+  auto opened = fs.openFolder(top);
+  std::unique_ptr<Folder> folder = opened.ok() ? std::move(opened.value) : nullptr;
+  for (int level = 0; level < depth && folder; ++level) {
+    (void)folder->makeFolder("d", 0755);
+    if (auto file = folder->createFile("f"); file.ok()) (void)file.value->close();
+    auto next = folder->openFolder("d");
+    folder = next.ok() ? std::move(next.value) : nullptr;
   }
-  if (fd >= 0) ::close(fd);
 }
 
 // How many levels of such a chain are there.
 int deepChainLength(const std::string& top) {
-  int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  SystemFileSystem fs;
+  auto opened = fs.openFolder(top);
+  std::unique_ptr<Folder> folder = opened.ok() ? std::move(opened.value) : nullptr;
   int levels = 0;
-  for (;;) {
-    const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ::close(fd);
-    if (next < 0) return levels;
-    fd = next;
+  while (folder) {
+    auto next = folder->openFolder("d");
+    if (!next.ok()) break;
+    folder = std::move(next.value);
     ++levels;
   }
+  return levels;
 }
 
 // Removes such a chain without recursion, shortening it from the top.
 void removeDeepChain(const std::string& top) {
-  const int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
+  SystemFileSystem fs;
+  auto opened = fs.openFolder(top);
+  if (!opened.ok()) return;
+  Folder& folder = *opened.value;
   for (;;) {
-    const int d = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (d < 0) break;
-    (void)::unlinkat(d, "f", 0);
-    const bool deeper = ::renameat(d, "d", fd, "next") == 0;
-    ::close(d);
-    (void)::unlinkat(fd, "d", AT_REMOVEDIR);
-    if (!deeper || ::renameat(fd, "next", fd, "d") != 0) break;
+    auto d = folder.openFolder("d");
+    if (!d.ok()) break;
+    (void)d.value->removeFile("f");
+    const bool deeper = d.value->moveTo("d", folder, "next").ok();
+    d.value.reset();
+    (void)folder.removeFolder("d");
+    if (!deeper || !folder.moveTo("next", folder, "d").ok()) break;
   }
-  ::close(fd);
 }
 
 TEST_F(TreeCopyTest, FirstCopyCarriesContentsExactTimesAndPermissions) {
@@ -82,9 +81,10 @@ TEST_F(TreeCopyTest, FirstCopyCarriesContentsExactTimesAndPermissions) {
   EXPECT_EQ(tree.read("trg/block"), std::string(8192, 'b'));
   EXPECT_EQ(tree.read("trg/empty"), "");
   EXPECT_EQ(tree.time("trg/a.txt").tv_sec, kTime);
-  EXPECT_EQ(tree.time("trg/a.txt").tv_nsec, 123456789);
+  // Windows keeps times in steps of 100 ns, and no execute permission.
+  EXPECT_EQ(tree.time("trg/a.txt").tv_nsec, testkit::onWindows() ? 123456700 : 123456789);
   EXPECT_EQ(tree.time("trg/empty").tv_sec, kTime);
-  EXPECT_EQ(tree.mode("trg/run.sh"), 0755u) << "scripts stay executable";
+  EXPECT_EQ(tree.mode("trg/run.sh"), tree.mode("src/run.sh")) << "scripts stay executable";
   EXPECT_EQ(tree.mode("trg/locked"), 0644u) << "a copy is always writable by its owner";
 }
 
@@ -249,6 +249,9 @@ TEST_F(TreeCopyTest, AReadOnlyTargetFolderAsAUserSeesItGivesBothLines) {
 }
 
 TEST_F(TreeCopyTest, ATreeTooDeepToWalkIsReportedAndItsBackupKept) {
+  if (testkit::onWindows()) {
+    GTEST_SKIP() << "wine takes many minutes over a chain of the thousand folders the walk takes";
+  }
   makeDeepChain(src(), 20000);
   tree.folder("trg");
   makeDeepChain(trg(), kMaxFolderDepth + 5);  // an older backup, deeper than the walk goes
@@ -295,6 +298,7 @@ TEST_F(TreeCopyTest, AFileInTheTargetBlocksTheFolderUntilTheDeletionPass) {
 }
 
 TEST_F(TreeCopyTest, LinksAreCopiedAsLinksAndNeverFollowed) {
+  if (const std::string whyNot = testkit::whyNoLinks(); !whyNot.empty()) GTEST_SKIP() << whyNot;
   tree.file("outside/secret.txt", "s");
   tree.link("src/to-outside", tree.path("outside"));
   tree.link("src/dangling", "no/such/file");
@@ -332,6 +336,7 @@ TEST_F(TreeCopyTest, LinksInTheTargetAreReplacedNotWrittenThrough) {
 }
 
 TEST_F(TreeCopyTest, SpecialFilesArePassedOverWithoutOpening) {
+  if (const std::string whyNot = testkit::whyNoFifos(); !whyNot.empty()) GTEST_SKIP() << whyNot;
   tree.fifo("src/pipe");
   sourceFile("a.txt", "a");
   copy();

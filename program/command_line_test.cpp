@@ -2,10 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-
+#include "platform/program_paths.h"
+#include "platform/whole_file.h"
+#include "testing/real_system.h"
 #include "testing/temp_tree.h"
 
 namespace tavro {
@@ -33,23 +32,25 @@ class ScriptedHost final : public CommandLineHost {
 class CommandLineTest : public ::testing::Test {
  protected:
   CommandLineTest() {
-    ::setenv("XDG_CONFIG_HOME", tree.folder("config").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", tree.folder("state").c_str(), 1);
-    EXPECT_EQ(::chdir(tree.root().c_str()), 0);
+    testkit::setEnvironment("XDG_CONFIG_HOME", tree.folder("config").c_str());
+    testkit::setEnvironment("XDG_STATE_HOME", tree.folder("state").c_str());
+    testkit::setEnvironment("APPDATA", tree.folder("appdata").c_str());  // Windows
+    testkit::changeFolder(tree.root());
     tree.file("one/a.txt", "a");
     tree.file("two/b.txt", "b");
     tree.folder("backup");
     tree.file("Tavro.csv", "SRC,TRG,STAV\r\n" + tree.path("one") + "," + tree.path("backup") +
                                ",\r\n" + tree.path("two") + "," + tree.path("backup") + ",\r\n");
   }
-  ~CommandLineTest() override { (void)::chdir("/"); }
+  ~CommandLineTest() override { testkit::changeFolder(home_); }
 
   std::optional<int> run(std::vector<std::string> arguments) {
     return handleCommandLine(arguments, fs, host);
   }
 
+  const std::string home_ = SystemFileSystem().absolutePath(".").value;
   testkit::TempTree tree;
-  PosixFileSystem fs;
+  SystemFileSystem fs;
   ScriptedHost host;
 };
 
@@ -62,7 +63,8 @@ TEST_F(CommandLineTest, AStopRequestEndsTheRunAfterItsPairAndTheStatesAreWritten
   const std::string table = tree.read("Tavro.csv");
   EXPECT_NE(table.find("/one," + tree.path("backup") + ",OK\r\n"), std::string::npos) << table;
   EXPECT_EQ(table.find("/two," + tree.path("backup") + ",OK"), std::string::npos) << table;
-  EXPECT_NE(tree.read("state/tavro/Tavro.log").find("Záloha OK"), std::string::npos);
+  EXPECT_NE(readWholeFile(fs, ProgramPaths::locate().logFile).value.find("Záloha OK"),
+            std::string::npos);
 }
 
 TEST_F(CommandLineTest, ARunRefusesWhileAnotherHoldsTheLockAndGoesOnWithoutALock) {

@@ -81,7 +81,7 @@ class ProgramTest : public ::testing::Test, public ProgramWindow, public FolderC
   }
 
   testkit::TempTree tree;
-  PosixFileSystem real;
+  SystemFileSystem real;
   testkit::FaultyFileSystem fs{real};
   testkit::FakeClock clock;
   testkit::RecordingDisplay display;

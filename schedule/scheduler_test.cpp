@@ -53,7 +53,7 @@ class SchedulerTest : public ::testing::Test {
   }
 
   testkit::TempTree tree;
-  PosixFileSystem fs;
+  SystemFileSystem fs;
   ProfileFile file{fs, tree.path("Tavro.ini")};
   testkit::FakeSettingsPanel panel;
   RegionalFormats formats;
@@ -170,9 +170,9 @@ TEST_F(SchedulerTest, TickingTheIntervalBoxWithoutSavingComparesWithTheNextRunTi
 }
 
 TEST_F(SchedulerTest, UnsavedClicksOnTheScheduleOptionsStartNothing) {
-  clock.uptime = 60 * 60 * 1000;         // started at 9:00
-  startUp("TAS=1\nTNT=0\nTASmin=10\n");  // after start: 9:10, long past
-  panel.shown.intervalMode = IntervalMode::Repeat;     // the repeat option clicked, not saved
+  clock.uptime = 60 * 60 * 1000;                    // started at 9:00
+  startUp("TAS=1\nTNT=0\nTASmin=10\n");             // after start: 9:10, long past
+  panel.shown.intervalMode = IntervalMode::Repeat;  // the repeat option clicked, not saved
   panel.shown.repeatMinutes = "1";
   tickFor(5 * 60);
   EXPECT_THAT(runs, IsEmpty());

@@ -30,7 +30,7 @@ class SettingsTest : public ::testing::Test {
   std::string ini() const { return tree.read("Tavro.ini"); }
 
   testkit::TempTree tree;
-  PosixFileSystem real;
+  SystemFileSystem real;
   testkit::FaultyFileSystem fs{real};
   ProfileFile file{fs, tree.path("Tavro.ini")};
   testkit::FakeSettingsPanel panel;

@@ -1,5 +1,13 @@
 #pragma once
 
+#include <cerrno>
+
+// NFS's "stale handle", which MinGW does not name; the tests inject it
+// all the same.
+#ifndef ESTALE
+#define ESTALE 116
+#endif
+
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -29,11 +37,11 @@ enum class FaultOp {
   ListStart,
   ListMiddle,  // the listing breaks off after `after` entries
   Stat,
-  SetTime,  // giving a copy its time
-  SetMode,  // giving a copy its permissions
+  SetTime,     // giving a copy its time
+  SetMode,     // giving a copy its permissions
   Attributes,  // giving a copy its extended attributes and access control lists
-  Sync,     // putting a written file, or a folder's whole file system, on the disk
-  Close,    // closing a written file: where NFS and a full quota report a lost write
+  Sync,        // putting a written file, or a folder's whole file system, on the disk
+  Close,       // closing a written file: where NFS and a full quota report a lost write
 };
 
 // Thrown where a test asks the computer to "die": the walk stops at once,

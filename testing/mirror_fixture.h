@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -21,15 +20,13 @@ namespace tavro {
 // real file system behind a fault injector, and a recording display.
 class MirrorTest : public ::testing::Test {
  protected:
+  // Central European time where the system takes a zone by its rule (the
+  // Windows tests keep wine's).
   void SetUp() override {
-    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-    ::tzset();
+    (void)testkit::setTimeZone("CET-1CEST,M3.5.0,M10.5.0/3");
     tree.folder("src");
   }
-  void TearDown() override {
-    ::unsetenv("TZ");
-    ::tzset();
-  }
+  void TearDown() override { (void)testkit::setTimeZone(nullptr); }
 
   std::string src(const std::string& relative = "") const { return under("src", relative); }
   std::string trg(const std::string& relative = "") const { return under("trg", relative); }
@@ -48,6 +45,14 @@ class MirrorTest : public ::testing::Test {
     copyTree(fs, display, src(), trg(), options);
   }
   void prune() { deleteVanished(fs, display, src(), trg()); }
+  // Renames an entry of the source's top through the file system, which
+  // knows how to change letter case alone where the C library's rename does
+  // nothing (wine).
+  void renameInSource(const std::string& from, const std::string& to) {
+    auto folder = real.openFolder(src());
+    ASSERT_TRUE(folder.ok());
+    ASSERT_TRUE(folder.value->rename(from, to).ok()) << from;
+  }
   void mirror() {
     copy();
     prune();
@@ -60,7 +65,7 @@ class MirrorTest : public ::testing::Test {
     testkit::openPathToOthers(src());
     return testkit::runAsNobody(
         [&] {
-          PosixFileSystem plain;
+          SystemFileSystem plain;
           testkit::RecordingDisplay seen;
           copyTree(plain, seen, src(), trg());
           if (withDeletions) deleteVanished(plain, seen, src(), trg());
@@ -71,13 +76,13 @@ class MirrorTest : public ::testing::Test {
         whyNot);
   }
   void giveToNobody(const std::string& path) {
-    ASSERT_EQ(::chown(path.c_str(), testkit::kNobody, testkit::kNobody), 0) << path;
+    ASSERT_EQ(testkit::giveTo(path, testkit::kNobody, testkit::kNobody), "");
   }
 
   static constexpr std::time_t kTime = 1262340000;  // 1 January 2010, 10:00 universal
 
   testkit::TempTree tree;
-  PosixFileSystem real;
+  SystemFileSystem real;
   testkit::FaultyFileSystem fs{real};
   testkit::RecordingDisplay display;
 

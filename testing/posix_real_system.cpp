@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 namespace tavro::testkit {
 
@@ -153,6 +154,30 @@ std::string mountImage(const std::string& kind, const std::string& image, const 
 std::string unmount(const std::string& at) {
   if (::umount2(at.c_str(), 0) != 0) return reason("unmounting " + at);
   return "";
+}
+
+bool onWindows() { return false; }
+
+std::string setTimeZone(const char* posixZone) {
+  setEnvironment("TZ", posixZone);
+  ::tzset();
+  return "";
+}
+
+void setEnvironment(const char* name, const char* value) {
+  if (value != nullptr) {
+    ::setenv(name, value, 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+void changeFolder(const std::string& path) {
+  if (::chdir(path.c_str()) != 0) std::abort();
+}
+
+std::string giveTo(const std::string& path, unsigned owner, unsigned group) {
+  return ::lchown(path.c_str(), owner, group) == 0 ? "" : reason("lchown " + path);
 }
 
 }  // namespace tavro::testkit

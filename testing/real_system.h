@@ -39,4 +39,19 @@ std::string mountImage(const std::string& kind, const std::string& image, const 
 // Unmounts what is mounted on `at`; "" or why not.
 std::string unmount(const std::string& at);
 
+// Whether the tests run on Windows (under wine here), where a test of a
+// POSIX-only thing skips with its reason.
+bool onWindows();
+
+// Sets the local time zone by a POSIX TZ string, or back to the system's
+// with nullptr; "" or why not (Windows reads no TZ strings).
+std::string setTimeZone(const char* posixZone);
+// Sets an environment variable, or removes it with nullptr.
+void setEnvironment(const char* name, const char* value);
+// Makes `path` the current folder.
+void changeFolder(const std::string& path);
+// Gives the entry `path` itself (never what a link leads to) to another
+// owner and group; "" or why not.
+std::string giveTo(const std::string& path, unsigned owner, unsigned group);
+
 }  // namespace tavro::testkit

@@ -7,7 +7,8 @@
 namespace tavro::testkit {
 
 // A temporary folder that tests fill from literals and read back; removed,
-// with everything in it, when the object goes.
+// with everything in it, when the object goes. Paths are UTF-8 with "/"
+// between names, on Windows too.
 class TempTree {
  public:
   TempTree();
@@ -43,7 +44,15 @@ class TempTree {
   std::vector<std::string> listing(const std::string& relative = "") const;
 
  private:
+  static void check(bool ok, const std::string& what);
+
   std::string root_;
 };
+
+// Why a test of this system cannot put symbolic links or FIFOs into a tree
+// and have them copied as such; "" where it can. Windows keeps its own
+// tests of links.
+std::string whyNoLinks();
+std::string whyNoFifos();
 
 }  // namespace tavro::testkit
