@@ -4,130 +4,49 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <random>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "platform/file_system.h"
 #include "platform/windows_text.h"
+#include "testing/temp_tree.h"
 
 namespace tavro {
 namespace {
 
-namespace fs = std::filesystem;
-
-// A folder of the test's own, removed afterwards.
+// A folder of the test's own, with Windows paths (backslashes), removed
+// afterwards.
 class WindowsFileSystemTest : public ::testing::Test {
  protected:
-  WindowsFileSystemTest() {
-    root_ = fs::temp_directory_path() / ("tavro-test-" + std::to_string(std::random_device{}()));
-    fs::create_directories(root_);
-  }
-  ~WindowsFileSystemTest() override {
-    // Wine takes a Unix link for the folder it leads to, and removing the
-    // tree would remove what the link leads to: Unix removes it there.
-    if (const std::wstring unixRoot = unixPathOf(root_.wstring()); !unixRoot.empty()) {
-      runUnix(L"/bin/rm -rf " + unixRoot, [&] { return !fs::exists(root_); });
-      return;
-    }
-    std::error_code ignored;
-    // Read-only entries would stay behind.
-    for (auto it = fs::recursive_directory_iterator(root_, ignored);
-         !ignored && it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-      ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    fs::remove_all(root_, ignored);
-  }
-
   std::string path(const std::string& relative = "") const {
-    return relative.empty() ? windows::narrow(root_.wstring())
-                            : windows::narrow((root_ / windows::wide(relative)).wstring());
+    std::string whole = tree.path(relative);
+    std::replace(whole.begin(), whole.end(), '/', '\\');
+    return whole;
   }
   void write(const std::string& relative, const std::string& contents) {
-    const fs::path at = windows::wide(path(relative));
-    fs::create_directories(at.parent_path());
-    std::ofstream(at, std::ios::binary) << contents;
+    tree.file(relative, contents);
   }
-  std::string read(const std::string& relative) const {
-    std::ifstream in(fs::path(windows::wide(path(relative))), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  bool exists(const std::string& relative) const {
-    return ::GetFileAttributesW(windows::wide(path(relative)).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-  void makeReadOnly(const std::string& relative) {
-    ASSERT_TRUE(
-        ::SetFileAttributesW(windows::wide(path(relative)).c_str(), FILE_ATTRIBUTE_READONLY));
-  }
+  std::string read(const std::string& relative) const { return tree.read(relative); }
+  bool exists(const std::string& relative) const { return tree.exists(relative); }
+  void makeReadOnly(const std::string& relative) { tree.setMode(relative, 0444); }
   std::unique_ptr<Folder> open(const std::string& relative = "") {
     auto folder = system.openFolder(path(relative));
     EXPECT_TRUE(folder.ok()) << systemReason(folder.error);
     return std::move(folder.value);
   }
-
-  // The Unix path of a path under wine; "" elsewhere.
-  static std::wstring unixPathOf(const std::wstring& windowsPath) {
-    using UnixName = char*(CDECL*)(LPCWSTR);
-    static const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    if (unixName == nullptr) return {};
-    char* unixPath = unixName(windowsPath.c_str());
-    if (unixPath == nullptr) return {};
-    std::wstring result = windows::wide(unixPath);
-    ::HeapFree(::GetProcessHeap(), 0, unixPath);
-    return result;
-  }
-
-  // Runs a Unix program under wine, which hands it its words as they are,
-  // without quoting. A Unix process cannot be waited for from wine: waits
-  // up to two seconds for `done`.
-  static bool runUnix(std::wstring command, const std::function<bool()>& done) {
-    const std::wstring program = L"Z:" + command.substr(0, command.find(L' '));
-    STARTUPINFOW start{};
-    start.cb = sizeof start;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &start, &process)) {
-      return false;
-    }
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    for (int i = 0; i < 100 && !done(); ++i) ::Sleep(20);
-    return done();
-  }
-
-  // A symbolic link `relative` to `text`. Windows makes one with developer
-  // mode or the privilege. Wine makes none (its call answers yes and does
-  // nothing), but a Unix link is what wine's users meet, and it shows them
-  // as the folders or files they lead to. "" or why no link could be made.
+  // "" or why no link could be made here.
   std::string link(const std::string& relative, const std::string& text) {
-    const std::wstring at = windows::wide(path(relative));
-    const std::wstring linkPath = unixPathOf(at);
-    if (linkPath.empty()) {
-      const bool folder = fs::is_directory(fs::path(at).parent_path() / windows::wide(text));
-      if (!::CreateSymbolicLinkW(at.c_str(), windows::wide(text).c_str(),
-                                 SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE |
-                                     (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0))) {
-        return "Windows made no symbolic link (error " + std::to_string(::GetLastError()) +
-               "): it needs developer mode or the privilege";
-      }
+    try {
+      tree.link(relative, text);
       return "";
+    } catch (const std::exception& failed) {
+      return failed.what();
     }
-    const std::wstring linkText = unixPathOf(windows::wide(text));
-    if (linkText.empty()) return "wine gives no Unix name for " + text;
-    return runUnix(L"/bin/ln -s " + linkText + L" " + linkPath, [&] { return exists(relative); })
-               ? ""
-               : "/bin/ln made no link";
   }
 
-  fs::path root_;
+  testkit::TempTree tree;
   WindowsFileSystem system;
 };
 
@@ -152,10 +71,7 @@ TEST_F(WindowsFileSystemTest, LinksBelowTheGivenFolderAreNeverFollowedNorChanged
   auto history = open();
   EXPECT_FALSE(inside->moveTo("to-outside", *history, "moved").ok());
   (void)inside->setLinkTime("to-secret", timespec{1, 0});
-  EXPECT_NE(fs::last_write_time(fs::path(windows::wide(path("outside/secret")))),
-            fs::last_write_time(fs::path(windows::wide(path("inside/own.txt")))) -
-                std::chrono::hours(24 * 365 * 50))
-      << "the link's time went to what it leads to";
+  EXPECT_NE(tree.time("outside/secret").tv_sec, 1) << "the link's time went to what it leads to";
 
   EXPECT_EQ(read("outside/secret"), "s");
   EXPECT_TRUE(exists("outside"));
@@ -176,7 +92,7 @@ TEST_F(WindowsFileSystemTest, AFolderSwappedForALinkAfterItWasListedIsNotEntered
   ASSERT_EQ(entry.name, "sub");
   ASSERT_EQ(entry.kind, EntryKind::Folder);
 
-  fs::rename(windows::wide(path("source/sub")), windows::wide(path("moved-away")));
+  ASSERT_TRUE(source->moveTo("sub", *open(), "moved-away").ok());
   LINK_OR_SKIP("source/sub", path("elsewhere"));
   EXPECT_EQ(source->openFolder("sub").error, ELOOP);
   EXPECT_FALSE(source->removeFolder("sub").ok());
