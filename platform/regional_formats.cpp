@@ -25,7 +25,9 @@ std::string formatShortDate(const LocalDateTime& t, const RegionalFormats& forma
     // "%Ey", "%Od": a modifier and its conversion.
     if (end + 1 < pattern.size() && (pattern[end] == 'E' || pattern[end] == 'O')) ++end;
     if (end >= pattern.size()) break;
-    const std::string one = "%" + pattern.substr(i + (noZero ? 2 : 1), end - i - (noZero ? 1 : 0));
+    const std::size_t start = i + (noZero ? 2 : 1);
+    std::string one(1, '%');
+    one.append(pattern, start, end + 1 - start);
     char buffer[128];
     std::string piece(buffer, std::strftime(buffer, sizeof buffer, one.c_str(), &tm));
     if (noZero) {
