@@ -285,6 +285,19 @@ Status renameHandle(HANDLE entry, HANDLE destination, const std::wstring& to, bo
   return status < 0 ? Status::failure(errorOfStatus(status)) : Status::success();
 }
 
+// The hidden and system marks of `from`, given to `to` beside its own
+// attributes.
+Status carryMarks(HANDLE from, HANDLE to) {
+  constexpr DWORD kMarks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const auto source = factsOf(from);
+  const auto target = factsOf(to);
+  if (!source.ok() || !target.ok())
+    return Status::failure(source.ok() ? target.error : source.error);
+  const DWORD wanted = (target.value.attributes & ~kMarks) | (source.value.attributes & kMarks);
+  if (wanted == target.value.attributes) return Status::success();
+  return setAttributes(to, wanted & ~DWORD{FILE_ATTRIBUTE_DIRECTORY}, nullptr);
+}
+
 class WindowsListing final : public Listing {
  public:
   explicit WindowsListing(HANDLE folder) : folder_(folder), buffer_(kBufferSize) {}
@@ -336,6 +349,7 @@ class WindowsInputFile final : public InputFile {
   }
 
   Result<EntryInfo> info() override { return Result<EntryInfo>::of(opened_); }
+  HANDLE handle() const { return h_.get(); }
 
  private:
   Handle h_;
@@ -372,7 +386,11 @@ class WindowsOutputFile final : public OutputFile {
 
   // Hidden and system files stay so in the copy; Windows keeps no other
   // attributes a copy could carry without the administrator's rights.
-  Status copyAttributesFrom(InputFile&) override { return Status::success(); }
+  Status copyAttributesFrom(InputFile& source) override {
+    auto* windowsSource = dynamic_cast<WindowsInputFile*>(&source);
+    return windowsSource == nullptr ? Status::success()
+                                    : carryMarks(windowsSource->handle(), h_.get());
+  }
 
   HANDLE handle() const { return h_.get(); }
 
@@ -559,7 +577,11 @@ class WindowsFolder final : public Folder {
 
   Status setMode(FileMode mode) override { return setModeOf(h_.get(), mode); }
   Status setOwner(UserId, GroupId) override { return Status::success(); }
-  Status copyAttributesFrom(Folder&) override { return Status::success(); }
+  Status copyAttributesFrom(Folder& source) override {
+    auto* windowsSource = dynamic_cast<WindowsFolder*>(&source);
+    return windowsSource == nullptr ? Status::success()
+                                    : carryMarks(windowsSource->handle(), h_.get());
+  }
   bool answersWithKeptTimes() override { return true; }
   bool foldsCase() override { return true; }
 

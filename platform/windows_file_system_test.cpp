@@ -141,8 +141,9 @@ TEST_F(WindowsFileSystemTest, ANameChangesItsLetterCaseInPlace) {
   EXPECT_EQ(read("foo.txt"), "f");
 }
 
-TEST_F(WindowsFileSystemTest, CopiesCarryTimeToTheTickAndTheReadOnlyAttribute) {
+TEST_F(WindowsFileSystemTest, CopiesCarryTimeToTheTickTheReadOnlyAttributeAndTheHiddenMark) {
   write("in.txt", std::string(300000, 'q'));
+  ASSERT_TRUE(::SetFileAttributesW(windows::wide(path("in.txt")).c_str(), FILE_ATTRIBUTE_HIDDEN));
   auto folder = open();
   auto input = folder->openFile("in.txt");
   auto output = folder->createFile("out.txt");
@@ -154,7 +155,10 @@ TEST_F(WindowsFileSystemTest, CopiesCarryTimeToTheTickAndTheReadOnlyAttribute) {
   }
   ASSERT_TRUE(output.value->setModified(timespec{1000000000, 123456700}).ok());
   ASSERT_TRUE(output.value->setMode(0444).ok());
+  ASSERT_TRUE(output.value->copyAttributesFrom(*input.value).ok());
   ASSERT_TRUE(output.value->close().ok());
+  const DWORD marks = ::GetFileAttributesW(windows::wide(path("out.txt")).c_str());
+  EXPECT_TRUE((marks & FILE_ATTRIBUTE_HIDDEN) && (marks & FILE_ATTRIBUTE_READONLY)) << marks;
   const auto info = folder->stat("out.txt");
   ASSERT_TRUE(info.ok());
   EXPECT_EQ(info.value.size, 300000);
