@@ -231,6 +231,21 @@ std::wstring finalPathOf(HANDLE h) {
   }
 }
 
+// The path of an open handle from its volume's root ("\\Data\\a.txt"). Unlike
+// the final path, wine gives it beyond 260 characters too.
+std::wstring pathOnVolumeOf(HANDLE h) {
+  std::vector<std::byte> buffer(sizeof(FILE_NAME_INFO) + 4096 * sizeof(wchar_t));
+  for (;;) {
+    if (::GetFileInformationByHandleEx(h, FileNameInfo, buffer.data(),
+                                       static_cast<DWORD>(buffer.size()))) {
+      const auto* about = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+      return std::wstring(about->FileName, about->FileNameLength / sizeof(wchar_t));
+    }
+    if (::GetLastError() != ERROR_MORE_DATA || buffer.size() > 256 * 1024) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
 bool sameName(std::wstring_view a, std::wstring_view b) {
   return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -628,12 +643,13 @@ class WindowsFolder final : public Folder {
   }
 
   // Whether the system reached `name` in this folder and not a place some
-  // link led to.
-  // Asked anew each time: this folder itself may have moved since.
+  // link led to. Asked anew each time, as this folder may have moved since;
+  // where wine cannot tell (it loses the paths below a moved folder), the
+  // entry is taken for a link and left alone.
   bool reachedByName(HANDLE opened, const std::string& name) {
-    const std::wstring here = finalPathOf(h_.get());
-    const std::wstring reached = finalPathOf(opened);
-    if (here.empty() || reached.empty()) return true;
+    const std::wstring here = pathOnVolumeOf(h_.get());
+    const std::wstring reached = pathOnVolumeOf(opened);
+    if (here.empty() || reached.empty()) return false;
     const std::wstring expected = here + (here.ends_with(L'\\') ? L"" : L"\\") + wide(name);
     return sameName(reached, expected);
   }
