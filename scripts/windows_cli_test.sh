@@ -7,8 +7,9 @@
 # both). A portable copy of the program (an empty Tavro.ini beside it, so
 # that its files stay there) mirrors two pairs, then mirrors a change and a
 # deletion (the deleted file kept in the history), and a pair whose source
-# is gone fails without touching its old backup. Paths are Windows paths
-# with backslashes, on wine's drive Z:, which is /.
+# is gone fails without touching its old backup; a second run beside a
+# first one is refused. Paths are Windows paths with backslashes, on wine's
+# drive Z:, which is /.
 set -euo pipefail
 
 exe=$(realpath "${1:?usage: windows_cli_test.sh TAVRO_EXE}")
@@ -103,4 +104,19 @@ run --run
 grep -q 'Nelze číst zdroj: ' <<<"$out" || fail "the missing source has no line: $out"
 [ "$(cat zaloha/Fotky/leto.jpg)" = "nové" ] || fail "a missing source's backup was touched"
 grep -q ',Chyba'$'\r''$' Tavro.csv || fail "the failed pair's state was not written"
+# One program per settings file: a second --run while the first runs ends
+# with 2 and touches nothing. (Under wine a copy takes long enough: every
+# file is flushed before it takes its name.)
+mkdir -p data/Velká
+for i in $(seq 1000); do echo "$i" > "data/Velká/s$i.txt"; done
+printf 'SRC,TRG,STAV\r\n%s,%s,\r\n' "$(win data/Velká)" "$(win zaloha)" |
+  iconv -f UTF-8 -t CP1250 > Tavro.csv
+env LC_ALL=cs_CZ.UTF-8 wine "$work/program/tavro.exe" --run > "$work/first" 2>&1 &
+first=$!
+for _ in $(seq 200); do [ -d zaloha/Velká ] && break; sleep 0.1; done
+run --run
+[ "$status" -eq 2 ] && grep -q "program už běží" <<<"$err" ||
+  fail "a second run beside the first ended with $status: $out $err"
+wait "$first" || fail "the first run ended with $?: $(cat "$work/first")"
+[ "$(ls zaloha/Velká | wc -l)" -eq 1000 ] || fail "the first run did not finish its pair"
 echo "windows cli: all passed"
