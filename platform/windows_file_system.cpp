@@ -75,8 +75,10 @@ class Handle {
   HANDLE h_ = INVALID_HANDLE_VALUE;
 };
 
-timespec timeOf(LARGE_INTEGER ticks) {
-  const std::int64_t since = ticks.QuadPart - kEpochTicks;
+timespec timeOf(FILETIME time) {
+  const std::int64_t ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  const std::int64_t since = ticks - kEpochTicks;
   std::int64_t seconds = since / kTicksPerSecond;
   std::int64_t rest = since % kTicksPerSecond;
   if (rest < 0) {
@@ -106,8 +108,7 @@ struct Opened {
 
 // Opens `name` in the folder `root`, never following a reparse point.
 Opened openRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG disposition,
-                    ULONG options, ULONG share = kShareAll,
-                    ULONG attributes = FILE_ATTRIBUTE_NORMAL) {
+                    ULONG options) {
   if (!name.empty() && !isPlainName(name)) return {Handle(), EINVAL};
   if (name.size() * sizeof(wchar_t) > 0xFFFE) return {Handle(), ENAMETOOLONG};
   UNICODE_STRING text;
@@ -119,8 +120,8 @@ Opened openRelative(HANDLE root, const std::wstring& name, ACCESS_MASK access, U
   IO_STATUS_BLOCK io{};
   HANDLE h = INVALID_HANDLE_VALUE;
   const NTSTATUS status = ::NtCreateFile(
-      &h, access | SYNCHRONIZE, &object, &io, nullptr, attributes, share, disposition,
-      options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+      &h, access | SYNCHRONIZE, &object, &io, nullptr, FILE_ATTRIBUTE_NORMAL, kShareAll,
+      disposition, options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
   if (status < 0) return {Handle(), errorOfStatus(status)};
   return {Handle(h), 0};
 }
@@ -129,21 +130,22 @@ struct HandleFacts {
   DWORD attributes = 0;
   DWORD reparseTag = 0;
   BY_HANDLE_FILE_INFORMATION about{};
-  LARGE_INTEGER modified{};
 };
 
+// The reparse tag is asked for only where there is one.
 Result<HandleFacts> factsOf(HANDLE h) {
   HandleFacts facts;
-  FILE_ATTRIBUTE_TAG_INFO tag{};
-  FILE_BASIC_INFO basic{};
-  if (!::GetFileInformationByHandle(h, &facts.about) ||
-      !::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) ||
-      !::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) {
+  if (!::GetFileInformationByHandle(h, &facts.about)) {
     return Result<HandleFacts>::failure(lastError());
   }
-  facts.attributes = tag.FileAttributes;
-  facts.reparseTag = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? tag.ReparseTag : 0;
-  facts.modified = basic.LastWriteTime;
+  facts.attributes = facts.about.dwFileAttributes;
+  if (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag)) {
+      return Result<HandleFacts>::failure(lastError());
+    }
+    facts.reparseTag = tag.ReparseTag;
+  }
   return Result<HandleFacts>::of(facts);
 }
 
@@ -173,7 +175,7 @@ EntryInfo infoOfFacts(const HandleFacts& facts) {
   info.size =
       (static_cast<std::int64_t>(facts.about.nFileSizeHigh) << 32) | facts.about.nFileSizeLow;
   if (info.kind != EntryKind::File) info.size = 0;
-  info.modified = timeOf(facts.modified);
+  info.modified = timeOf(facts.about.ftLastWriteTime);
   info.mode = modeOf(facts.attributes);
   info.inode =
       (static_cast<FileIndex>(facts.about.nFileIndexHigh) << 32) | facts.about.nFileIndexLow;
@@ -186,10 +188,11 @@ Result<EntryInfo> infoOfHandle(HANDLE h) {
   return Result<EntryInfo>::of(infoOfFacts(facts.value));
 }
 
-Status setAttributes(HANDLE h, DWORD attributes, const LARGE_INTEGER* modified) {
+// Sets the attributes a program may set (not "folder"), the times as they are.
+Status setAttributes(HANDLE h, DWORD attributes) {
+  attributes &= ~DWORD{FILE_ATTRIBUTE_DIRECTORY};
   FILE_BASIC_INFO basic{};
   basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
-  if (modified) basic.LastWriteTime = *modified;
   return ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic)
              ? Status::success()
              : Status::failure(lastError());
@@ -205,7 +208,7 @@ Status setModeOf(HANDLE h, FileMode mode) {
     attributes |= FILE_ATTRIBUTE_READONLY;
   }
   if (attributes == facts.value.attributes) return Status::success();
-  return setAttributes(h, attributes & ~DWORD{FILE_ATTRIBUTE_DIRECTORY}, nullptr);
+  return setAttributes(h, attributes);
 }
 
 Status setModifiedOf(HANDLE h, timespec modified) {
@@ -310,7 +313,7 @@ Status carryMarks(HANDLE from, HANDLE to) {
     return Status::failure(source.ok() ? target.error : source.error);
   const DWORD wanted = (target.value.attributes & ~kMarks) | (source.value.attributes & kMarks);
   if (wanted == target.value.attributes) return Status::success();
-  return setAttributes(to, wanted & ~DWORD{FILE_ATTRIBUTE_DIRECTORY}, nullptr);
+  return setAttributes(to, wanted);
 }
 
 class WindowsListing final : public Listing {
@@ -459,15 +462,6 @@ class WindowsFolder final : public Folder {
 
   Result<std::unique_ptr<Folder>> openFolder(const std::string& name) override {
     using Made = Result<std::unique_ptr<Folder>>;
-    if (name == ".") {  // a second handle of this folder, with a listing of its own
-      Opened again = openRelative(h_.get(), L"", kFolderAccess, FILE_OPEN, FILE_DIRECTORY_FILE);
-      if (again.error == EACCES) {
-        again = openRelative(h_.get(), L"", kFolderAccess & ~ACCESS_MASK{FILE_WRITE_ATTRIBUTES},
-                             FILE_OPEN, FILE_DIRECTORY_FILE);
-      }
-      if (again.error != 0) return Made::failure(again.error);
-      return Made::of(std::make_unique<WindowsFolder>(path(), std::move(again.handle)));
-    }
     Opened opened = openHere(name, kFolderAccess, FILE_DIRECTORY_FILE);
     if (opened.error != 0) return Made::failure(opened.error);
     const auto facts = factsOf(opened.handle.get());
@@ -475,7 +469,9 @@ class WindowsFolder final : public Folder {
     if (namesAnotherPlace(facts.value.attributes, facts.value.reparseTag)) {
       return Made::failure(ELOOP);
     }
-    return Made::of(std::make_unique<WindowsFolder>(pathOf(name), std::move(opened.handle)));
+    // "." is a second handle of this folder, with a listing of its own.
+    return Made::of(std::make_unique<WindowsFolder>(name == "." ? path() : pathOf(name),
+                                                    std::move(opened.handle)));
   }
 
   Status makeFolder(const std::string& name, FileMode mode) override {
@@ -506,25 +502,20 @@ class WindowsFolder final : public Folder {
   }
 
   Result<std::unique_ptr<OutputFile>> createFile(const std::string& name) override {
-    return openForWriting(name, FILE_CREATE, true);
+    return openForWriting(name, GENERIC_WRITE, FILE_CREATE, true);
   }
 
   Result<std::unique_ptr<OutputFile>> createUnnamedFile(const std::string&) override {
     return Result<std::unique_ptr<OutputFile>>::failure(EOPNOTSUPP);
   }
 
+  // Appending access alone makes every write land at the end, as O_APPEND.
   Result<std::unique_ptr<OutputFile>> appendFile(const std::string& name) override {
-    auto opened = openForWriting(name, FILE_OPEN_IF, false);
-    if (!opened.ok()) return opened;
-    LARGE_INTEGER end{};
-    if (!::SetFilePointerEx(handleOf(*opened.value), end, nullptr, FILE_END)) {
-      return Result<std::unique_ptr<OutputFile>>::failure(lastError());
-    }
-    return opened;
+    return openForWriting(name, FILE_APPEND_DATA | FILE_WRITE_ATTRIBUTES, FILE_OPEN_IF, false);
   }
 
   Result<std::unique_ptr<OutputFile>> openToRewrite(const std::string& name) override {
-    return openForWriting(name, FILE_OPEN, false);
+    return openForWriting(name, GENERIC_WRITE, FILE_OPEN, false);
   }
 
   Status rename(const std::string& from, const std::string& to) override {
@@ -610,22 +601,21 @@ class WindowsFolder final : public Folder {
   static constexpr ACCESS_MASK kFolderAccess =
       FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
 
-  static HANDLE handleOf(OutputFile& file);
-
  private:
-  // Opens the entry `name` itself; fails with ELOOP where the system went
-  // through a link to another place instead.
+  // Opens the entry `name` itself ("." is this folder); fails with ELOOP
+  // where the system went through a link to another place instead.
   Opened openHere(const std::string& name, ACCESS_MASK access, ULONG options,
                   ULONG disposition = FILE_OPEN) {
-    const std::wstring text = wide(name);
-    if (!isPlainName(text)) return {Handle(), EINVAL};
+    const std::wstring text = name == "." ? std::wstring() : wide(name);
+    if (!text.empty() && !isPlainName(text)) return {Handle(), EINVAL};
+    if (text.empty() && name != ".") return {Handle(), EINVAL};
     Opened opened = openRelative(h_.get(), text, access, disposition, options);
     // Source folders on media that cannot be written are still walked.
     if (opened.error == EACCES && (access & FILE_WRITE_ATTRIBUTES)) {
       opened = openRelative(h_.get(), text, access & ~ACCESS_MASK{FILE_WRITE_ATTRIBUTES},
                             disposition, options);
     }
-    if (opened.error == 0 && disposition != FILE_CREATE && followsUnixLinks() &&
+    if (opened.error == 0 && !text.empty() && disposition != FILE_CREATE && followsUnixLinks() &&
         !reachedByName(opened.handle.get(), name)) {
       return {Handle(), ELOOP};
     }
@@ -662,10 +652,8 @@ class WindowsFolder final : public Folder {
     if (entry.error != 0) return;
     const auto facts = factsOf(entry.handle.get());
     if (!facts.ok() || !(facts.value.attributes & FILE_ATTRIBUTE_READONLY)) return;
-    (void)setAttributes(
-        entry.handle.get(),
-        facts.value.attributes & ~DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY},
-        nullptr);
+    (void)setAttributes(entry.handle.get(),
+                        facts.value.attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
   }
 
   Status removeEntry(const std::string& name, ULONG options) {
@@ -699,7 +687,7 @@ class WindowsFolder final : public Folder {
     if (entry.error != 0) return Status::failure(entry.error);
     const Status moved =
         renameHandle(entry.handle.get(), other->handle(), toName, replace, FileRenameInformation);
-    if (!moved.ok() || !caseOnly || finalPathOf(entry.handle.get()).ends_with(L"\\" + toName)) {
+    if (!moved.ok() || !caseOnly || pathOnVolumeOf(entry.handle.get()).ends_with(L"\\" + toName)) {
       return moved;
     }
     // Wine answers a change of letter case alone with success and keeps the
@@ -710,11 +698,11 @@ class WindowsFolder final : public Folder {
     return renameHandle(entry.handle.get(), h_.get(), toName, false, FileRenameInformation);
   }
 
-  Result<std::unique_ptr<OutputFile>> openForWriting(const std::string& name, ULONG disposition,
-                                                     bool flushOnClose) {
+  Result<std::unique_ptr<OutputFile>> openForWriting(const std::string& name, ACCESS_MASK access,
+                                                     ULONG disposition, bool flushOnClose) {
     using Made = Result<std::unique_ptr<OutputFile>>;
     Opened opened =
-        openHere(name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, disposition);
+        openHere(name, access | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, disposition);
     if (opened.error != 0) return Made::failure(opened.error);
     const auto facts = factsOf(opened.handle.get());
     if (!facts.ok()) return Made::failure(facts.error);
@@ -755,10 +743,6 @@ class WindowsFolder final : public Folder {
   Handle h_;
   mutable std::optional<FolderId> id_;
 };
-
-HANDLE WindowsFolder::handleOf(OutputFile& file) {
-  return static_cast<WindowsOutputFile&>(file).handle();
-}
 
 }  // namespace
 
