@@ -35,7 +35,9 @@ constexpr const char* kUsage =
 // stop request through, so the run stops after the pair it is on.
 class TerminalDisplay final : public LinesOnlyDisplay {
  public:
-  TerminalDisplay(CommandLineHost& host, Program*& program) : host_(host), program_(program) {}
+  explicit TerminalDisplay(CommandLineHost& host) : host_(host) {}
+  // The program to stop; it is made after its display.
+  void stops(Program& program) { program_ = &program; }
   void addLine(const std::string& line) override { std::cout << line << std::endl; }
   void processMessages() override {
     const auto now = std::chrono::steady_clock::now();
@@ -49,7 +51,7 @@ class TerminalDisplay final : public LinesOnlyDisplay {
 
  private:
   CommandLineHost& host_;
-  Program*& program_;
+  Program* program_ = nullptr;
   std::chrono::steady_clock::time_point lastPump_{};
   bool stopping_ = false;
 };
@@ -111,14 +113,13 @@ int runOnce(FileSystem& fs, CommandLineHost& host, bool confirmDeletions) {
 
   SystemClock clock;
   NoPower power;
-  Program* running = nullptr;
-  TerminalDisplay display(host, running);
+  TerminalDisplay display(host);
   NoWindow window(confirmDeletions);
   PlainSettingsPanel settings;
   Program program(
       {fs, clock, power, paths, RegionalFormats::fromLocale(), readAheadFromEnvironment()}, display,
       settings, window, window);
-  running = &program;
+  display.stops(program);
   // Every saved setting, as the window would take it, without saving back.
   program.loadSettings();
 

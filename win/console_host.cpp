@@ -36,8 +36,9 @@ ConsoleHost::ConsoleHost() {
   ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
+// The run is over and its files are written: a closing console may go.
 ConsoleHost::~ConsoleHost() {
-  finished();
+  if (runEnded != nullptr) ::SetEvent(runEnded);
   ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
 }
 
@@ -52,10 +53,6 @@ CommandLineHost::Lock ConsoleHost::acquireInstance(const std::string& settingsFi
 }
 
 bool ConsoleHost::stopRequested() { return stopAsked; }
-
-void ConsoleHost::finished() {
-  if (runEnded != nullptr) ::SetEvent(runEnded);
-}
 
 void attachToCallersConsole() {
   const bool out = usable(::GetStdHandle(STD_OUTPUT_HANDLE));

@@ -13,7 +13,8 @@ namespace tavro::win {
 // and Ctrl+C, Ctrl+Break and the console closing as stop requests. When the
 // console closes (or the user logs off), Windows ends the process a few
 // seconds after asking: the handler holds it until the run has ended after
-// its pair and written its states, as long as Windows allows.
+// its pair and written its states (the host is gone then), as long as
+// Windows allows.
 class ConsoleHost final : public CommandLineHost {
  public:
   ConsoleHost();
@@ -23,8 +24,6 @@ class ConsoleHost final : public CommandLineHost {
 
   Lock acquireInstance(const std::string& settingsFile, std::string* reason) override;
   bool stopRequested() override;
-  // The run is over and its files are written: a closing console may go.
-  void finished();
 
  private:
   InstanceLock lock_;
