@@ -8,11 +8,13 @@
 # that its files stay there) mirrors two pairs, then mirrors a change and a
 # deletion (the deleted file kept in the history), and a pair whose source
 # is gone fails without touching its old backup; a second run beside a
-# first one is refused. Paths are Windows paths with backslashes, on wine's
+# first one is refused; Ctrl+C and a closing console stop a run after its
+# pair. Paths are Windows paths with backslashes, on wine's
 # drive Z:, which is /.
 set -euo pipefail
 
-exe=$(realpath "${1:?usage: windows_cli_test.sh TAVRO_EXE}")
+exe=$(realpath "${1:?usage: windows_cli_test.sh TAVRO_EXE CONSOLE_EVENT_EXE}")
+console_event=$(realpath "${2:?usage: windows_cli_test.sh TAVRO_EXE CONSOLE_EVENT_EXE}")
 work=$(mktemp -d /tmp/tavro-wcli-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
@@ -105,8 +107,9 @@ grep -q 'Nelze číst zdroj: ' <<<"$out" || fail "the missing source has no line
 [ "$(cat zaloha/Fotky/leto.jpg)" = "nové" ] || fail "a missing source's backup was touched"
 grep -q ',Chyba'$'\r''$' Tavro.csv || fail "the failed pair's state was not written"
 # One program per settings file: a second --run while the first runs ends
-# with 2 and touches nothing. (Under wine a copy takes long enough: every
-# file is flushed before it takes its name.)
+# with 2 and touches nothing. (Under wine a pair of many files in one folder
+# takes long enough: every new name is looked for in the whole folder, as
+# wine folds case itself.)
 mkdir -p data/Velká
 for i in $(seq 1000); do echo "$i" > "data/Velká/s$i.txt"; done
 printf 'SRC,TRG,STAV\r\n%s,%s,\r\n' "$(win data/Velká)" "$(win zaloha)" |
@@ -119,4 +122,30 @@ run --run
   fail "a second run beside the first ended with $status: $out $err"
 wait "$first" || fail "the first run ended with $?: $(cat "$work/first")"
 [ "$(ls zaloha/Velká | wc -l)" -eq 1000 ] || fail "the first run did not finish its pair"
+# Ctrl+C (0) and the console closing (2) stop the run after the pair it is
+# on; the states and the log are written before the program ends, which a
+# closing console waits for.
+mkdir -p data/Stop
+for i in $(seq 600); do echo "$i" > "data/Stop/s$i.txt"; done
+for event in 0 2; do
+  mkdir "stop$event"
+  printf 'SRC,TRG,STAV\r\n%s,%s,\r\n%s,%s,\r\n' "$(win data/Stop)" "$(win stop$event)" \
+    "$(win data/Fotky-pryč)" "$(win stop$event)" | iconv -f UTF-8 -t CP1250 > Tavro.csv
+  env LC_ALL=cs_CZ.UTF-8 wine "$work/program/tavro.exe" --run > "$work/stopped" 2>&1 &
+  running=$!
+  for _ in $(seq 200); do [ -d "stop$event/Stop" ] && break; sleep 0.1; done
+  wine "$console_event" tavro.exe "$event" 2> "$work/event" ||
+    fail "event $event was not delivered: $(cat "$work/event")"
+  set +e
+  wait "$running"
+  status=$?
+  set -e
+  out=$(tr -d '\r' < "$work/stopped")
+  [ "$status" -eq 1 ] && grep -q "Záloha přerušena ukončením programu !!!" <<<"$out" ||
+    fail "event $event: the run ended with $status: $out"
+  grep -qF "Stop,$(win stop$event),OK"$'\r' Tavro.csv &&
+    grep -q ',Neprovedeno'$'\r''$' Tavro.csv || fail "event $event: the states: $(cat Tavro.csv)"
+  [ "$(tail -n 1 program/Tavro.log | tr -d '\r')" = "Záloha přerušena ukončením programu !!!" ] ||
+    fail "event $event: the log does not end with the stop: $(tail -n 3 program/Tavro.log)"
+done
 echo "windows cli: all passed"

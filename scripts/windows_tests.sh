@@ -30,5 +30,6 @@ while IFS= read -r test; do
   if ! timeout 600 env LC_ALL=cs_CZ.UTF-8 wine "$test"; then failed=1; fi
 done < <(find "$build" -name '*_test.exe' -not -path '*/googletest/*' | sort)
 echo "== tavro.exe"
-if ! timeout 600 bash "$source/scripts/windows_cli_test.sh" "$build/tavro.exe"; then failed=1; fi
+if ! timeout 600 bash "$source/scripts/windows_cli_test.sh" "$build/tavro.exe" \
+  "$build/console_event.exe"; then failed=1; fi
 exit $failed
