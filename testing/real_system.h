@@ -44,7 +44,8 @@ std::string unmount(const std::string& at);
 bool onWindows();
 
 // Sets the local time zone by a POSIX TZ string, or back to the system's
-// with nullptr; "" or why not (Windows reads no TZ strings).
+// with nullptr; "" or why not (on Windows, a zone with daylight-saving
+// rules).
 std::string setTimeZone(const char* posixZone);
 // Sets an environment variable, or removes it with nullptr.
 void setEnvironment(const char* name, const char* value);

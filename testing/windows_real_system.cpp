@@ -5,6 +5,8 @@
 #include <stdlib.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include "testing/native_path.h"
@@ -30,7 +32,16 @@ std::string unmount(const std::string&) { return kNotHere; }
 
 bool onWindows() { return true; }
 
-std::string setTimeZone(const char*) { return "Windows reads no POSIX TZ strings"; }
+// The C runtime's offset, which the program's follows, takes TZ as a name
+// and an offset ("XST-5:30"); daylight-saving rules it does not read.
+std::string setTimeZone(const char* posixZone) {
+  if (posixZone != nullptr && std::strchr(posixZone, ',') != nullptr) {
+    return "Windows' C runtime reads no daylight-saving rules in TZ";
+  }
+  setEnvironment("TZ", posixZone);
+  ::_tzset();
+  return "";
+}
 
 void setEnvironment(const char* name, const char* value) {
   ::_putenv_s(name, value != nullptr ? value : "");
