@@ -4,10 +4,14 @@
 
 #include <windows.h>
 
+#include <winioctl.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/windows_text.h"
@@ -46,6 +50,39 @@ class WindowsFileSystemTest : public ::testing::Test {
     }
   }
 
+  // Makes `relative` a junction (a mount-point reparse point) to the folder
+  // `target`; "" or why not.
+  std::string junction(const std::string& relative, const std::string& target) {
+    tree.folder(relative);
+    const std::wstring at = windows::wide(path(relative));
+    HANDLE handle =
+        ::CreateFileW(at.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return "cannot open " + relative;
+    // The reparse data: the tag, the mount point's two names (the NT one,
+    // then the one to print), each ended by a zero.
+    const std::wstring shown = windows::wide(target), nt = L"\\??\\" + shown;
+    const auto ntBytes = static_cast<WORD>(nt.size() * 2);
+    const auto shownBytes = static_cast<WORD>(shown.size() * 2);
+    std::vector<BYTE> data(16 + ntBytes + 2 + shownBytes + 2);
+    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    const WORD header[6] = {static_cast<WORD>(data.size() - 8), 0,         0, ntBytes,
+                            static_cast<WORD>(ntBytes + 2),     shownBytes};
+    std::memcpy(data.data(), &tag, 4);
+    std::memcpy(data.data() + 4, header, sizeof header);
+    std::memcpy(data.data() + 16, nt.data(), ntBytes);
+    std::memcpy(data.data() + 16 + ntBytes + 2, shown.data(), shownBytes);
+    DWORD returned = 0;
+    const bool made =
+        ::DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, data.data(),
+                          static_cast<DWORD>(data.size()), nullptr, 0, &returned, nullptr);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    if (made) return "";
+    return "no junction could be made here (error " + std::to_string(error) + ")" +
+           (error == ERROR_NOT_SUPPORTED ? ": wine makes none" : "");
+  }
+
   testkit::TempTree tree;
   WindowsFileSystem system;
 };
@@ -79,6 +116,25 @@ TEST_F(WindowsFileSystemTest, LinksBelowTheGivenFolderAreNeverFollowedNorChanged
   EXPECT_FALSE(exists("moved"));
   // The whole path the user gave may pass through links.
   EXPECT_TRUE(system.openFolder(path("inside/to-outside")).ok());
+}
+
+// A junction, which any user may make, is a link like any other.
+TEST_F(WindowsFileSystemTest, AJunctionIsNeverEnteredNorDeletedThrough) {
+  write("outside/secret", "s");
+  tree.folder("inside");
+  if (const std::string whyNot = junction("inside/junction", path("outside")); !whyNot.empty()) {
+    GTEST_SKIP() << whyNot;
+  }
+  auto inside = open("inside");
+  EXPECT_EQ(inside->stat("junction").value.kind, EntryKind::Link);
+  EXPECT_EQ(inside->openFolder("junction").error, ELOOP);
+  EXPECT_FALSE(inside->removeFolder("junction").ok());
+  auto listing = inside->list();
+  ASSERT_TRUE(listing.ok());
+  ListedEntry entry;
+  ASSERT_TRUE(listing.value->next(entry, nullptr));
+  EXPECT_EQ(entry.kind, EntryKind::Link);
+  EXPECT_EQ(read("outside/secret"), "s");
 }
 
 TEST_F(WindowsFileSystemTest, AFolderSwappedForALinkAfterItWasListedIsNotEntered) {
