@@ -80,7 +80,7 @@ MainWindow::MainWindow(const Services& services, QWidget* parent)
   setWindowTitle(QStringLiteral("Tavro"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFixedSize(844, 518);
+  setFixedSize(kMainWindowWidth, kMainWindowHeight);
   // The layout is drawn for an 8-point sans-serif font at 96 dots per inch.
   QFont windowFont = font();
   windowFont.setPointSize(8);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "program/window_layout.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
@@ -78,10 +80,6 @@ struct WindowControls {
 
   std::vector<QPushButton*> pairButtons() const { return {BitBtn3, PBEditSrc, PBEditTrg, BitBtn4}; }
 };
-
-// The settings panel's height when open, header included, and closed.
-constexpr int kSettingsPanelOpenHeight = 338;
-constexpr int kSettingsPanelClosedHeight = 24;
 
 // Builds the window's controls in their places on `window`, with their
 // captions, fonts and colours, in the order the keyboard visits them. The
