@@ -33,6 +33,11 @@ void LookupWorker::finish() {
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
+bool LookupWorker::idleWithin(std::chrono::milliseconds wait) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, wait, [this] { return !busy_; });
+}
+
 void LookupWorker::abandon() noexcept {
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [this] { return !busy_; });

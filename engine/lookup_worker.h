@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -25,6 +26,8 @@ class LookupWorker {
   void start(std::function<void()> job);
   // Waits for the started job, and throws what it threw.
   void finish();
+  // Whether no job is running, after waiting for one at most `wait`.
+  bool idleWithin(std::chrono::milliseconds wait);
   // Waits for the started job and forgets what it threw: for a caller that
   // is already on its way out with an exception of its own.
   void abandon() noexcept;

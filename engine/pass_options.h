@@ -19,8 +19,9 @@ struct PassOptions {
   PairPlan* plan = nullptr;
   // Set, what the pass would remove or replace is moved into it instead.
   History* history = nullptr;
-  // Off, each entry is looked up only when the walk comes to it, all on the
-  // walk's thread.
+  // Off, all is done on the walk's thread: each entry is looked up only when
+  // the walk comes to it, and a folder the walk creates is copied by the
+  // walk itself rather than beside it on a second thread.
   bool readAhead = true;
   // Set, the copy pass removes what holds a source entry's name as another
   // kind (a folder where the source has a file, or the reverse) before it

@@ -14,6 +14,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::IsSubsetOf;
 using testkit::FaultOp;
 
 struct NoStates final : PairStates {
@@ -103,7 +104,9 @@ TEST_F(PreviewTest, TheRunDoesWhatThePreviewListedAndThePreviewChangesNothing) {
   NoStates states;
   const auto result = run.backUp(pairs, options, states);
   ASSERT_TRUE(result);
-  EXPECT_EQ(done("copy "), planned(plan, false));
+  // A folder new to the target is copied beside the walk, whose files the
+  // display need not name one by one; the preview below finds them done.
+  EXPECT_THAT(done("copy "), IsSubsetOf(planned(plan, false)));
   EXPECT_EQ(done("delete "), planned(plan, true));
   EXPECT_THAT(result->pairs[1].lines[0], missing);
   EXPECT_FALSE(tree.exists("backup/A/old")) << "the planned folder went too";

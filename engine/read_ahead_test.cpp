@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <random>
 #include <stdexcept>
@@ -159,6 +161,7 @@ struct Outcome {
   std::vector<std::string> events;
   std::vector<std::string> target;
   int lookupsOnWorker = 0;
+  int copies = 0;
 };
 
 Outcome mirrorWith(TempTree& tree, const std::string& target, Variant variant, bool readAhead,
@@ -180,12 +183,21 @@ Outcome mirrorWith(TempTree& tree, const std::string& target, Variant variant, b
 
   Outcome outcome;
   // The other target's path, so that the two runs' events compare as texts.
+  // A new folder is copied beside the walk, in its own order and showing
+  // only some of its files: what is compared is every line and deletion,
+  // sorted, and the tree the run leaves.
   for (std::string event : display.events) {
+    if (event.starts_with("copy ")) ++outcome.copies;
+    if (event == "pump" || event == "copied" || event.starts_with("copy ") ||
+        event.starts_with("range ") || event.starts_with("progress ")) {
+      continue;
+    }
     for (std::size_t at; (at = event.find(tree.path(target))) != std::string::npos;) {
       event.replace(at, tree.path(target).size(), "TARGET");
     }
     outcome.events.push_back(event);
   }
+  std::sort(outcome.events.begin(), outcome.events.end());
   outcome.target = snapshot(tree, target);
   outcome.lookupsOnWorker = fs.callsFromOtherThreads();
   return outcome;
@@ -221,7 +233,7 @@ TEST(ReadAheadTest, RandomPairsMirrorAlikeWithAndWithoutIt) {
       for (const auto& e : inTurn.events) all += e + "\n";
       return all;
     }();
-    EXPECT_NE(events.find("copy "), std::string::npos);
+    EXPECT_GT(inTurn.copies, 0);
     EXPECT_NE(events.find("delete "), std::string::npos);
   }
 }

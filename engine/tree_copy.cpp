@@ -5,7 +5,12 @@
 #include <climits>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "engine/deletion_pass.h"
@@ -37,6 +42,93 @@ struct BatchEntry {
   Result<EntryInfo> target;
 };
 
+// The display of the copy of a new folder beside the walk, on the second
+// thread. Its failures and lines are kept, to be shown on the run's thread
+// once the copy is over; the file it is copying can be shown there while the
+// walk waits for it. Nothing of the run's display is called from the second
+// thread.
+class AlongsideDisplay final : public RunDisplay {
+ public:
+  void fileCopyStarted(const std::string& sourcePath) override {
+    std::lock_guard lock(mutex_);
+    file_ = sourcePath;
+    range_ = position_ = 0;
+    ++changes_;
+  }
+  void fileGaugeRange(int maximum) override {
+    std::lock_guard lock(mutex_);
+    range_ = maximum;
+    position_ = 0;
+  }
+  void fileGaugeProgress(int position) override {
+    std::lock_guard lock(mutex_);
+    position_ = position;
+  }
+  void fileCopyFinished() override {
+    std::lock_guard lock(mutex_);
+    file_.clear();
+    ++changes_;
+  }
+  void fileDeletionStarted(const std::string&) override {}
+  void fileDeletionFinished() override {}
+  void addLine(const std::string& line) override {
+    std::lock_guard lock(mutex_);
+    kept_.emplace_back(line);
+  }
+  void failed(const Failure& failure) override {
+    std::lock_guard lock(mutex_);
+    kept_.emplace_back(failure);
+  }
+  void processMessages() override {}
+
+  // On the run's thread: the file being copied now, with its gauge.
+  void showCurrentFile(RunDisplay& display) {
+    std::unique_lock lock(mutex_);
+    const std::string file = file_;
+    const int range = range_, position = position_;
+    const std::uint64_t changes = changes_;
+    lock.unlock();
+    if (changes != shownChanges_) {
+      shownChanges_ = changes;
+      stopShowing(display);
+      if (file.empty()) return;
+      display.fileCopyStarted(file);
+      display.fileGaugeRange(range);
+      showing_ = true;
+    }
+    if (showing_) display.fileGaugeProgress(position);
+  }
+
+  // On the run's thread, once the copy is over: its failures and lines.
+  void showKept(RunDisplay& display) {
+    stopShowing(display);
+    std::lock_guard lock(mutex_);
+    for (const auto& item : kept_) {
+      if (const auto* line = std::get_if<std::string>(&item)) {
+        display.addLine(*line);
+      } else {
+        display.failed(std::get<Failure>(item));
+      }
+    }
+  }
+
+ private:
+  void stopShowing(RunDisplay& display) {
+    if (showing_) display.fileCopyFinished();
+    showing_ = false;
+  }
+
+  std::mutex mutex_;
+  std::vector<std::variant<std::string, Failure>> kept_;
+  std::string file_;
+  int range_ = 0;
+  int position_ = 0;
+  std::uint64_t changes_ = 0;
+  // The run's thread's own.
+  std::uint64_t shownChanges_ = 0;
+  bool showing_ = false;
+};
+
 class TreeCopy {
  public:
   TreeCopy(RunDisplay& display, const PassOptions& options)
@@ -50,10 +142,84 @@ class TreeCopy {
     display_.processMessages();
     targetTop_ = &target;
     sourceTop_ = source.id();
-    copyFolder(source, target, false);
+    alongsideOptions_ = options_;
+    // Beside the walk only what no entry of the target holds yet is made:
+    // nothing there is replaced, removed or kept in the history.
+    alongsideOptions_.replaceOtherKinds = false;
+    alongsideOptions_.readAhead = false;
+    try {
+      copyFolder(source, target, false);
+    } catch (...) {
+      copier_.abandon();
+      throw;
+    }
+    endAlongside();
   }
 
  private:
+  // A folder the walk has just created, copied whole on the second thread
+  // while the walk goes on with the folders after it.
+  struct AlongsideCopy {
+    std::unique_ptr<Folder> source;
+    std::unique_ptr<TargetFolder> target;
+    AlongsideDisplay display;
+  };
+
+  // Hands the new folder `name` over to the second thread when that is
+  // free; false when the walk is to copy it itself.
+  bool copyAlongside(std::unique_ptr<Folder>& source, TargetFolder& target,
+                     const std::string& name) {
+    if (!readAhead_ || plan_ != nullptr || !copier_.idleWithin(std::chrono::milliseconds(0))) {
+      return false;
+    }
+    showAlongsideCopy();
+    Folder* parent = target.get();
+    if (parent == nullptr) return false;
+    auto opened = parent->openFolder(name);
+    if (!opened.ok()) return false;
+    alongside_ = std::make_unique<AlongsideCopy>();
+    alongside_->source = std::move(source);
+    alongside_->target = std::make_unique<TargetFolder>(std::move(opened.value));
+    const auto topId = targetTop_->id();
+    copier_.start([this, copy = alongside_.get(), topId, depth = depth_ + 1] {
+      TreeCopy beside(copy->display, alongsideOptions_);
+      beside.copyNewFolder(*copy->source, *copy->target, topId, sourceTop_, depth);
+    });
+    return true;
+  }
+
+  // On the second thread: a folder created by the walk, and all in it.
+  void copyNewFolder(Folder& source, TargetFolder& target, std::optional<FolderId> targetTopId,
+                     FolderId sourceTop, int depth) {
+    targetTopId_ = targetTopId;
+    sourceTop_ = sourceTop;
+    depth_ = depth;
+    copyFolder(source, target, true);
+  }
+
+  // The last folder handed over is done: what it failed is shown, and what
+  // it threw is thrown here.
+  void showAlongsideCopy() {
+    if (!alongside_) return;
+    copier_.finish();
+    alongside_->display.showKept(display_);
+    alongside_.reset();
+  }
+
+  // The walk is over: it waits for the second thread with the window
+  // answering, so that a stop request still reaches both.
+  void endAlongside() {
+    while (!copier_.idleWithin(std::chrono::milliseconds(50))) {
+      alongside_->display.showCurrentFile(display_);
+      display_.processMessages();
+    }
+    showAlongsideCopy();
+  }
+
+  std::optional<FolderId> targetTopId() const {
+    return targetTop_ != nullptr ? targetTop_->id() : targetTopId_;
+  }
+
   void copyFolder(Folder& source, TargetFolder& target, bool targetIsNew) {
     auto listing = source.list();
     if (!listing.ok()) {
@@ -136,7 +302,7 @@ class TreeCopy {
     // A target inside its own source would otherwise be copied into itself
     // without end. (The listing's inode cannot stand in for this check: at a
     // mount point it names the folder underneath.)
-    const auto top = targetTop_->id();
+    const auto top = targetTopId();
     if (sub.ok() && top && *top == sub.value->id()) return;
     TargetFolder child(target, name);
     // A file in the folder's place goes first, as the deletion pass would
@@ -158,6 +324,7 @@ class TreeCopy {
       if (sub.error != ENOENT && sub.error != ENOTDIR) cannotRead(source.pathOf(name), sub.error);
       return;
     }
+    if (created && copyAlongside(sub.value, target, name)) return;
     ++depth_;
     copyFolder(*sub.value, child, created);
     --depth_;
@@ -308,13 +475,18 @@ class TreeCopy {
   PairPlan* plan_;
   const long offset_ = currentUtcOffset();
   const bool readAhead_;
-  TargetFolder* targetTop_ = nullptr;
+  TargetFolder* targetTop_ = nullptr;    // null on the second thread
+  std::optional<FolderId> targetTopId_;  // the second thread's
   FolderId sourceTop_;
   int depth_ = 0;
   // Everything the walk created, replaced or planned so far: lookups made
   // before the latest of these no longer count.
   std::uint64_t writes_ = 0;
   LookupWorker worker_;
+  PassOptions alongsideOptions_;
+  std::unique_ptr<AlongsideCopy> alongside_;
+  // Declared after what its job uses, so that it is done first.
+  LookupWorker copier_;
 };
 
 }  // namespace

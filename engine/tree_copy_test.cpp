@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "engine/walk_limits.h"
 #include "testing/mirror_fixture.h"
 
@@ -365,6 +368,51 @@ TEST_F(TreeCopyTest, ATargetInsideItsSourceIsNotCopiedIntoItself) {
   copyTree(fs, display, src(), src("backup"));
   EXPECT_TRUE(tree.exists("src/backup/a.txt"));
   EXPECT_FALSE(tree.exists("src/backup/backup"));
+}
+
+// Folders new to the target go to the second thread while the walk goes on:
+// the copy is the same, a failure in there is shown, from the run's thread.
+TEST_F(TreeCopyTest, NewFoldersCopiedBesideTheWalkComeWholeWithTheirFailures) {
+  for (const std::string folder : {"a", "b", "c", "d", "e", "f"}) {
+    for (int i = 0; i < 30; ++i) sourceFile(folder + "/in/f" + std::to_string(i), folder);
+  }
+  fs.fail(FaultOp::Open, src("e/in/f7"));
+
+  copyTree(fs, display, src(), trg(), PassOptions{});
+
+  EXPECT_THAT(display.lines, ElementsAre("Nelze zkopirovat: " + src("e/in/f7") + " !!!"));
+  EXPECT_GT(fs.callsFromOtherThreads(), 0) << "no folder was copied beside the walk";
+  tree.remove("src/e/in/f7");
+  EXPECT_EQ(tree.listing("trg"), tree.listing("src"));
+  EXPECT_EQ(tree.time("trg/f/in").tv_sec, tree.time("src/f/in").tv_sec)
+      << "the folder's time comes after its files";
+}
+
+// A stop while the walk waits for the second thread reaches it: the run ends
+// soon, without copying the rest.
+TEST_F(TreeCopyTest, AStopWhileTheWalkWaitsEndsTheCopyBesideIt) {
+  for (int i = 0; i < 400; ++i) sourceFile("only/f" + std::to_string(i), "x");
+  StopRequest stop;
+  struct StoppingDisplay : testkit::RecordingDisplay {
+    StopRequest* stop = nullptr;
+    void processMessages() override {
+      RecordingDisplay::processMessages();
+      if (pumps == 3) stop->request();
+    }
+  } stopping;
+  stopping.stop = &stop;
+  // The first copy on the second thread takes long: the walk, done with
+  // its own part, waits for it with the window answering.
+  fs.interruptWrite(trg("only"),
+                    [] { std::this_thread::sleep_for(std::chrono::milliseconds(300)); });
+  PassOptions options;
+  options.stop = &stop;
+
+  copyTree(fs, stopping, src(), trg(), options);
+
+  EXPECT_GE(stopping.pumps, 3);
+  EXPECT_LT(tree.listing("trg/only").size(), 10u);
+  EXPECT_EQ(stopping.callsFromOtherThreads, 0);
 }
 
 }  // namespace

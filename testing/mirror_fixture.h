@@ -26,7 +26,10 @@ class MirrorTest : public ::testing::Test {
     (void)testkit::setTimeZone("CET-1CEST,M3.5.0,M10.5.0/3");
     tree.folder("src");
   }
-  void TearDown() override { (void)testkit::setTimeZone(nullptr); }
+  void TearDown() override {
+    (void)testkit::setTimeZone(nullptr);
+    EXPECT_EQ(display.callsFromOtherThreads, 0) << "the display was called from another thread";
+  }
 
   std::string src(const std::string& relative = "") const { return under("src", relative); }
   std::string trg(const std::string& relative = "") const { return under("trg", relative); }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/run_display.h"
@@ -41,12 +43,10 @@ class RecordingDisplay : public BackupRunDisplay {
   void fileDeletionStarted(const std::string& path) override { record("delete " + path); }
   void fileDeletionFinished() override { record("deleted"); }
   void addLine(const std::string& line) override {
-    lines.push_back(line);
-    record("line " + line);
+    if (record("line " + line)) lines.push_back(line);
   }
   void processMessages() override {
-    ++pumps;
-    record("pump");
+    if (record("pump")) ++pumps;
   }
 
   // The recorded events whose text starts with `prefix`.
@@ -66,9 +66,22 @@ class RecordingDisplay : public BackupRunDisplay {
   std::vector<std::string> events;
   std::vector<std::string> lines;
   int pumps = 0;
+  // A run shows everything from its own thread: calls from any other are
+  // counted (and not recorded).
+  std::atomic<int> callsFromOtherThreads = 0;
 
  protected:
-  void record(std::string event) { events.push_back(std::move(event)); }
+  bool record(std::string event) {
+    if (std::this_thread::get_id() != thread_) {
+      ++callsFromOtherThreads;
+      return false;
+    }
+    events.push_back(std::move(event));
+    return true;
+  }
+
+ private:
+  const std::thread::id thread_ = std::this_thread::get_id();
 };
 
 }  // namespace tavro::testkit
