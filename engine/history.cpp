@@ -166,12 +166,14 @@ Folder* History::placeFor(const Folder& folder) {
 }
 
 Status History::moveIn(Folder& folder, const std::string& name) {
+  std::lock_guard lock(mutex_);
   Folder* place = placeFor(folder);
   if (place == nullptr) return Status::failure(EIO);
   return folder.moveTo(name, *place, name);
 }
 
 Status History::linkIn(Folder& folder, const std::string& name) {
+  std::lock_guard lock(mutex_);
   Folder* place = placeFor(folder);
   if (place == nullptr) return Status::failure(EIO);
   return folder.linkTo(name, *place, name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -27,7 +28,8 @@ std::optional<LocalDateTime> parseHistoryStamp(const std::string& name);
 
 // One pair's history during one run. Every move is a rename on the target's
 // file system: where that is impossible, the entry stays where it is and
-// the caller reports it, so nothing goes without its version kept.
+// the caller reports it, so nothing goes without its version kept. Moves
+// and links may come from the copy pass's two threads at once.
 class History {
  public:
   // `target` is the pair's open target folder and `pairFolderPath` the path
@@ -67,6 +69,7 @@ class History {
   std::unique_ptr<Folder> run_;   // .../<run start>
   std::string placePath_;         // the relative path `place_` stands for
   std::unique_ptr<Folder> place_;
+  std::mutex mutex_;  // over the folders above, for moveIn and linkIn
 };
 
 }  // namespace tavro

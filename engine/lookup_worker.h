@@ -13,8 +13,9 @@ namespace tavro {
 // the kernel looking up entries one by one, on a warm cache as work for the
 // processor, on a cold one waiting for the disk; with the target's lookups on
 // this thread and the source's on the walk's own, two are in flight at once.
-// The thread starts with the first job, so walks that never hand one over
-// cost nothing.
+// The copy pass has a second one that copies a folder it created while the
+// walk goes on. The thread starts with the first job, so walks that never
+// hand one over cost nothing.
 class LookupWorker {
  public:
   LookupWorker() = default;

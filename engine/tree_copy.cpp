@@ -143,8 +143,9 @@ class TreeCopy {
     targetTop_ = &target;
     sourceTop_ = source.id();
     alongsideOptions_ = options_;
-    // Beside the walk only what no entry of the target holds yet is made:
-    // nothing there is replaced, removed or kept in the history.
+    // Beside the walk nothing is removed to make room; what it replaces (in
+    // a folder someone else made meanwhile) goes into the history, which
+    // takes moves from both threads.
     alongsideOptions_.replaceOtherKinds = false;
     alongsideOptions_.readAhead = false;
     try {
@@ -181,9 +182,10 @@ class TreeCopy {
     alongside_->source = std::move(source);
     alongside_->target = std::make_unique<TargetFolder>(std::move(opened.value));
     const auto topId = targetTop_->id();
-    copier_.start([this, copy = alongside_.get(), topId, depth = depth_ + 1] {
-      TreeCopy beside(copy->display, alongsideOptions_);
-      beside.copyNewFolder(*copy->source, *copy->target, topId, sourceTop_, depth);
+    copier_.start([&options = alongsideOptions_, copy = alongside_.get(), topId,
+                   sourceTop = sourceTop_, depth = depth_ + 1] {
+      TreeCopy beside(copy->display, options);
+      beside.copyNewFolder(*copy->source, *copy->target, topId, sourceTop, depth);
     });
     return true;
   }
