@@ -20,7 +20,12 @@ if [ ! -d "$WINEPREFIX/drive_c" ]; then timeout 300 wineboot -i > /dev/null 2>&1
 # One wineserver for every test: each start costs seconds. (It answers 2
 # when one is running already.)
 wineserver -p 2> /dev/null || true
-trap 'wineserver -k 2> /dev/null || true' EXIT
+# The window tests need a display: an X server of their own.
+exec {displays}< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2> /dev/null)
+xvfb=$!
+read -r -u "$displays" number
+export DISPLAY=:$number
+trap 'wineserver -k 2> /dev/null || true; kill $xvfb 2> /dev/null || true' EXIT
 
 # As on a Czech Windows: code page 1250, Czech formats. Wine takes the
 # locale from the environment, with or without the system's locales.

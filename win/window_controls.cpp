@@ -1,0 +1,197 @@
+#include "win/window_controls.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "platform/windows_text.h"
+#include "program/window_layout.h"
+#include "schedule/settings_values.h"
+
+namespace tavro::win {
+
+namespace {
+
+constexpr wchar_t kPanelClass[] = L"TavroPanel";
+
+// What a control inside a frame or a group box says (a click, a change, its
+// colours) goes on to the window, which handles them all.
+bool forwardsToParent(UINT message) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX: return true;
+    default: return false;
+  }
+}
+
+// The frames that hold controls: the clock's raised panel and the settings
+// panel with its body.
+LRESULT CALLBACK panelProcedure(HWND panel, UINT message, WPARAM w, LPARAM l) {
+  if (forwardsToParent(message)) return ::SendMessageW(::GetParent(panel), message, w, l);
+  if (message == WM_PAINT && ::GetWindowLongPtrW(panel, GWLP_USERDATA) != 0) {
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(panel, &paint);
+    RECT inside;
+    ::GetClientRect(panel, &inside);
+    ::DrawEdge(dc, &inside, EDGE_RAISED, BF_RECT);
+    ::EndPaint(panel, &paint);
+    return 0;
+  }
+  return ::DefWindowProcW(panel, message, w, l);
+}
+
+// A group box is a button, which keeps what its controls say to itself.
+LRESULT CALLBACK groupProcedure(HWND group, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
+  if (forwardsToParent(message)) return ::SendMessageW(::GetParent(group), message, w, l);
+  return ::DefSubclassProc(group, message, w, l);
+}
+
+void registerPanelClass() {
+  WNDCLASSEXW panel{};
+  panel.cbSize = sizeof panel;
+  panel.lpfnWndProc = panelProcedure;
+  panel.hInstance = ::GetModuleHandleW(nullptr);
+  panel.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  panel.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  panel.lpszClassName = kPanelClass;
+  ::RegisterClassExW(&panel);  // fails harmlessly when it is there already
+}
+
+struct Made {
+  const wchar_t* className;
+  DWORD style;
+  DWORD extendedStyle = 0;
+};
+
+Made madeOf(ControlKind kind, bool firstOfGroup) {
+  constexpr DWORD tab = WS_TABSTOP;
+  switch (kind) {
+    case ControlKind::Label: return {L"STATIC", SS_LEFT};
+    case ControlKind::Edit: return {L"EDIT", ES_AUTOHSCROLL | tab, WS_EX_CLIENTEDGE};
+    case ControlKind::Display: return {L"EDIT", ES_AUTOHSCROLL | ES_READONLY, WS_EX_CLIENTEDGE};
+    case ControlKind::Button:
+    case ControlKind::PairButton: return {L"BUTTON", BS_PUSHBUTTON | tab};
+    case ControlKind::FlatButton: return {L"BUTTON", BS_PUSHBUTTON | BS_FLAT | tab};
+    case ControlKind::CheckBox: return {L"BUTTON", BS_AUTOCHECKBOX | tab};
+    case ControlKind::Radio:
+      return {L"BUTTON", BS_AUTORADIOBUTTON | (firstOfGroup ? WS_GROUP | tab : 0u)};
+    case ControlKind::Group: return {L"BUTTON", BS_GROUPBOX};
+    case ControlKind::Panel:
+    case ControlKind::Frame: return {kPanelClass, WS_CLIPCHILDREN};
+    case ControlKind::Rule: return {L"STATIC", SS_ETCHEDHORZ};
+    case ControlKind::Progress: return {PROGRESS_CLASSW, 0};
+    case ControlKind::List:
+      return {L"LISTBOX", LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_VSCROLL, WS_EX_CLIENTEDGE};
+    case ControlKind::TimeEdit: return {DATETIMEPICK_CLASSW, DTS_TIMEFORMAT | DTS_UPDOWN | tab};
+    case ControlKind::Spin: return {L"EDIT", ES_NUMBER | tab, WS_EX_CLIENTEDGE};
+    case ControlKind::Grid:
+      return {WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | tab, WS_EX_CLIENTEDGE};
+  }
+  return {L"STATIC", 0};
+}
+
+// What each kind needs beyond its window: ranges, formats, columns.
+void finish(HWND control, const ControlPlace& place, HWND parent, int dpi) {
+  switch (place.kind) {
+    case ControlKind::Panel: ::SetWindowLongPtrW(control, GWLP_USERDATA, 1); break;
+    case ControlKind::Group: ::SetWindowSubclass(control, groupProcedure, 0, 0); break;
+    case ControlKind::TimeEdit:
+      ::SendMessageW(control, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"HH:mm:ss"));
+      break;
+    case ControlKind::Spin: {
+      // The arrows beside the days, inside the box's width.
+      HWND arrows =
+          ::CreateWindowExW(0, UPDOWN_CLASSW, nullptr,
+                            WS_CHILD | WS_VISIBLE | UDS_SETBUDDYINT | UDS_ALIGNRIGHT |
+                                UDS_ARROWKEYS | UDS_NOTHOUSANDS,
+                            0, 0, 0, 0, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+      ::SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control), 0);
+      ::SendMessageW(arrows, UDM_SETRANGE32, 0, kMaxHistoryDays);
+      ::SendMessageW(arrows, UDM_SETPOS32, 0, kDefaultHistoryDays);
+      break;
+    }
+    case ControlKind::Progress: ::SendMessageW(control, PBM_SETRANGE32, 0, 100); break;
+    case ControlKind::Grid: {
+      ::SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                     LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+      const wchar_t* headings[] = {L"Zdroj", L"Cíl", L"STAV"};
+      const int widths[] = {200, 200, 60};
+      for (int column = 0; column < 3; ++column) {
+        LVCOLUMNW c{};
+        c.mask = LVCF_TEXT | LVCF_WIDTH;
+        c.pszText = const_cast<wchar_t*>(headings[column]);
+        c.cx = scaled(widths[column], dpi);
+        ::SendMessageW(control, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&c));
+      }
+      break;
+    }
+    default: break;
+  }
+}
+
+// A pair button is as wide as its caption needs in the font it has, at the
+// least as the table says.
+void widenToCaption(HWND button, HFONT font, const ControlPlace& place, int dpi) {
+  std::wstring caption = windows::wide(place.caption);
+  std::erase(caption, L'&');
+  HDC dc = ::GetDC(button);
+  HGDIOBJ before = ::SelectObject(dc, font);
+  SIZE needed{};
+  ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &needed);
+  ::SelectObject(dc, before);
+  ::ReleaseDC(button, dc);
+  const int width = needed.cx + scaled(12, dpi);
+  if (width > scaled(place.w, dpi)) {
+    ::SetWindowPos(button, nullptr, 0, 0, width, scaled(place.h, dpi),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+}  // namespace
+
+WindowControls::WindowControls(HWND window, int dpi) {
+  INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
+                                                   ICC_DATE_CLASSES | ICC_UPDOWN_CLASS |
+                                                   ICC_LISTVIEW_CLASSES};
+  ::InitCommonControlsEx(&classes);
+  registerPanelClass();
+  // The classic dialog font the layout was drawn for.
+  font_ = ::CreateFontW(-::MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+  const auto table = mainWindowControls();
+  ControlKind previous = ControlKind::Label;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const ControlPlace& place = table[i];
+    HWND parent = place.parent == nullptr ? window : (*this)[place.parent];
+    const Made made = madeOf(place.kind, previous != ControlKind::Radio);
+    previous = place.kind;
+    HWND control =
+        ::CreateWindowExW(made.extendedStyle, made.className, windows::wide(place.caption).c_str(),
+                          WS_CHILD | WS_VISIBLE | made.style, scaled(place.x, dpi),
+                          scaled(place.y, dpi), scaled(place.w, dpi), scaled(place.h, dpi), parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(idOf(static_cast<int>(i)))),
+                          ::GetModuleHandleW(nullptr), nullptr);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    finish(control, place, parent, dpi);
+    if (place.kind == ControlKind::PairButton) widenToCaption(control, font_, place, dpi);
+    controls_[place.name] = control;
+  }
+}
+
+WindowControls::~WindowControls() {
+  if (font_ != nullptr) ::DeleteObject(font_);
+}
+
+HWND WindowControls::operator[](const std::string& name) const {
+  const auto found = controls_.find(name);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+}  // namespace tavro::win

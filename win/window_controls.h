@@ -1,0 +1,36 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+namespace tavro::win {
+
+// The main window's controls as Win32 builds them from the program's layout
+// table, found by their object names.
+class WindowControls {
+ public:
+  // Builds every control of the table on `window` (whose client area has
+  // the table's size at `dpi`), in the dialog font at that resolution, in
+  // the order the keyboard visits them. The caller keeps `window`; the
+  // font goes with this object.
+  WindowControls(HWND window, int dpi);
+  ~WindowControls();
+  WindowControls(const WindowControls&) = delete;
+  WindowControls& operator=(const WindowControls&) = delete;
+
+  // The control of that object name; null when the table has none.
+  HWND operator[](const std::string& name) const;
+  // A control's command identifier, as WM_COMMAND names it.
+  static int idOf(int tableIndex) { return 1000 + tableIndex; }
+
+ private:
+  std::map<std::string, HWND> controls_;
+  HFONT font_ = nullptr;
+};
+
+// Pixels of the table (at 96 dots per inch) at `dpi`.
+inline int scaled(int pixels, int dpi) { return ::MulDiv(pixels, dpi, 96); }
+
+}  // namespace tavro::win
