@@ -42,6 +42,52 @@ struct BatchEntry {
   Result<EntryInfo> target;
 };
 
+// A failure or a line kept to be shown later, in its place in the list.
+using KeptLine = std::variant<std::string, Failure>;
+
+void showLines(const std::vector<KeptLine>& lines, RunDisplay& display) {
+  for (const auto& item : lines) {
+    if (const auto* line = std::get_if<std::string>(&item)) {
+      display.addLine(*line);
+    } else {
+      display.failed(std::get<Failure>(item));
+    }
+  }
+}
+
+// The walk's display. While a folder is copied beside the walk, the walk's
+// own failures and lines wait until that folder's are shown: the list keeps
+// the order the walk would give them on its own.
+class LineOrder final : public RunDisplayWrapper {
+ public:
+  using RunDisplayWrapper::RunDisplayWrapper;
+  void addLine(const std::string& line) override {
+    if (holding_) {
+      held_.emplace_back(line);
+    } else {
+      target().addLine(line);
+    }
+  }
+  void failed(const Failure& failure) override {
+    if (holding_) {
+      held_.emplace_back(failure);
+    } else {
+      target().failed(failure);
+    }
+  }
+  void hold() { holding_ = true; }
+  void release() {
+    holding_ = false;
+    showLines(held_, target());
+    held_.clear();
+  }
+  RunDisplay& shown() const { return target(); }
+
+ private:
+  bool holding_ = false;
+  std::vector<KeptLine> held_;
+};
+
 // The display of the copy of a new folder beside the walk, on the second
 // thread. Its failures and lines are kept, to be shown on the run's thread
 // once the copy is over; the file it is copying can be shown there while the
@@ -103,13 +149,7 @@ class AlongsideDisplay final : public RunDisplay {
   void showKept(RunDisplay& display) {
     stopShowing(display);
     std::lock_guard lock(mutex_);
-    for (const auto& item : kept_) {
-      if (const auto* line = std::get_if<std::string>(&item)) {
-        display.addLine(*line);
-      } else {
-        display.failed(std::get<Failure>(item));
-      }
-    }
+    showLines(kept_, display);
   }
 
  private:
@@ -119,7 +159,7 @@ class AlongsideDisplay final : public RunDisplay {
   }
 
   std::mutex mutex_;
-  std::vector<std::variant<std::string, Failure>> kept_;
+  std::vector<KeptLine> kept_;
   std::string file_;
   int range_ = 0;
   int position_ = 0;
@@ -132,7 +172,8 @@ class AlongsideDisplay final : public RunDisplay {
 class TreeCopy {
  public:
   TreeCopy(RunDisplay& display, const PassOptions& options)
-      : display_(display),
+      : order_(display),
+        display_(order_),
         options_(options),
         stop_(options.stop),
         plan_(options.plan),
@@ -151,7 +192,10 @@ class TreeCopy {
     try {
       copyFolder(source, target, false);
     } catch (...) {
+      // What was found before the failure is shown, as it would have been.
       copier_.abandon();
+      if (alongside_) alongside_->display.showKept(order_.shown());
+      order_.release();
       throw;
     }
     endAlongside();
@@ -187,6 +231,7 @@ class TreeCopy {
       TreeCopy beside(copy->display, options);
       beside.copyNewFolder(*copy->source, *copy->target, topId, sourceTop, depth);
     });
+    order_.hold();
     return true;
   }
 
@@ -199,13 +244,14 @@ class TreeCopy {
     copyFolder(source, target, true);
   }
 
-  // The last folder handed over is done: what it failed is shown, and what
-  // it threw is thrown here.
+  // The last folder handed over is done: what it failed is shown, then
+  // what the walk failed since; what it threw is thrown here.
   void showAlongsideCopy() {
     if (!alongside_) return;
     copier_.finish();
-    alongside_->display.showKept(display_);
+    alongside_->display.showKept(order_.shown());
     alongside_.reset();
+    order_.release();
   }
 
   // The walk is over: it waits for the second thread with the window
@@ -471,7 +517,8 @@ class TreeCopy {
     display_.fileCopyFinished();
   }
 
-  RunDisplay& display_;
+  LineOrder order_;
+  RunDisplay& display_;  // order_
   const PassOptions& options_;
   const StopRequest* stop_;
   PairPlan* plan_;
