@@ -69,6 +69,12 @@ struct Made {
   DWORD extendedStyle = 0;
 };
 
+// The radio group a radio button belongs to: its name up to "Item".
+std::string radioGroupOf(const ControlPlace& place) {
+  const std::string name = place.name;
+  return name.substr(0, name.find("Item"));
+}
+
 Made madeOf(ControlKind kind, bool firstOfGroup) {
   constexpr DWORD tab = WS_TABSTOP;
   switch (kind) {
@@ -166,12 +172,18 @@ WindowControls::WindowControls(HWND window, int dpi) {
                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                         DEFAULT_PITCH | FF_SWISS, L"Tahoma");
   const auto table = mainWindowControls();
-  ControlKind previous = ControlKind::Label;
+  // A radio button that starts a group ends the one before: the buttons of
+  // a group need not stand next to each other.
+  std::string radioGroup;
   for (std::size_t i = 0; i < table.size(); ++i) {
     const ControlPlace& place = table[i];
     HWND parent = place.parent == nullptr ? window : (*this)[place.parent];
-    const Made made = madeOf(place.kind, previous != ControlKind::Radio);
-    previous = place.kind;
+    bool startsGroup = false;
+    if (place.kind == ControlKind::Radio) {
+      startsGroup = radioGroupOf(place) != radioGroup;
+      radioGroup = radioGroupOf(place);
+    }
+    const Made made = madeOf(place.kind, startsGroup);
     HWND control =
         ::CreateWindowExW(made.extendedStyle, made.className, windows::wide(place.caption).c_str(),
                           WS_CHILD | WS_VISIBLE | made.style, scaled(place.x, dpi),

@@ -86,7 +86,7 @@ TEST_F(WindowControlsTest, EveryControlOfTheTableStandsInItsPlaceWithItsCaption)
 
 // A click on a button inside a group box or inside the settings panel
 // reaches the window, which handles every command.
-TEST_F(WindowControlsTest, ClicksInsideFramesAndGroupBoxesReachTheWindow) {
+TEST_F(WindowControlsTest, ClicksReachTheWindowAndEachRadioGroupHoldsOneChoice) {
   WindowControls controls(window, 96);
   const auto table = mainWindowControls();
   for (const char* name : {"BitBtn2", "JvXPButton1", "RG1Item1", "BitBtn1"}) {
@@ -97,6 +97,14 @@ TEST_F(WindowControlsTest, ClicksInsideFramesAndGroupBoxesReachTheWindow) {
     ::SendMessageW(controls[name], BM_CLICK, 0, 0);
     EXPECT_EQ(lastCommand, WindowControls::idOf(index));
   }
+  // The two radio buttons of the schedule are one group, with other
+  // controls between them; the after-run group is another.
+  ::SendMessageW(controls["RG1Item0"], BM_CLICK, 0, 0);
+  ::SendMessageW(controls["RG2Item0"], BM_CLICK, 0, 0);
+  ::SendMessageW(controls["RG2Item1"], BM_CLICK, 0, 0);
+  EXPECT_EQ(::SendMessageW(controls["RG2Item0"], BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(::SendMessageW(controls["RG2Item1"], BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(::SendMessageW(controls["RG1Item0"], BM_GETCHECK, 0, 0), BST_CHECKED);
 }
 
 }  // namespace
