@@ -1,6 +1,7 @@
 #include "app/pair_grid_model.h"
 
 #include "app/local_text.h"
+#include "program/window_layout.h"
 
 namespace tavro {
 
@@ -35,8 +36,7 @@ QVariant PairGridModel::data(const QModelIndex& index, int role) const {
 QVariant PairGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Vertical) return section + 1;
-  static const char* kHeadings[] = {"Zdroj", "Cíl", "STAV"};
-  return QString::fromUtf8(kHeadings[section]);
+  return QString::fromUtf8(kPairGridHeadings[section]);
 }
 
 Qt::ItemFlags PairGridModel::flags(const QModelIndex& index) const {

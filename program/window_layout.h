@@ -43,6 +43,9 @@ constexpr int kMainWindowHeight = 518;
 constexpr int kSettingsPanelOpenHeight = 338;
 constexpr int kSettingsPanelClosedHeight = 24;
 
+// The pair grid's column headings: source, target, state.
+inline constexpr const char* kPairGridHeadings[] = {"Zdroj", "Cíl", "STAV"};
+
 // In the order the keyboard visits them; the settings panel last, so that
 // it lies over the window when open.
 std::span<const ControlPlace> mainWindowControls();

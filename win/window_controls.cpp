@@ -126,12 +126,12 @@ void finish(HWND control, const ControlPlace& place, HWND parent, int dpi) {
     case ControlKind::Grid: {
       ::SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                      LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-      const wchar_t* headings[] = {L"Zdroj", L"Cíl", L"STAV"};
       const int widths[] = {200, 200, 60};
       for (int column = 0; column < 3; ++column) {
+        std::wstring heading = windows::wide(kPairGridHeadings[column]);
         LVCOLUMNW c{};
         c.mask = LVCF_TEXT | LVCF_WIDTH;
-        c.pszText = const_cast<wchar_t*>(headings[column]);
+        c.pszText = heading.data();
         c.cx = scaled(widths[column], dpi);
         ::SendMessageW(control, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&c));
       }
