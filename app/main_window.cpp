@@ -58,9 +58,10 @@ MainWindow::MainWindow(const Services& services, QWidget* parent)
       runDisplay_(ui_),
       settingsPanel_(ui_),
       bd1_(this),
-      program_({services_.fs, services_.clock, services_.power, services_.paths, services_.formats,
-                services_.readAhead},
-               runDisplay_, settingsPanel_, *this, bd1_) {
+      core_({services_.fs, services_.clock, services_.power, services_.paths, services_.formats,
+             services_.readAhead},
+            runDisplay_, settingsPanel_, *this, bd1_),
+      program_(core_.program()) {
   if (!services_.openFolder) {
     services_.openFolder = [this](const QString& path, std::function<void()> failed) {
       return openFolderWatched(path, this, std::move(failed));
@@ -126,102 +127,42 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::connectControls() {
-  connect(ui_.BitBtn1, &QPushButton::clicked, this, &MainWindow::BitBtn1Click);
-  connect(ui_.BitBtn2, &QPushButton::clicked, this, &MainWindow::BitBtn2Click);
+  connect(ui_.BitBtn1, &QPushButton::clicked, this, [this] { core_.hide(); });
+  connect(ui_.BitBtn2, &QPushButton::clicked, this, [this] { core_.backUpNow(); });
   connect(ui_.BitBtn3, &QPushButton::clicked, this, [this] { pairCommand(&Program::addPair); });
   connect(ui_.PBEditSrc, &QPushButton::clicked, this,
           [this] { pairCommand(&Program::editSource); });
   connect(ui_.PBEditTrg, &QPushButton::clicked, this,
           [this] { pairCommand(&Program::editTarget); });
   connect(ui_.BitBtn4, &QPushButton::clicked, this, [this] { pairCommand(&Program::removePair); });
-  connect(ui_.JvgExtSpeedButton1, &QPushButton::clicked, this,
-          &MainWindow::JvgExtSpeedButton1Click);
-  connect(ui_.BBHistorie, &QPushButton::clicked, this, &MainWindow::historyClick);
+  connect(ui_.JvgExtSpeedButton1, &QPushButton::clicked, this, [this] { core_.showLog(); });
+  connect(ui_.BBHistorie, &QPushButton::clicked, this, [this] { core_.showHistory(); });
   connect(ui_.BBNahled, &QPushButton::clicked, this, &MainWindow::previewClick);
   connect(ui_.tray, &TrayIcon::previewRequested, this, &MainWindow::previewClick);
   connect(ui_.tray, &TrayIcon::aboutRequested, this, [this] {
     services_.dialogs.showAbout(
-        this, localText(aboutText(TAVRO_VERSION, services_.paths, pairTablePath())));
+        this, localText(aboutText(TAVRO_VERSION, services_.paths, core_.pairTablePath())));
   });
   connect(ui_.JvRollOut1Header, &QPushButton::clicked, this,
           [this] { settingsPanel_.setOpen(!settingsPanel_.isOpen()); });
   connect(ui_.JVCHB1, &QCheckBox::clicked, this, [this] { program_.intervalBoxClicked(); });
-  connect(ui_.JvXPButton1, &QPushButton::clicked, this, &MainWindow::JvXPButton1Click);
+  connect(ui_.JvXPButton1, &QPushButton::clicked, this, [this] { core_.saveSettings(); });
   connect(ui_.CHBAutostart, &QCheckBox::clicked, this, &MainWindow::startAtLoginClicked);
-  connect(ui_.tray, &TrayIcon::endRequested, this, &MainWindow::Ukonitprogram1Click);
+  connect(ui_.tray, &TrayIcon::endRequested, this, &MainWindow::requestEnd);
   connect(ui_.BBPrerusit, &QPushButton::clicked, this, [this] { program_.interruptRun(); });
   connect(ui_.tray, &TrayIcon::interruptRequested, this, [this] { program_.interruptRun(); });
 }
 
-bool MainWindow::guarded(const std::function<void()>& action) {
-  try {
-    action();
-    return true;
-  } catch (const std::exception& error) {
-    services_.dialogs.showError(this, localText(error.what()));
-  } catch (...) {
-    services_.dialogs.showError(this, QStringLiteral("Unknown error"));
-  }
-  // An end asked for while the box was open takes effect now.
-  endIfRequested();
-  return false;
-}
-
 void MainWindow::FormCreate() {
-  hideCountdown_ = 1;
   runDisplay_.showWaitingTexts();
-  guarded([this] { program_.readSettings(); });
-  // A settings file that could not be read or saved (a full disk at start,
-  // say) is shown above; the pair table opens all the same, or no backup
-  // would run until the next start.
-  guarded([this] {
-    program_.openPairTable();
+  if (core_.start()) {
     showFilePaths();
     runDisplay_.hideProgress();
     runDisplay_.clearPairLabels();
-  });
-  created_ = true;
-}
-
-void MainWindow::Timer1Timer() {
-  // Ticks under a start-up error box wait: the box must be the first thing
-  // the user reads, not an error of a run started behind it.
-  if (!created_) return;
-  guarded([this] { program_.tick(); });
-  // The one-time hide belongs to the first tick after the window was shown:
-  // ticks under a start-up error box, before it, must not use it up.
-  if (shown_) {
-    if (hideCountdown_ == 1) {
-      // A first start, with no pair yet, keeps the window and its hint shown.
-      const PairTable& pairs = program_.table();
-      if (!pairs.isOpen() || pairs.recordCount() > 0) ui_.tray->HideToTray();
-      ui_.tray->ShowTrayIcon();
-    }
-    if (hideCountdown_ > 0) --hideCountdown_;
   }
-  ui_.tray->checkTray();
-  endIfRequested();
 }
 
-void MainWindow::BitBtn1Click() {
-  if (ui_.tray->HideToTray() || toldNoTray_) return;
-  // Once per start: a user who keeps pressing knows by then.
-  toldNoTray_ = true;
-  services_.dialogs.showWarning(this, QString::fromUtf8(kNoTray));
-}
-
-void MainWindow::BitBtn2Click() {
-  if (program_.runInProgress()) return;
-  guarded([this] {
-    // The button shows the pair gauge before the run does, and a run the
-    // button could not start (one was already going) leaves it shown: the
-    // window has always behaved so, and its tests rely on it.
-    runDisplay_.showPairGauge(true);
-    if (!program_.backUp(RunStart::ByUser)) return;
-    runDisplay_.showPairGauge(false);
-  });
-  endIfRequested();
-}
+void MainWindow::Timer1Timer() { core_.tick(); }
 
 void MainWindow::setPairEditingEnabled(bool enabled) {
   for (QPushButton* button : ui_.pairButtons()) button->setEnabled(enabled);
@@ -229,7 +170,8 @@ void MainWindow::setPairEditingEnabled(bool enabled) {
 }
 
 void MainWindow::pairCommand(void (Program::*command)()) {
-  guarded([&] { (program_.*command)(); });
+  Program& program = program_;
+  core_.guarded([&program, command] { (program.*command)(); });
 }
 
 void MainWindow::showTable() {
@@ -237,57 +179,21 @@ void MainWindow::showTable() {
   ui_.DBGrid1->followTable();
 }
 
-void MainWindow::JvgExtSpeedButton1Click() {
-  const QString path = localText(services_.paths.logFile);
-  if (!QFileInfo::exists(path)) {
-    services_.dialogs.showWarning(this, QString::fromUtf8(kNoLogYet));
-    return;
-  }
-  if (!services_.openFile(path)) {
-    services_.dialogs.showError(
-        this,
-        QStringLiteral("Přehled nelze zobrazit, žádný textový editor nelze spustit: ") + path);
-  }
-}
-
 void MainWindow::previewClick() {
   if (program_.runInProgress()) return;
   std::optional<std::vector<PairPreview>> previews;
-  if (!guarded([&] { previews = program_.preview(); }) || !previews) return;
+  if (!core_.guarded([&] { previews = program_.preview(); }) || !previews) return;
   delete findChild<PreviewWindow*>();  // one preview at a time: the newest
   auto* window = new PreviewWindow(std::move(*previews), this);
   // Queued: the run starts once the preview has closed and its click is over.
-  connect(window, &PreviewWindow::backUpRequested, this, &MainWindow::BitBtn2Click,
-          Qt::QueuedConnection);
+  connect(window, &PreviewWindow::backUpRequested, this,
+          [this] { core_.backUpNow(); }, Qt::QueuedConnection);
   window->show();
   window->raise();
   window->activateWindow();
 }
 
-void MainWindow::historyClick() {
-  const auto folder = program_.historyOfCurrentPair();
-  if (!folder) {
-    services_.dialogs.showWarning(this, QString::fromUtf8(kNoPairChosen));
-    return;
-  }
-  const QString path = localText(*folder);
-  if (!QFileInfo(path).isDir()) {
-    services_.dialogs.showWarning(this, QString::fromUtf8(kNoHistoryYet));
-    return;
-  }
-  const auto cannotOpen = [this, path] {
-    services_.dialogs.showError(this, QStringLiteral("Nelze otevřít složku: ") + path);
-  };
-  if (!services_.openFolder(path, cannotOpen)) cannotOpen();
-}
-
-void MainWindow::JvXPButton1Click() {
-  guarded([this] { program_.saveSettings(); });
-}
-
 void MainWindow::Zobrazit1Click() { ui_.tray->RestoreFromTray(); }
-
-void MainWindow::Ukonitprogram1Click() { requestEnd(); }
 
 bool MainWindow::confirm(const std::string& question) {
   return services_.dialogs.confirmMassDeletion(this, localText(question));
@@ -297,14 +203,32 @@ void MainWindow::showWarning(const std::string& message) {
   services_.dialogs.showWarning(this, localText(message));
 }
 
-void MainWindow::requestEnd() {
-  endRequested_ = true;
-  endIfRequested();
+void MainWindow::showError(const std::string& message) {
+  services_.dialogs.showError(this, localText(message));
 }
 
+bool MainWindow::hideToTray() { return ui_.tray->HideToTray(); }
+
+void MainWindow::showTrayIcon() { ui_.tray->ShowTrayIcon(); }
+
+void MainWindow::checkTray() { ui_.tray->checkTray(); }
+
+void MainWindow::showPairGauge(bool shown) { runDisplay_.showPairGauge(shown); }
+
+bool MainWindow::openLog(const std::string& path) { return services_.openFile(localText(path)); }
+
+bool MainWindow::openFolder(const std::string& path, std::function<void()> failed) {
+  return services_.openFolder(localText(path), std::move(failed));
+}
+
+bool MainWindow::boxOpen() const { return QApplication::activeModalWidget() != nullptr; }
+
+void MainWindow::quit() { QCoreApplication::quit(); }
+
+void MainWindow::requestEnd() { core_.requestEnd(); }
+
 void MainWindow::endSoon() {
-  if (program_.runInProgress()) program_.stopRun();
-  endRequested_ = true;
+  core_.endSoon();
   // As the desktop's log-out does: open boxes and dialogs are closed (as
   // with Esc), and the end follows once control is back from them.
   for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -312,42 +236,25 @@ void MainWindow::endSoon() {
       dialog->reject();
     }
   }
-  QTimer::singleShot(0, this, &MainWindow::endIfRequested);
+  QTimer::singleShot(0, this, [this] { core_.endIfRequested(); });
 }
 
-void MainWindow::mainLoopStarted() {
-  mainLoopRunning_ = true;
-  endIfRequested();
-}
-
-void MainWindow::endIfRequested() {
-  // A run pumps the event loop; the end waits until the run and its log
-  // entry are done and control is back in the loop. So does an open box:
-  // the end follows once it is closed. Before the main loop runs (an error
-  // box at start-up) quitting would be lost: the start-up sees the request.
-  if (!endRequested_ || program_.runInProgress() || ending_ || !mainLoopRunning_) return;
-  if (QApplication::activeModalWidget() != nullptr) return;
-  ending_ = true;
-  QCoreApplication::quit();
-}
+void MainWindow::mainLoopStarted() { core_.mainLoopStarted(); }
 
 void MainWindow::FormDestroy() {
   Timer1->stop();
-  guarded([this] { program_.end(); });
+  core_.finish();
   ui_.tray->remove();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!shown_) {
-    shown_ = true;
-    // A whole second on screen before the first tick hides the window.
-    Timer1->start();
-  }
+  // A whole second on screen before the first tick hides the window.
+  if (core_.windowShown()) Timer1->start();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (ending_) {
+  if (core_.isEnding()) {
     event->accept();
     return;
   }
@@ -363,15 +270,10 @@ void MainWindow::startAtLoginClicked(bool checked) {
       this, QStringLiteral("Nelze zapsat do ") + services_.autostart->entryFile());
 }
 
-std::string MainWindow::pairTablePath() const {
-  const PairTable& pairs = program_.table();
-  return pairs.isOpen() ? pairs.filePath() : services_.paths.pairTable;
-}
-
 void MainWindow::showFilePaths() {
   const QFontMetrics metrics(ui_.LPaths->font());
   QStringList lines, paths;
-  for (const FileLocation& file : fileLocationList(services_.paths, pairTablePath())) {
+  for (const FileLocation& file : fileLocationList(services_.paths, core_.pairTablePath())) {
     const QString caption = QString::fromUtf8(file.caption);
     lines << caption + metrics.elidedText(localText(file.path), Qt::ElideMiddle,
                                           ui_.LPaths->width() - metrics.horizontalAdvance(caption));

@@ -18,26 +18,13 @@
 #include "platform/program_paths.h"
 #include "platform/regional_formats.h"
 #include "program/program.h"
+#include "program/window_program.h"
 
 class QTimer;
 
 namespace tavro {
 
 class PairGridModel;
-
-// What the empty pair grid says.
-inline constexpr const char* kFirstPairHint =
-    "Zatím tu není žádná dvojice složek.\n"
-    "Přidejte první tlačítkem „Add source and target“: vyberete složku, která se "
-    "má zálohovat, a potom složku, kam se má zálohovat.";
-// What the window says when a button has nothing to do.
-inline constexpr const char* kNoPairChosen = "Vyberte v tabulce dvojici se zdrojem i cílem.";
-inline constexpr const char* kNoHistoryYet =
-    "Tato dvojice zatím nemá historii: žádná záloha v jejím cíli nic nesmazala ani nepřepsala.";
-inline constexpr const char* kNoLogYet = "Přehled zatím neexistuje: žádná záloha ještě neproběhla.";
-inline constexpr const char* kNoTray =
-    "Oznamovací oblast panelu zde chybí, okno proto zůstane zobrazené, aby byl program "
-    "stále po ruce.";
 
 // What the window is built on; tests pass fakes and temporary paths.
 struct Services {
@@ -69,7 +56,7 @@ struct Services {
 // commands to the program. The run display and the settings panel are shown
 // on the widgets by their adapters. No error leaves a handler: each is shown
 // in the default error box.
-class MainWindow : public QWidget, private ProgramWindow {
+class MainWindow : public QWidget, private WindowShell {
   Q_OBJECT
 
  public:
@@ -94,14 +81,14 @@ class MainWindow : public QWidget, private ProgramWindow {
   // could not quit a loop that was not there.
   void mainLoopStarted();
   // Whether an end was asked for (it may still wait for a run or a box).
-  bool endRequested() const { return endRequested_; }
+  bool endRequested() const { return core_.endRequested(); }
   // The end is under way: the event loop was told to quit.
-  bool isEnding() const { return ending_; }
+  bool isEnding() const { return core_.isEnding(); }
   // The end: the pair table closed (and written when it changed), the icon
   // removed. A failed write is shown in the error box.
   void FormDestroy();
 
-  PairTable& table() { return program_.table(); }
+  PairTable& table() { return core_.program().table(); }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -109,48 +96,36 @@ class MainWindow : public QWidget, private ProgramWindow {
 
  private:
   void connectControls();
-  void BitBtn1Click();             // "Schovat"
-  void BitBtn2Click();             // "Zálohuj ihned"
-  void JvgExtSpeedButton1Click();  // "Zobrazit přehled"
-  void historyClick();             // "Historie"
-  void previewClick();             // "Náhled"
-  void JvXPButton1Click();         // "Uložit"
-  void Ukonitprogram1Click();      // tray menu "Ukončit program"
+  void previewClick();  // "Náhled"
   void startAtLoginClicked(bool checked);
   // Runs a pair list command; the grid then shows the table as it is.
   void pairCommand(void (Program::*command)());
   void showFilePaths();
-  // The pair table's whole path once it is open, else its configured name.
-  std::string pairTablePath() const;
-  void endIfRequested();
-  // Runs `action`; an error it throws is shown in the default error box.
-  // Returns false when it failed.
-  bool guarded(const std::function<void()>& action);
 
   void showWarning(const std::string& message) override;
   // The grid brought up to the table's rows and current row.
   void showTable() override;
   void setPairEditingEnabled(bool enabled) override;
   bool confirm(const std::string& question) override;
+  void showError(const std::string& message) override;
+  bool hideToTray() override;
+  void showTrayIcon() override;
+  void checkTray() override;
+  void showPairGauge(bool shown) override;
+  bool openLog(const std::string& path) override;
+  bool openFolder(const std::string& path, std::function<void()> failed) override;
+  bool boxOpen() const override;
+  void quit() override;
 
   Services services_;
   WindowControls ui_;
   WindowRunDisplay runDisplay_;
   WindowSettingsPanel settingsPanel_;
   FolderDialog bd1_;
-  Program program_;
+  WindowProgram core_;
+  Program& program_;
   PairGridModel* model_ = nullptr;
   QTimer* Timer1 = nullptr;
-  int hideCountdown_ = 0;
-  bool shown_ = false;  // the window has been on screen
-  // Start-up is over: before it, under a start-up error box, the schedule
-  // would start runs on a pair table not yet open.
-  bool created_ = false;
-  // "Schovat" without a tray said why once.
-  bool toldNoTray_ = false;
-  bool endRequested_ = false;
-  bool ending_ = false;
-  bool mainLoopRunning_ = false;
 };
 
 }  // namespace tavro
