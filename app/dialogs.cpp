@@ -3,11 +3,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "program/window_program.h"
+
 namespace tavro {
 
 QString errorBoxText(const QString& message) {
-  if (!message.isEmpty() && message.back() <= QChar('.')) return message;
-  return message + '.';
+  return QString::fromStdString(errorBoxText(message.toStdString()));
 }
 
 void MessageBoxDialogs::showError(QWidget* parent, const QString& message) {

@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QListWidget>
-#include <QLocale>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTableView>
@@ -14,24 +13,10 @@
 
 namespace tavro {
 
-namespace {
-
-QString changeText(const PlannedEntry& entry) {
-  switch (entry.change) {
-    case Change::New: return QStringLiteral("nové");
-    case Change::Changed: return QStringLiteral("změněné");
-    case Change::Deleted: return QStringLiteral("smazané");
-  }
-  return {};
-}
-
-}  // namespace
 
 PreviewModel::PreviewModel(const std::vector<PairPreview>& pairs, QObject* parent)
     : QAbstractTableModel(parent) {
-  for (const auto& pair : pairs) {
-    for (const auto& entry : pair.plan.entries) rows_.push_back(&entry);
-  }
+  rows_ = previewRows(pairs);
 }
 
 int PreviewModel::rowCount(const QModelIndex& parent) const {
@@ -48,9 +33,9 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
   }
   if (role != Qt::DisplayRole) return {};
   switch (index.column()) {
-    case Kind: return changeText(entry);
+    case Kind:
     case Size:
-      return entry.folder ? QString() : QLocale(QLocale::Czech).toString(qlonglong{entry.size});
+      return QString::fromUtf8(previewCell(entry, static_cast<PreviewColumn>(index.column())));
     case Path: return localText(entry.path) + (entry.folder ? QStringLiteral("/") : QString());
   }
   return {};
@@ -58,12 +43,8 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const {
 
 QVariant PreviewModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-  switch (section) {
-    case Kind: return QStringLiteral("Změna");
-    case Size: return QStringLiteral("Velikost (B)");
-    case Path: return QStringLiteral("Soubor");
-  }
-  return {};
+  if (section < 0 || section > Path) return {};
+  return QString::fromUtf8(kPreviewHeadings[section]);
 }
 
 void PreviewModel::sort(int column, Qt::SortOrder order) {
@@ -71,13 +52,8 @@ void PreviewModel::sort(int column, Qt::SortOrder order) {
   const QModelIndexList before = persistentIndexList();
   std::vector<const PlannedEntry*> old;
   if (!before.isEmpty()) old = rows_;
-  auto less = [column](const PlannedEntry* a, const PlannedEntry* b) {
-    switch (column) {
-      case Kind: return a->change < b->change;
-      case Size: return a->size < b->size;
-      default: return a->path < b->path;
-    }
-  };
+  const auto by = static_cast<PreviewColumn>(column);
+  auto less = [by](const PlannedEntry* a, const PlannedEntry* b) { return previewLess(*a, *b, by); };
   std::stable_sort(rows_.begin(), rows_.end(), [&](const PlannedEntry* a, const PlannedEntry* b) {
     return order == Qt::AscendingOrder ? less(a, b) : less(b, a);
   });

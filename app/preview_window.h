@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/backup_run.h"
+#include "program/preview_rows.h"
 
 class QListWidget;
 class QPushButton;

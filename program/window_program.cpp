@@ -4,6 +4,12 @@
 
 namespace tavro {
 
+std::string errorBoxText(const std::string& message) {
+  // Bytes of a UTF-8 sequence all sort above ".", as its characters do.
+  if (!message.empty() && static_cast<unsigned char>(message.back()) <= '.') return message;
+  return message + '.';
+}
+
 WindowProgram::WindowProgram(const ProgramServices& services, BackupRunDisplay& display,
                              SettingsPanel& panel, WindowShell& shell, FolderChooser& folders)
     : services_(services), shell_(shell), program_(services, display, panel, shell, folders) {}

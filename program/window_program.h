@@ -21,6 +21,10 @@ inline constexpr const char* kNoTray =
     "Oznamovací oblast panelu zde chybí, okno proto zůstane zobrazené, aby byl program "
     "stále po ruce.";
 
+// The text the error box shows: the message with a full stop added unless it
+// already ends in "." or a character that sorts at or below it.
+std::string errorBoxText(const std::string& message);
+
 // What the window program needs of a window shell besides the pair grid and
 // the questions: its boxes, the tray, the openers and its message loop.
 class WindowShell : public ProgramWindow {
