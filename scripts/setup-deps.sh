@@ -28,7 +28,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  xvfb trayer xdotool x11-apps x11-utils imagemagick dbus-daemon
+  xvfb trayer twm xdotool x11-apps x11-utils imagemagick dbus-daemon
   rsync hyperfine time jq strace
   desktop-file-utils appstream lintian dpkg-dev file
   mount e2fsprogs dosfstools fuse fusefat acl attr
@@ -37,7 +37,7 @@ test_packages=(
 # The peers the benchmarks compare with beyond rsync and cp.
 bench_packages=(rclone)
 # The Windows build: MinGW-w64's compiler with POSIX threads (std::thread).
-windows_packages=(cmake g++-mingw-w64-x86-64-posix)
+windows_packages=(cmake g++-mingw-w64-x86-64-posix librsvg2-bin imagemagick)
 # What building and checking the Debian package needs beyond the build.
 package_packages=(dpkg-dev file lintian)
 

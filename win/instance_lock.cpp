@@ -9,6 +9,7 @@
 namespace tavro::win {
 
 InstanceLock::~InstanceLock() {
+  if (published_ != nullptr) ::CloseHandle(published_);
   if (mutex_ != nullptr) {
     ::ReleaseMutex(mutex_);
     ::CloseHandle(mutex_);
@@ -49,7 +50,33 @@ InstanceLock::Outcome InstanceLock::acquire(const std::string& settingsFile, std
     return Outcome::HeldElsewhere;
   }
   mutex_ = mutex;
+  settingsFile_ = settingsFile;
   return Outcome::Acquired;
+}
+
+void InstanceLock::publishWindow(HWND window) {
+  const std::wstring name = nameFor(settingsFile_) + L"-window";
+  published_ = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                    sizeof(std::uint64_t), name.c_str());
+  if (published_ == nullptr) return;
+  void* view = ::MapViewOfFile(published_, FILE_MAP_WRITE, 0, 0, sizeof(std::uint64_t));
+  if (view == nullptr) return;
+  *static_cast<std::uint64_t*>(view) = reinterpret_cast<std::uintptr_t>(window);
+  ::UnmapViewOfFile(view);
+}
+
+HWND InstanceLock::windowOf(const std::string& settingsFile) {
+  const std::wstring name = nameFor(settingsFile) + L"-window";
+  HANDLE mapping = ::OpenFileMappingW(FILE_MAP_READ, FALSE, name.c_str());
+  if (mapping == nullptr) return nullptr;
+  HWND window = nullptr;
+  if (void* view = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, sizeof(std::uint64_t))) {
+    window = reinterpret_cast<HWND>(
+        static_cast<std::uintptr_t>(*static_cast<const std::uint64_t*>(view)));
+    ::UnmapViewOfFile(view);
+  }
+  ::CloseHandle(mapping);
+  return window != nullptr && ::IsWindow(window) ? window : nullptr;
 }
 
 }  // namespace tavro::win

@@ -30,10 +30,22 @@ bool forwardsToParent(UINT message) {
   }
 }
 
+// The window decides a frame's colour as it does a label's.
+LRESULT eraseAsTheWindowSays(HWND frame, HDC dc) {
+  RECT inside;
+  ::GetClientRect(frame, &inside);
+  auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
+      ::GetParent(frame), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+      reinterpret_cast<LPARAM>(frame)));
+  ::FillRect(dc, &inside, brush != nullptr ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
+  return 1;
+}
+
 // The frames that hold controls: the clock's raised panel and the settings
 // panel with its body.
 LRESULT CALLBACK panelProcedure(HWND panel, UINT message, WPARAM w, LPARAM l) {
   if (forwardsToParent(message)) return ::SendMessageW(::GetParent(panel), message, w, l);
+  if (message == WM_ERASEBKGND) return eraseAsTheWindowSays(panel, reinterpret_cast<HDC>(w));
   if (message == WM_PAINT && ::GetWindowLongPtrW(panel, GWLP_USERDATA) != 0) {
     PAINTSTRUCT paint;
     HDC dc = ::BeginPaint(panel, &paint);
@@ -46,9 +58,11 @@ LRESULT CALLBACK panelProcedure(HWND panel, UINT message, WPARAM w, LPARAM l) {
   return ::DefWindowProcW(panel, message, w, l);
 }
 
-// A group box is a button, which keeps what its controls say to itself.
+// A group box is a button, which keeps what its controls say to itself and
+// paints nothing behind them.
 LRESULT CALLBACK groupProcedure(HWND group, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
   if (forwardsToParent(message)) return ::SendMessageW(::GetParent(group), message, w, l);
+  if (message == WM_ERASEBKGND) return eraseAsTheWindowSays(group, reinterpret_cast<HDC>(w));
   return ::DefSubclassProc(group, message, w, l);
 }
 
@@ -87,9 +101,9 @@ Made madeOf(ControlKind kind, bool firstOfGroup) {
     case ControlKind::CheckBox: return {L"BUTTON", BS_AUTOCHECKBOX | tab};
     case ControlKind::Radio:
       return {L"BUTTON", BS_AUTORADIOBUTTON | (firstOfGroup ? WS_GROUP | tab : 0u)};
-    case ControlKind::Group: return {L"BUTTON", BS_GROUPBOX};
+    case ControlKind::Group: return {L"BUTTON", BS_GROUPBOX, WS_EX_CONTROLPARENT};
     case ControlKind::Panel:
-    case ControlKind::Frame: return {kPanelClass, WS_CLIPCHILDREN};
+    case ControlKind::Frame: return {kPanelClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT};
     case ControlKind::Rule: return {L"STATIC", SS_ETCHEDHORZ};
     case ControlKind::Progress: return {PROGRESS_CLASSW, 0};
     case ControlKind::List:
@@ -186,7 +200,7 @@ WindowControls::WindowControls(HWND window, int dpi) {
     const Made made = madeOf(place.kind, startsGroup);
     HWND control =
         ::CreateWindowExW(made.extendedStyle, made.className, windows::wide(place.caption).c_str(),
-                          WS_CHILD | WS_VISIBLE | made.style, scaled(place.x, dpi),
+                          WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | made.style, scaled(place.x, dpi),
                           scaled(place.y, dpi), scaled(place.w, dpi), scaled(place.h, dpi), parent,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(idOf(static_cast<int>(i)))),
                           ::GetModuleHandleW(nullptr), nullptr);
