@@ -28,7 +28,7 @@ run_packages=(
 test_packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  xvfb trayer twm xdotool x11-apps x11-utils imagemagick dbus-daemon
+  xvfb trayer evilwm xdotool x11-apps x11-utils imagemagick dbus-daemon
   rsync hyperfine time jq strace
   desktop-file-utils appstream lintian dpkg-dev file
   mount e2fsprogs dosfstools fuse fusefat acl attr

@@ -86,6 +86,8 @@ MainWindow::MainWindow(const ProgramServices& services) : services_(services) {
                  startupShortcutExists() ? BST_CHECKED : BST_UNCHECKED, 0);
   showFilePaths();
   taskbarCreated_ = ::RegisterWindowMessageW(L"TaskbarCreated");
+  // The icon is there from the start: the first run's balloons need it.
+  showTrayIcon();
   ::SetTimer(window_, kTimer, 1000, nullptr);
 }
 

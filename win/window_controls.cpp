@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/windows_text.h"
@@ -116,8 +117,18 @@ Made madeOf(ControlKind kind, bool firstOfGroup) {
   return {L"STATIC", 0};
 }
 
+int textWidth(HWND control, HFONT font, const std::wstring& text) {
+  HDC dc = ::GetDC(control);
+  HGDIOBJ before = ::SelectObject(dc, font);
+  SIZE needed{};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
+  ::SelectObject(dc, before);
+  ::ReleaseDC(control, dc);
+  return needed.cx;
+}
+
 // What each kind needs beyond its window: ranges, formats, columns.
-void finish(HWND control, const ControlPlace& place, HWND parent, int dpi) {
+void finish(HWND control, const ControlPlace& place, HWND parent, int dpi, HFONT font) {
   switch (place.kind) {
     case ControlKind::Panel: ::SetWindowLongPtrW(control, GWLP_USERDATA, 1); break;
     case ControlKind::Group: ::SetWindowSubclass(control, groupProcedure, 0, 0); break;
@@ -140,13 +151,23 @@ void finish(HWND control, const ControlPlace& place, HWND parent, int dpi) {
     case ControlKind::Grid: {
       ::SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                      LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-      const int widths[] = {200, 200, 60};
+      // The state column as wide as its longest word needs, the two folders
+      // sharing the rest.
+      const int state = std::max(textWidth(control, font, L"Neprovedeno"),
+                                 textWidth(control, font, L"STAV")) +
+                        scaled(16, dpi);
+      RECT inside;
+      ::GetClientRect(control, &inside);
+      const int folders =
+          (inside.right - ::GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(dpi)) - state) /
+          2;
+      const int widths[] = {folders, folders, state};
       for (int column = 0; column < 3; ++column) {
         std::wstring heading = windows::wide(kPairGridHeadings[column]);
         LVCOLUMNW c{};
         c.mask = LVCF_TEXT | LVCF_WIDTH;
         c.pszText = heading.data();
-        c.cx = scaled(widths[column], dpi);
+        c.cx = widths[column];
         ::SendMessageW(control, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&c));
       }
       break;
@@ -160,13 +181,7 @@ void finish(HWND control, const ControlPlace& place, HWND parent, int dpi) {
 void widenToCaption(HWND button, HFONT font, const ControlPlace& place, int dpi) {
   std::wstring caption = windows::wide(place.caption);
   std::erase(caption, L'&');
-  HDC dc = ::GetDC(button);
-  HGDIOBJ before = ::SelectObject(dc, font);
-  SIZE needed{};
-  ::GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &needed);
-  ::SelectObject(dc, before);
-  ::ReleaseDC(button, dc);
-  const int width = needed.cx + scaled(12, dpi);
+  const int width = textWidth(button, font, caption) + scaled(12, dpi);
   if (width > scaled(place.w, dpi)) {
     ::SetWindowPos(button, nullptr, 0, 0, width, scaled(place.h, dpi),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -205,7 +220,7 @@ WindowControls::WindowControls(HWND window, int dpi) {
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(idOf(static_cast<int>(i)))),
                           ::GetModuleHandleW(nullptr), nullptr);
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    finish(control, place, parent, dpi);
+    finish(control, place, parent, dpi, font_);
     if (place.kind == ControlKind::PairButton) widenToCaption(control, font_, place, dpi);
     controls_[place.name] = control;
   }

@@ -1,0 +1,233 @@
+#!/usr/bin/env bash
+# End-to-end for the Windows window program: tavro.exe under wine, on the X
+# server, window manager and tray host windows_tests.sh started (DISPLAY and
+# WINEPREFIX come from there).
+#
+#   bash scripts/windows_e2e.sh TAVRO_EXE ARTIFACT_DIR
+#
+# A temporary folder holds a copy of tavro.exe, a Tavro.csv of two pairs
+# (one whose source is not there) and settings that start a run on the first
+# tick. The script checks the tray icon and its balloon, the window hiding
+# into the tray, a second start showing it, the settings panel, the preview
+# and its "Zálohovat", "Zálohuj ihned", "Přerušit", the close question, and
+# the log and the states the program leaves. Screenshots go to ARTIFACT_DIR
+# as windows-*.png.
+set -euo pipefail
+
+exe=$(realpath "${1:?usage: windows_e2e.sh TAVRO_EXE ARTIFACT_DIR}")
+artifacts=$(realpath -m "${2:?usage: windows_e2e.sh TAVRO_EXE ARTIFACT_DIR}")
+mkdir -p "$artifacts"
+work=$(mktemp -d /tmp/tavro-win-e2e-XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "windows e2e: $*" >&2
+  [ -f "$work/app.log" ] && tail -n 20 "$work/app.log" >&2
+  exit 1
+}
+
+wait_for() {
+  local seconds=$1
+  shift
+  for _ in $(seq $((seconds * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The path as the program sees it: wine's drive Z: is the root.
+winpath() { local p=${1//\//\\}; echo "Z:$p"; }
+
+width_of() {
+  local WIDTH=0
+  eval "$(xdotool getwindowgeometry --shell "$1" 2> /dev/null | grep '^WIDTH=')"
+  echo "$WIDTH"
+}
+windows_named() {
+  local id
+  for id in $(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null); do
+    [ "$(width_of "$id")" -gt 64 ] && echo "$id"
+  done
+  return 0
+}
+shown_window() { windows_named "$1" | head -n 1; }
+has_window() { [ -n "$(shown_window "$1")" ]; }
+no_window() { [ -z "$(shown_window "$1")" ]; }
+# The main window: its inner width at 96 dots per inch tells it from a box.
+main_window() {
+  local id
+  for id in $(windows_named Tavro); do
+    [ "$(width_of "$id")" -eq 844 ] && echo "$id"
+  done
+  return 0
+}
+has_main_window() { [ -n "$(main_window)" ]; }
+no_main_window() { [ -z "$(main_window)" ]; }
+# The icon wine's explorer docks into the tray host for the program.
+tray_icon() {
+  local id
+  for id in $(xdotool search --onlyvisible --class explorer.exe 2> /dev/null); do
+    [ "$(width_of "$id")" -le 64 ] && echo "$id"
+  done | head -n 1
+}
+# The tray host's strip, as ImageMagick's crop geometry.
+strip=
+find_strip() {
+  local id X Y WIDTH HEIGHT
+  id=$(xdotool search --onlyvisible --class trayer 2> /dev/null | head -n 1)
+  [ -n "$id" ] || return 1
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  strip="${WIDTH}x${HEIGHT}+${X}+${Y}"
+  balloon_area="300x120+$((X + WIDTH - 300))+$((Y - 120))"
+}
+# How many pixels of the strip are the icon's blue (a blank slot has none),
+# the warning sign's amber, and how many above the strip are a balloon's
+# white.
+count_pixels() {
+  convert "$1" -crop "$2" +repage -fx "$3" -format '%[fx:round(mean * w * h)]' info:
+}
+icon_pixels() { count_pixels "$1" "$strip" '(b - r > 0.25) ? 1 : 0'; }
+warning_pixels() { count_pixels "$1" "$strip" '(r > 0.85 && g > 0.6 && g < 0.85 && b < 0.25) ? 1 : 0'; }
+balloon_pixels() { count_pixels "$1" "$balloon_area" '(r > 0.95 && g > 0.95 && b > 0.95) ? 1 : 0'; }
+
+screenshot_until() {
+  local shot=$1 check=$2
+  for _ in $(seq "$3"); do
+    import -window root "$shot" || return 1
+    "$check" "$shot" && return 0
+    sleep 1
+  done
+  return 1
+}
+
+# Clicks at a point of the main window (in its inner coordinates).
+click_at() {
+  xdotool mousemove --window "$(main_window)" "$1" "$2" click 1
+}
+
+log_text() { cat "$work/Tavro.log" 2> /dev/null || true; }
+count_in_log() { log_text | grep -c -- "$1" || true; }
+at_least() { [ "$(count_in_log "$1")" -ge "$2" ]; }
+
+find_strip || fail "no tray host"
+
+cp "$exe" "$work/tavro.exe"
+mkdir -p "$work/data/Dokumenty/projekty" "$work/data/Fotky léto" "$work/zaloha/Dokumenty"
+echo "plán" > "$work/data/Dokumenty/projekty/plán.txt"
+echo "dopis" > "$work/data/Dokumenty/Žluťoučký kůň.txt"
+head -c 300000 /dev/urandom > "$work/data/Fotky léto/moře.jpg"
+echo "stará" > "$work/zaloha/Dokumenty/smazany.txt"
+# The table in UTF-8 with its mark: the folders' names are Czech.
+printf '\xef\xbb\xbfSRC,TRG,STAV\r\n%s,%s,\r\n%s,%s,\r\n%s,%s,\r\n' \
+  "$(winpath "$work/data/Dokumenty")" "$(winpath "$work/zaloha")" \
+  "$(winpath "$work/data/Fotky léto")" "$(winpath "$work/zaloha")" \
+  "$(winpath "$work/data/Odpojený")" "$(winpath "$work/zaloha")" > "$work/Tavro.csv"
+# Repeat mode with an interval of 0: the run starts on the first tick.
+printf '[Main]\r\nTAS=1\r\nTNT=1\r\nTNTmin=0\r\nAAZ=2\r\n' > "$work/Tavro.ini"
+export TAVRO_STARTUP_FOLDER
+TAVRO_STARTUP_FOLDER=$(winpath "$work/startup")
+
+# With an interval of 0 the run is due in the minute of start-up only: start
+# early in a minute.
+while [ "$((10#$(date +%S)))" -gt 30 ]; do sleep 1; done
+(cd "$work" && exec wine tavro.exe >> "$work/app.log" 2>&1) &
+app=$!
+pids+=($app)
+
+wait_for 120 at_least '- Záloha OK: ' 2 || fail "no log entry with two pairs"
+grep -q 'Nelze číst zdroj: ' "$work/Tavro.log" || fail "the failed pair is not in the log"
+tray_with_balloon() {
+  [ "$(icon_pixels "$1")" -gt 40 ] && [ "$(warning_pixels "$1")" -gt 10 ] &&
+    [ "$(balloon_pixels "$1")" -gt 3000 ]
+}
+screenshot_until "$artifacts/windows-tray-with-balloon.png" tray_with_balloon 10 ||
+  fail "no icon with its warning sign and balloon in the tray (see windows-tray-with-balloon.png)"
+
+# Hidden into the tray on the first tick; a second start shows it and ends.
+wait_for 20 no_main_window || fail "the window did not hide into the tray"
+(cd "$work" && timeout 60 wine tavro.exe >> "$work/app.log" 2>&1) ||
+  fail "a second start ended with status $?"
+wait_for 20 has_main_window || fail "a second start did not show the first one's window"
+[ "$(main_window | wc -l)" -eq 1 ] || fail "two windows"
+kill -0 "$app" || fail "the first program ended"
+sleep 1
+import -window root "$artifacts/windows-window.png"
+[ "$(xdotool getwindowname "$(main_window)")" = Tavro ] || fail "the window's title is not Tavro"
+
+# "::: Nastavení :::" opens the panel over the window, and closes it again.
+import -window "$(main_window)" "$work/closed.png"
+click_at 420 12
+sleep 2
+import -window root "$artifacts/windows-settings-panel.png"
+import -window "$(main_window)" "$work/open.png"
+changed=$(compare -metric AE -crop 340x300+250+30 "$work/closed.png" "$work/open.png" null: 2>&1 || true)
+[ "${changed%% *}" -gt 5000 ] 2> /dev/null || fail "the settings panel did not open ($changed pixels changed)"
+click_at 420 12
+
+# "Schovat" hides the window, a click on the tray icon brings it back.
+click_at 768 83
+wait_for 10 no_main_window || fail "Schovat did not hide the window"
+icon=$(tray_icon)
+[ -n "$icon" ] || fail "no tray icon window"
+xdotool mousemove --window "$icon" 10 12 click 1
+wait_for 10 has_main_window || fail "a click on the tray icon did not show the window"
+sleep 1
+
+# "Náhled" lists what a run would do; its "Zálohovat" runs it.
+runs() { count_in_log '^-----'; }
+echo "nový" > "$work/data/Dokumenty/nový.txt"
+before=$(runs)
+click_at 188 142
+wait_for 20 has_window 'Náhled zálohy' || fail "no preview window"
+sleep 1
+import -window root "$artifacts/windows-preview.png"
+preview=$(shown_window 'Náhled zálohy')
+eval "$(xdotool getwindowgeometry --shell "$preview")"
+xdotool mousemove --window "$preview" $((WIDTH - 60)) $((HEIGHT - 20)) click 1
+wait_for 20 no_window 'Náhled zálohy' || fail "the preview stayed after Zálohovat"
+wait_for 60 at_least '^-----' $((before + 1)) || fail "Zálohovat in the preview ran no backup"
+[ -e "$work/zaloha/Dokumenty/nový.txt" ] || fail "the run from the preview did not copy nový.txt"
+
+# "Zálohuj ihned" runs one more.
+before=$(runs)
+click_at 60 142
+wait_for 60 at_least '^-----' $((before + 1)) || fail "Zálohuj ihned ran no backup"
+
+# "Přerušit" ends a long run within its pair.
+mkdir -p "$work/data/Dokumenty/mnoho"
+for i in $(seq 1 3000); do echo "$i" > "$work/data/Dokumenty/mnoho/soubor-$i.txt"; done
+click_at 60 142
+sleep 2
+for _ in 1 2 3; do click_at 768 115; sleep 0.5; done
+wait_for 60 at_least '- Záloha přerušena: ' 1 || fail "Přerušit did not interrupt the run"
+
+# Closing the window asks first; No keeps the program, Yes ends it.
+close_window() {
+  xdotool windowactivate --sync "$(main_window)" 2> /dev/null || xdotool windowfocus "$(main_window)"
+  xdotool key alt+F4
+}
+close_window
+wait_for 20 has_window Confirm || fail "closing the window asked nothing"
+import -window root "$artifacts/windows-close-question.png"
+xdotool key Tab Return
+wait_for 10 no_window Confirm || fail "the close question did not go"
+sleep 1
+kill -0 "$app" || fail "No to the close question ended the program"
+close_window
+wait_for 20 has_window Confirm || fail "closing the window asked nothing the second time"
+xdotool key Return
+wait_for 30 bash -c "! kill -0 $app 2> /dev/null" || fail "Yes to the close question did not end the program"
+wait "$app" || fail "the program ended with status $?"
+
+[ "$(cat "$work/zaloha/Dokumenty/projekty/plán.txt")" = "plán" ] || fail "plán.txt not mirrored"
+cmp -s "$work/data/Fotky léto/moře.jpg" "$work/zaloha/Fotky léto/moře.jpg" || fail "moře.jpg not mirrored"
+[ ! -e "$work/zaloha/Dokumenty/smazany.txt" ] || fail "a deletion was not mirrored"
+grep -q ',Přerušeno'$'\r''$' "$work/Tavro.csv" || fail "the interrupted pair's state not written at the end"
+grep -q ',Neprovedeno'$'\r''$' "$work/Tavro.csv" || fail "the pairs the interrupted run left are not marked so"
+echo "windows e2e: passed"
