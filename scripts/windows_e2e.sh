@@ -27,6 +27,7 @@ trap cleanup EXIT
 
 fail() {
   echo "windows e2e: $*" >&2
+  import -window root "$artifacts/windows-failure.png" 2> /dev/null || true
   [ -f "$work/app.log" ] && tail -n 20 "$work/app.log" >&2
   exit 1
 }
@@ -132,6 +133,7 @@ printf '\xef\xbb\xbfSRC,TRG,STAV\r\n%s,%s,\r\n%s,%s,\r\n%s,%s,\r\n' \
 printf '[Main]\r\nTAS=1\r\nTNT=1\r\nTNTmin=0\r\nAAZ=2\r\n' > "$work/Tavro.ini"
 export TAVRO_STARTUP_FOLDER
 TAVRO_STARTUP_FOLDER=$(winpath "$work/startup")
+mkdir -p "$work/startup"
 
 # With an interval of 0 the run is due in the minute of start-up only: start
 # early in a minute.
@@ -168,6 +170,12 @@ import -window root "$artifacts/windows-settings-panel.png"
 import -window "$(main_window)" "$work/open.png"
 changed=$(compare -metric AE -crop 340x300+250+30 "$work/closed.png" "$work/open.png" null: 2>&1 || true)
 [ "${changed%% *}" -gt 5000 ] 2> /dev/null || fail "the settings panel did not open ($changed pixels changed)"
+# "Spouštět po přihlášení" makes the shortcut in the Startup folder and
+# takes it away again.
+click_at 275 279
+wait_for 10 test -e "$work/startup/Tavro.lnk" || fail "no shortcut in the Startup folder"
+click_at 275 279
+wait_for 10 test ! -e "$work/startup/Tavro.lnk" || fail "the shortcut stayed in the Startup folder"
 click_at 420 12
 
 # "Schovat" hides the window, a click on the tray icon brings it back.
@@ -199,6 +207,18 @@ before=$(runs)
 click_at 60 142
 wait_for 60 at_least '^-----' $((before + 1)) || fail "Zálohuj ihned ran no backup"
 
+# "Zobrazit přehled" opens the log in Notepad.
+# Focus only: activating a window wine marks for every desktop would send
+# the window manager to desktop -1, where nothing shows.
+close_window_of() {
+  xdotool windowfocus --sync "$1"
+  xdotool key alt+F4
+}
+click_at 562 497
+wait_for 30 has_window 'Tavro.log - .*' || fail "Zobrazit přehled opened no Notepad with the log"
+close_window_of "$(shown_window 'Tavro.log - .*')"
+wait_for 20 no_window 'Tavro.log - .*' || fail "Notepad did not close"
+
 # "Přerušit" ends a long run within its pair.
 mkdir -p "$work/data/Dokumenty/mnoho"
 for i in $(seq 1 3000); do echo "$i" > "$work/data/Dokumenty/mnoho/soubor-$i.txt"; done
@@ -207,11 +227,22 @@ sleep 2
 for _ in 1 2 3; do click_at 768 115; sleep 0.5; done
 wait_for 60 at_least '- Záloha přerušena: ' 1 || fail "Přerušit did not interrupt the run"
 
-# Closing the window asks first; No keeps the program, Yes ends it.
-close_window() {
-  xdotool windowactivate --sync "$(main_window)" 2> /dev/null || xdotool windowfocus "$(main_window)"
-  xdotool key alt+F4
+# "Historie" opens the history of the pair on the grid's current row (the
+# first run put smazany.txt there) in Explorer. Wine's Explorer window is
+# the process that holds the tray: it is moved aside, not closed.
+explorer_window() {
+  local id
+  for id in $(xdotool search --onlyvisible --class explorer.exe 2> /dev/null); do
+    [ "$(width_of "$id")" -gt 200 ] && echo "$id"
+  done | head -n 1
 }
+has_explorer() { [ -n "$(explorer_window)" ]; }
+click_at 786 497
+wait_for 30 has_explorer || fail "Historie opened no Explorer window"
+xdotool windowmove "$(explorer_window)" 1100 900
+
+# Closing the window asks first; No keeps the program, Yes ends it.
+close_window() { close_window_of "$(main_window)"; }
 close_window
 wait_for 20 has_window Confirm || fail "closing the window asked nothing"
 import -window root "$artifacts/windows-close-question.png"

@@ -108,7 +108,8 @@ Made madeOf(ControlKind kind, bool firstOfGroup) {
     case ControlKind::Rule: return {L"STATIC", SS_ETCHEDHORZ};
     case ControlKind::Progress: return {PROGRESS_CLASSW, 0};
     case ControlKind::List:
-      return {L"LISTBOX", LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_VSCROLL, WS_EX_CLIENTEDGE};
+      return {L"LISTBOX", LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_VSCROLL | WS_HSCROLL,
+              WS_EX_CLIENTEDGE};
     case ControlKind::TimeEdit: return {DATETIMEPICK_CLASSW, DTS_TIMEFORMAT | DTS_UPDOWN | tab};
     case ControlKind::Spin: return {L"EDIT", ES_NUMBER | tab, WS_EX_CLIENTEDGE};
     case ControlKind::Grid:

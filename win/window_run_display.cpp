@@ -117,8 +117,20 @@ void WindowRunDisplay::showCurrentFile() {
 }
 
 void WindowRunDisplay::addLine(const std::string& line) {
-  ::SendMessageW(c_["LB2"], LB_ADDSTRING, 0,
-                 reinterpret_cast<LPARAM>(windows::wide(line).c_str()));
+  HWND lines = c_["LB2"];
+  const std::wstring text = windows::wide(line);
+  ::SendMessageW(lines, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  // A list box scrolls sideways only as far as it is told.
+  HDC dc = ::GetDC(lines);
+  HGDIOBJ before = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(lines, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, before);
+  ::ReleaseDC(lines, dc);
+  if (size.cx + 8 > widestLine_) {
+    widestLine_ = size.cx + 8;
+    ::SendMessageW(lines, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widestLine_), 0);
+  }
 }
 
 void WindowRunDisplay::processMessages() {
@@ -134,6 +146,8 @@ void WindowRunDisplay::processMessages() {
 
 void WindowRunDisplay::runStarted() {
   ::SendMessageW(c_["LB2"], LB_RESETCONTENT, 0, 0);
+  widestLine_ = 0;
+  ::SendMessageW(c_["LB2"], LB_SETHORIZONTALEXTENT, 0, 0);
   lastPump_ = {};
   lastFileShown_ = {};
   lastGaugePaint_ = Clock::now();
