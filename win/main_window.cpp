@@ -42,6 +42,29 @@ HICON loadIcon(int size) {
 
 std::wstring quoted(const std::string& path) { return L"\"" + windows::wide(path) + L"\""; }
 
+// An empty pair grid tells a new user how to begin.
+LRESULT CALLBACK gridProcedure(HWND grid, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
+  const LRESULT result = ::DefSubclassProc(grid, message, w, l);
+  if (message == WM_PAINT && ::SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 0) {
+    RECT area;
+    ::GetClientRect(grid, &area);
+    RECT header{};
+    ::GetWindowRect(reinterpret_cast<HWND>(::SendMessageW(grid, LVM_GETHEADER, 0, 0)), &header);
+    const int dpi = static_cast<int>(::GetDpiForWindow(grid));
+    ::InflateRect(&area, -scaled(16, dpi), 0);
+    area.top += header.bottom - header.top + scaled(24, dpi);
+    HDC dc = ::GetDC(grid);
+    HGDIOBJ before = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(grid, WM_GETFONT, 0, 0)));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
+    const std::wstring hint = windows::wide(kFirstPairHint);
+    ::DrawTextW(dc, hint.c_str(), static_cast<int>(hint.size()), &area, DT_CENTER | DT_WORDBREAK);
+    ::SelectObject(dc, before);
+    ::ReleaseDC(grid, dc);
+  }
+  return result;
+}
+
 }  // namespace
 
 UINT MainWindow::showRequest() {
@@ -82,6 +105,7 @@ MainWindow::MainWindow(const ProgramServices& services) : services_(services) {
   FolderChooser& folders = *this;
   core_ = std::make_unique<WindowProgram>(services_, *runDisplay_, *settingsPanel_, shell, folders);
   dress();
+  ::SetWindowSubclass((*controls_)["DBGrid1"], gridProcedure, 0, 0);
   ::SendMessageW((*controls_)["CHBAutostart"], BM_SETCHECK,
                  startupShortcutExists() ? BST_CHECKED : BST_UNCHECKED, 0);
   showFilePaths();
@@ -104,10 +128,12 @@ MainWindow::~MainWindow() {
   if (smallIcon_ != nullptr) ::DestroyIcon(smallIcon_);
 }
 
-// Fonts and colours that differ from the window's; the colours are given
-// as the controls ask for them (colours()).
-void MainWindow::dress() {
+// Fonts that differ from the window's, at the screen's resolution; the
+// colours are given as the controls ask for them (colours()).
+void MainWindow::dressFonts() {
   const WindowControls& c = *controls_;
+  std::vector<HFONT> before = std::move(fonts_);
+  fonts_.clear();
   const auto font = [this](int points, int weight, bool italic, const wchar_t* face) {
     HFONT f = ::CreateFontW(-::MulDiv(points, dpi_, 72), 0, 0, 0, weight, italic, FALSE, FALSE,
                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
@@ -118,22 +144,27 @@ void MainWindow::dress() {
   const auto setFont = [](HWND control, HFONT f) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
   };
-  const auto addStyle = [](HWND control, LONG_PTR style) {
-    ::SetWindowLongPtrW(control, GWL_STYLE, ::GetWindowLongPtrW(control, GWL_STYLE) | style);
-  };
   HFONT bold = font(8, FW_BOLD, false, L"Tahoma");
   for (const char* name : {"GroupBox1", "Label3", "BitBtn2", "Label10"}) setFont(c[name], bold);
   setFont(c["ECas"], font(20, FW_BOLD, false, L"Tahoma"));
   setFont(c["Label1"], font(12, FW_NORMAL, false, L"Arial"));
-  addStyle(c["Label1"], SS_CENTER);
-  addStyle(c["Label15"], SS_RIGHT);
   HFONT clock = font(12, FW_BOLD, true, L"Arial");
-  for (const char* name : {"Label4", "Label5"}) {
-    setFont(c[name], clock);
-    addStyle(c[name], SS_CENTER);
-  }
+  for (const char* name : {"Label4", "Label5"}) setFont(c[name], clock);
   setFont(c["Label6"], font(10, FW_NORMAL, false, L"Tahoma"));
   setFont(c["LPaths"], font(7, FW_NORMAL, false, L"Tahoma"));
+  for (HFONT f : before) ::DeleteObject(f);
+}
+
+void MainWindow::dress() {
+  const WindowControls& c = *controls_;
+  dressFonts();
+  const auto addStyle = [](HWND control, LONG_PTR style) {
+    ::SetWindowLongPtrW(control, GWL_STYLE, ::GetWindowLongPtrW(control, GWL_STYLE) | style);
+  };
+  for (const char* name : {"Label1", "Label4", "Label5"}) addStyle(c[name], SS_CENTER);
+  addStyle(c["Label15"], SS_RIGHT);
+  // The big time needs all of its box.
+  ::SendMessageW(c["ECas"], EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
   ::SendMessageW(c["G2"], PBM_SETRANGE32, 0, 1000);
   // The minutes take digits only, as many as the schedule can count with.
   for (const char* name : {"cxTextEdit1", "cxTextEdit2"}) {
@@ -145,6 +176,17 @@ void MainWindow::dress() {
   for (const char* name : {"JvCheckBox1", "RG1Item2", "RG2Item0"}) {
     ::SendMessageW(c[name], BM_SETCHECK, BST_CHECKED, 0);
   }
+}
+
+void MainWindow::dpiChanged(int dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  ::SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  controls_->rescale(dpi);
+  dressFonts();
+  ::SendMessageW((*controls_)["ECas"], EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
+  settingsPanel_->setOpen(settingsPanel_->isOpen());
+  ::InvalidateRect(window_, nullptr, TRUE);
 }
 
 HBRUSH MainWindow::colours(HDC dc, HWND control, UINT message) {
@@ -223,6 +265,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       return 0;
     }
     case TrayIcon::kMessage: trayMessage(LOWORD(l)); return 0;
+    case WM_DPICHANGED:
+      dpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
+      return 0;
     case WM_TIMER:
       if (w == kTimer) core_->tick();
       return 0;

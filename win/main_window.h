@@ -41,6 +41,8 @@ class MainWindow final : private WindowShell, private FolderChooser {
   void trayMessage(UINT event);
   HBRUSH colours(HDC dc, HWND control, UINT message);
   void dress();
+  void dressFonts();
+  void dpiChanged(int dpi, const RECT& suggested);
   void preview();
   void about();
   void pairCommandNotYet();

@@ -129,7 +129,7 @@ int textWidth(HWND control, HFONT font, const std::wstring& text) {
 }
 
 // What each kind needs beyond its window: ranges, formats, columns.
-void finish(HWND control, const ControlPlace& place, HWND parent, int dpi, HFONT font) {
+void finish(HWND control, const ControlPlace& place, HWND parent) {
   switch (place.kind) {
     case ControlKind::Panel: ::SetWindowLongPtrW(control, GWLP_USERDATA, 1); break;
     case ControlKind::Group: ::SetWindowSubclass(control, groupProcedure, 0, 0); break;
@@ -144,36 +144,40 @@ void finish(HWND control, const ControlPlace& place, HWND parent, int dpi, HFONT
                                 UDS_ARROWKEYS | UDS_NOTHOUSANDS,
                             0, 0, 0, 0, parent, nullptr, ::GetModuleHandleW(nullptr), nullptr);
       ::SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control), 0);
+      ::SetPropW(control, L"TavroArrows", arrows);
       ::SendMessageW(arrows, UDM_SETRANGE32, 0, kMaxHistoryDays);
       ::SendMessageW(arrows, UDM_SETPOS32, 0, kDefaultHistoryDays);
       break;
     }
     case ControlKind::Progress: ::SendMessageW(control, PBM_SETRANGE32, 0, 100); break;
-    case ControlKind::Grid: {
+    case ControlKind::Grid:
       ::SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                      LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
-      // The state column as wide as its longest word needs, the two folders
-      // sharing the rest.
-      const int state = std::max(textWidth(control, font, L"Neprovedeno"),
-                                 textWidth(control, font, L"STAV")) +
-                        scaled(16, dpi);
-      RECT inside;
-      ::GetClientRect(control, &inside);
-      const int folders =
-          (inside.right - ::GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(dpi)) - state) /
-          2;
-      const int widths[] = {folders, folders, state};
       for (int column = 0; column < 3; ++column) {
         std::wstring heading = windows::wide(kPairGridHeadings[column]);
         LVCOLUMNW c{};
-        c.mask = LVCF_TEXT | LVCF_WIDTH;
+        c.mask = LVCF_TEXT;
         c.pszText = heading.data();
-        c.cx = widths[column];
         ::SendMessageW(control, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&c));
       }
       break;
-    }
     default: break;
+  }
+}
+
+// The pair grid's state column as wide as its longest word needs, the two
+// folders sharing the rest.
+void sizeGridColumns(HWND grid, HFONT font, int dpi) {
+  const int state =
+      std::max(textWidth(grid, font, L"Neprovedeno"), textWidth(grid, font, L"STAV")) +
+      scaled(16, dpi);
+  RECT inside;
+  ::GetClientRect(grid, &inside);
+  const int folders =
+      (inside.right - ::GetSystemMetricsForDpi(SM_CXVSCROLL, static_cast<UINT>(dpi)) - state) / 2;
+  const int widths[] = {folders, folders, state};
+  for (int column = 0; column < 3; ++column) {
+    ::SendMessageW(grid, LVM_SETCOLUMNWIDTH, column, widths[column]);
   }
 }
 
@@ -197,10 +201,6 @@ WindowControls::WindowControls(HWND window, int dpi) {
                                                    ICC_LISTVIEW_CLASSES};
   ::InitCommonControlsEx(&classes);
   registerPanelClass();
-  // The classic dialog font the layout was drawn for.
-  font_ = ::CreateFontW(-::MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
   const auto table = mainWindowControls();
   // A radio button that starts a group ends the one before: the buttons of
   // a group need not stand next to each other.
@@ -216,18 +216,41 @@ WindowControls::WindowControls(HWND window, int dpi) {
     const Made made = madeOf(place.kind, startsGroup);
     HWND control =
         ::CreateWindowExW(made.extendedStyle, made.className, windows::wide(place.caption).c_str(),
-                          WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | made.style, scaled(place.x, dpi),
-                          scaled(place.y, dpi), scaled(place.w, dpi), scaled(place.h, dpi), parent,
+                          WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | made.style, 0, 0, 0, 0, parent,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(idOf(static_cast<int>(i)))),
                           ::GetModuleHandleW(nullptr), nullptr);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    finish(control, place, parent, dpi, font_);
-    if (place.kind == ControlKind::PairButton) widenToCaption(control, font_, place, dpi);
+    finish(control, place, parent);
     controls_[place.name] = control;
   }
+  rescale(dpi);
+}
+
+void WindowControls::rescale(int dpi) {
+  HFONT old = font_;
+  // The classic dialog font the layout was drawn for.
+  font_ = ::CreateFontW(-::MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+  for (const ControlPlace& place : mainWindowControls()) {
+    HWND control = (*this)[place.name];
+    ::SetWindowPos(control, nullptr, scaled(place.x, dpi), scaled(place.y, dpi),
+                   scaled(place.w, dpi), scaled(place.h, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    if (place.kind == ControlKind::PairButton) widenToCaption(control, font_, place, dpi);
+    if (place.kind == ControlKind::Grid) sizeGridColumns(control, font_, dpi);
+    if (place.kind == ControlKind::Spin) {
+      // The arrows take their place beside the box again.
+      auto arrows = static_cast<HWND>(::GetPropW(control, L"TavroArrows"));
+      ::SendMessageW(arrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(control), 0);
+    }
+  }
+  if (old != nullptr) ::DeleteObject(old);
 }
 
 WindowControls::~WindowControls() {
+  for (const ControlPlace& place : mainWindowControls()) {
+    if (place.kind == ControlKind::Spin) ::RemovePropW((*this)[place.name], L"TavroArrows");
+  }
   if (font_ != nullptr) ::DeleteObject(font_);
 }
 

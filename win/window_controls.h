@@ -20,6 +20,12 @@ class WindowControls {
   WindowControls(const WindowControls&) = delete;
   WindowControls& operator=(const WindowControls&) = delete;
 
+  // Every control at its place and in the dialog font at `dpi`: the window
+  // moved to a screen of another resolution.
+  void rescale(int dpi);
+  // The dialog font the controls have now.
+  HFONT font() const { return font_; }
+
   // The control of that object name; null when the table has none.
   HWND operator[](const std::string& name) const;
   // A control's command identifier, as WM_COMMAND names it.

@@ -1,5 +1,6 @@
 #include "win/window_controls.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -49,8 +50,10 @@ std::wstring classOf(HWND control) {
 }
 
 TEST_F(WindowControlsTest, EveryControlOfTheTableStandsInItsPlaceWithItsCaption) {
-  const int dpi = 144;  // a 150 % screen
-  WindowControls controls(window, dpi);
+  // Built on a screen of 100 % and moved to one of 150 %.
+  const int dpi = 144;
+  WindowControls controls(window, 96);
+  controls.rescale(dpi);
   for (const ControlPlace& place : mainWindowControls()) {
     SCOPED_TRACE(place.name);
     HWND control = controls[place.name];
@@ -79,6 +82,15 @@ TEST_F(WindowControlsTest, EveryControlOfTheTableStandsInItsPlaceWithItsCaption)
     }
   }
   EXPECT_EQ(classOf(controls["DBGrid1"]), L"SysListView32");
+  // The longest state shows whole in its column.
+  HWND grid = controls["DBGrid1"];
+  HDC dc = ::GetDC(grid);
+  HGDIOBJ before = ::SelectObject(dc, controls.font());
+  SIZE state{};
+  ::GetTextExtentPoint32W(dc, L"Neprovedeno", 11, &state);
+  ::SelectObject(dc, before);
+  ::ReleaseDC(grid, dc);
+  EXPECT_GT(::SendMessageW(grid, LVM_GETCOLUMNWIDTH, 2, 0), state.cx);
   EXPECT_EQ(classOf(controls["cxTimeEdit1"]), L"SysDateTimePick32");
   EXPECT_EQ(classOf(controls["G2"]), L"msctls_progress32");
   EXPECT_EQ(controls["no such control"], nullptr);
