@@ -15,6 +15,7 @@
 set -euo pipefail
 
 exe=$(realpath "${1:?usage: windows_e2e.sh TAVRO_EXE ARTIFACT_DIR}")
+session_end=$(dirname "$exe")/session_end.exe
 artifacts=$(realpath -m "${2:?usage: windows_e2e.sh TAVRO_EXE ARTIFACT_DIR}")
 mkdir -p "$artifacts"
 work=$(mktemp -d /tmp/tavro-win-e2e-XXXXXX)
@@ -137,10 +138,13 @@ mkdir -p "$work/startup"
 
 # With an interval of 0 the run is due in the minute of start-up only: start
 # early in a minute.
-while [ "$((10#$(date +%S)))" -gt 30 ]; do sleep 1; done
-(cd "$work" && exec wine tavro.exe >> "$work/app.log" 2>&1) &
-app=$!
-pids+=($app)
+start_program() {
+  while [ "$((10#$(date +%S)))" -gt 30 ]; do sleep 1; done
+  (cd "$work" && exec wine tavro.exe >> "$work/app.log" 2>&1) &
+  app=$!
+  pids+=($app)
+}
+start_program
 
 wait_for 120 at_least '- Záloha OK: ' 2 || fail "no log entry with two pairs"
 grep -q 'Nelze číst zdroj: ' "$work/Tavro.log" || fail "the failed pair is not in the log"
@@ -220,8 +224,12 @@ close_window_of "$(shown_window 'Tavro.log - .*')"
 wait_for 20 no_window 'Tavro.log - .*' || fail "Notepad did not close"
 
 # "Přerušit" ends a long run within its pair.
-mkdir -p "$work/data/Dokumenty/mnoho"
-for i in $(seq 1 3000); do echo "$i" > "$work/data/Dokumenty/mnoho/soubor-$i.txt"; done
+# Many small folders: wine looks a new name up in its whole folder, so one
+# big folder would make the run crawl.
+for d in $(seq 1 40); do
+  mkdir -p "$work/data/Dokumenty/mnoho/$d"
+  for i in $(seq 1 50); do echo "$i" > "$work/data/Dokumenty/mnoho/$d/soubor-$i.txt"; done
+done
 click_at 60 142
 sleep 2
 for _ in 1 2 3; do click_at 768 115; sleep 0.5; done
@@ -256,9 +264,21 @@ xdotool key Return
 wait_for 30 bash -c "! kill -0 $app 2> /dev/null" || fail "Yes to the close question did not end the program"
 wait "$app" || fail "the program ended with status $?"
 
+grep -q ',Přerušeno'$'\r''$' "$work/Tavro.csv" || fail "the interrupted pair's state not written at the end"
+grep -q ',Neprovedeno'$'\r''$' "$work/Tavro.csv" || fail "the pairs the interrupted run left are not marked so"
+
+# Windows ending the session: the program agrees without asking, writes the
+# states of its run and ends. (Its run copies what the interrupted one left.)
+before=$(count_in_log '- Záloha OK: ')
+start_program
+wait_for 120 at_least '- Záloha OK: ' $((before + 2)) || fail "no run after the restart"
+sleep 2
+(cd "$work" && timeout 60 wine "$session_end") || fail "the window did not agree to end the session"
+wait_for 30 bash -c "! kill -0 $app 2> /dev/null" || fail "the program did not end with the session"
+[ "$(grep -c ',OK'$'\r''$' "$work/Tavro.csv")" -eq 2 ] || fail "the states were not written when the session ended"
+grep -q ',Chyba'$'\r''$' "$work/Tavro.csv" || fail "the failed pair's state not written when the session ended"
+
 [ "$(cat "$work/zaloha/Dokumenty/projekty/plán.txt")" = "plán" ] || fail "plán.txt not mirrored"
 cmp -s "$work/data/Fotky léto/moře.jpg" "$work/zaloha/Fotky léto/moře.jpg" || fail "moře.jpg not mirrored"
 [ ! -e "$work/zaloha/Dokumenty/smazany.txt" ] || fail "a deletion was not mirrored"
-grep -q ',Přerušeno'$'\r''$' "$work/Tavro.csv" || fail "the interrupted pair's state not written at the end"
-grep -q ',Neprovedeno'$'\r''$' "$work/Tavro.csv" || fail "the pairs the interrupted run left are not marked so"
 echo "windows e2e: passed"

@@ -297,12 +297,18 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       return TRUE;
     case WM_ENDSESSION:
       // The process may end once this returns: the pair table is written
-      // now, unless a run still works below this message (it writes the
-      // table after its pair).
-      if (w != FALSE && !core_->program().runInProgress()) {
-        ::KillTimer(window_, kTimer);
-        core_->finish();
-        tray_->remove();
+      // now. A run still working below this message has stopped taking
+      // pairs; the states so far are written, its current pair's as not
+      // done.
+      if (w != FALSE) {
+        if (core_->program().runInProgress()) {
+          core_->guarded([this] { core_->program().table().flush(); });
+        } else {
+          ::KillTimer(window_, kTimer);
+          core_->finish();
+          tray_->remove();
+          core_->endIfRequested();
+        }
       }
       return 0;
     default: break;
