@@ -78,9 +78,7 @@ void WindowRunDisplay::fileGaugeProgress(int position) {
   // so during a long copy the gauge moves on its own; but painting for every
   // small file would cost far more than copying it, so the gauge takes a new
   // value at most every few hundredths of a second.
-  const int permille =
-      gaugeMaximum_ > 0 ? static_cast<int>(static_cast<long long>(position) * 1000 / gaugeMaximum_)
-                        : 0;
+  const int permille = gaugePermille(position, gaugeMaximum_);
   if (permille != c_.G2->value() && sinceGaugePaint_.hasExpired(kPaintInterval)) {
     showCurrentFile();
     c_.G2->setValue(permille);

@@ -79,6 +79,12 @@ class QuietDisplay final : public RunDisplayWrapper {
   std::vector<Failure> failures;
 };
 
+// Where the per-file gauge stands, in tenths of a percent: the windows run
+// it over a fixed range, whatever the file's size.
+inline int gaugePermille(int position, int maximum) {
+  return maximum > 0 ? static_cast<int>(static_cast<long long>(position) * 1000 / maximum) : 0;
+}
+
 enum class BalloonIconKind { None = 0, Information = 1, Warning = 2, Error = 3 };
 
 // What a backup run over all pairs shows besides its folder mirrors: the

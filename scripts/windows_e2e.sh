@@ -26,6 +26,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
+source "$(dirname "$0")/e2e_common.sh"
+
 fail() {
   echo "windows e2e: $*" >&2
   import -window root "$artifacts/windows-failure.png" 2> /dev/null || true
@@ -33,44 +35,9 @@ fail() {
   exit 1
 }
 
-wait_for() {
-  local seconds=$1
-  shift
-  for _ in $(seq $((seconds * 10))); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 # The path as the program sees it: wine's drive Z: is the root.
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 
-width_of() {
-  local WIDTH=0
-  eval "$(xdotool getwindowgeometry --shell "$1" 2> /dev/null | grep '^WIDTH=')"
-  echo "$WIDTH"
-}
-windows_named() {
-  local id
-  for id in $(xdotool search --onlyvisible --name "^$1\$" 2> /dev/null); do
-    [ "$(width_of "$id")" -gt 64 ] && echo "$id"
-  done
-  return 0
-}
-shown_window() { windows_named "$1" | head -n 1; }
-has_window() { [ -n "$(shown_window "$1")" ]; }
-no_window() { [ -z "$(shown_window "$1")" ]; }
-# The main window: its inner width at 96 dots per inch tells it from a box.
-main_window() {
-  local id
-  for id in $(windows_named Tavro); do
-    [ "$(width_of "$id")" -eq 844 ] && echo "$id"
-  done
-  return 0
-}
-has_main_window() { [ -n "$(main_window)" ]; }
-no_main_window() { [ -z "$(main_window)" ]; }
 # The icon wine's explorer docks into the tray host for the program.
 tray_icon() {
   local id
@@ -97,16 +64,6 @@ count_pixels() {
 icon_pixels() { count_pixels "$1" "$strip" '(b - r > 0.25) ? 1 : 0'; }
 warning_pixels() { count_pixels "$1" "$strip" '(r > 0.85 && g > 0.6 && g < 0.85 && b < 0.25) ? 1 : 0'; }
 balloon_pixels() { count_pixels "$1" "$balloon_area" '(r > 0.95 && g > 0.95 && b > 0.95) ? 1 : 0'; }
-
-screenshot_until() {
-  local shot=$1 check=$2
-  for _ in $(seq "$3"); do
-    import -window root "$shot" || return 1
-    "$check" "$shot" && return 0
-    sleep 1
-  done
-  return 1
-}
 
 # Clicks at a point of the main window (in its inner coordinates).
 click_at() {

@@ -80,9 +80,7 @@ void WindowRunDisplay::fileGaugeRange(int maximum) {
 void WindowRunDisplay::fileGaugeProgress(int position) {
   // Tenths of a percent, at most every few hundredths of a second: a long
   // copy lets no messages through, so the gauge paints itself here.
-  const int permille =
-      gaugeMaximum_ > 0 ? static_cast<int>(static_cast<long long>(position) * 1000 / gaugeMaximum_)
-                        : 0;
+  const int permille = gaugePermille(position, gaugeMaximum_);
   const auto now = Clock::now();
   if (permille != gaugePermille_ && now - lastGaugePaint_ >= kPaintInterval) {
     showCurrentFile();
