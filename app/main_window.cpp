@@ -186,8 +186,9 @@ void MainWindow::previewClick() {
   delete findChild<PreviewWindow*>();  // one preview at a time: the newest
   auto* window = new PreviewWindow(std::move(*previews), this);
   // Queued: the run starts once the preview has closed and its click is over.
-  connect(window, &PreviewWindow::backUpRequested, this,
-          [this] { core_.backUpNow(); }, Qt::QueuedConnection);
+  connect(
+      window, &PreviewWindow::backUpRequested, this, [this] { core_.backUpNow(); },
+      Qt::QueuedConnection);
   window->show();
   window->raise();
   window->activateWindow();

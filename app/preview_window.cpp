@@ -13,7 +13,6 @@
 
 namespace tavro {
 
-
 PreviewModel::PreviewModel(const std::vector<PairPreview>& pairs, QObject* parent)
     : QAbstractTableModel(parent) {
   rows_ = previewRows(pairs);
@@ -53,7 +52,9 @@ void PreviewModel::sort(int column, Qt::SortOrder order) {
   std::vector<const PlannedEntry*> old;
   if (!before.isEmpty()) old = rows_;
   const auto by = static_cast<PreviewColumn>(column);
-  auto less = [by](const PlannedEntry* a, const PlannedEntry* b) { return previewLess(*a, *b, by); };
+  auto less = [by](const PlannedEntry* a, const PlannedEntry* b) {
+    return previewLess(*a, *b, by);
+  };
   std::stable_sort(rows_.begin(), rows_.end(), [&](const PlannedEntry* a, const PlannedEntry* b) {
     return order == Qt::AscendingOrder ? less(a, b) : less(b, a);
   });

@@ -68,11 +68,11 @@ class WindowProgram {
   // it should be a whole second away.
   bool windowShown();
 
-  void hide();                 // "Schovat"
-  void backUpNow();            // "Zálohuj ihned"
-  void showLog();              // "Zobrazit přehled"
-  void showHistory();          // "Historie"
-  void saveSettings();         // "Uložit"
+  void hide();          // "Schovat"
+  void backUpNow();     // "Zálohuj ihned"
+  void showLog();       // "Zobrazit přehled"
+  void showHistory();   // "Historie"
+  void saveSettings();  // "Uložit"
 
   // Ends the program the orderly way, as "Ukončit program" does; during a
   // run, once the run and its log entry are done.

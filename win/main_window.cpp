@@ -54,7 +54,8 @@ LRESULT CALLBACK gridProcedure(HWND grid, UINT message, WPARAM w, LPARAM l, UINT
     ::InflateRect(&area, -scaled(16, dpi), 0);
     area.top += header.bottom - header.top + scaled(24, dpi);
     HDC dc = ::GetDC(grid);
-    HGDIOBJ before = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(grid, WM_GETFONT, 0, 0)));
+    HGDIOBJ before =
+        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(grid, WM_GETFONT, 0, 0)));
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
     const std::wstring hint = windows::wide(kFirstPairHint);
@@ -76,9 +77,9 @@ MainWindow::MainWindow(const ProgramServices& services) : services_(services) {
   icon_ = loadIcon(::GetSystemMetrics(SM_CXICON));
   smallIcon_ = loadIcon(::GetSystemMetrics(SM_CXSMICON));
   registerClass(icon_, smallIcon_, &MainWindow::procedure);
-  window_ = ::CreateWindowExW(kExtendedStyle, kClassName, L"Tavro", kStyle, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 100, 100, nullptr, nullptr,
-                              ::GetModuleHandleW(nullptr), this);
+  window_ =
+      ::CreateWindowExW(kExtendedStyle, kClassName, L"Tavro", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                        100, 100, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
   dpi_ = static_cast<int>(::GetDpiForWindow(window_));
   // The table's inner size at this screen's resolution, in the middle of
   // the screen's work area.
@@ -201,8 +202,7 @@ HBRUSH MainWindow::colours(HDC dc, HWND control, UINT message) {
     return paint(RGB(255, 255, 255), RGB(128, 128, 128), grey_);
   }
   if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX) {
-    return reinterpret_cast<HBRUSH>(::DefWindowProcW(window_, message,
-                                                     reinterpret_cast<WPARAM>(dc),
+    return reinterpret_cast<HBRUSH>(::DefWindowProcW(window_, message, reinterpret_cast<WPARAM>(dc),
                                                      reinterpret_cast<LPARAM>(control)));
   }
   if (is(control, "Label6")) {
@@ -265,9 +265,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       return 0;
     }
     case TrayIcon::kMessage: trayMessage(LOWORD(l)); return 0;
-    case WM_DPICHANGED:
-      dpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l));
-      return 0;
+    case WM_DPICHANGED: dpiChanged(HIWORD(w), *reinterpret_cast<const RECT*>(l)); return 0;
     case WM_TIMER:
       if (w == kTimer) core_->tick();
       return 0;
@@ -429,8 +427,8 @@ bool MainWindow::confirm(const std::string& question) {
 }
 
 void MainWindow::about() {
-  const std::wstring text = windows::wide(
-      aboutText(TAVRO_VERSION, services_.paths, core_->pairTablePath()));
+  const std::wstring text =
+      windows::wide(aboutText(TAVRO_VERSION, services_.paths, core_->pairTablePath()));
   MSGBOXPARAMSW box{};
   box.cbSize = sizeof box;
   box.hwndOwner = window_;

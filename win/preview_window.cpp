@@ -21,8 +21,7 @@ PreviewWindow* open = nullptr;
 
 }  // namespace
 
-void PreviewWindow::show(HWND owner, std::vector<PairPreview> pairs,
-                         std::function<void()> backUp) {
+void PreviewWindow::show(HWND owner, std::vector<PairPreview> pairs, std::function<void()> backUp) {
   if (open != nullptr) ::DestroyWindow(open->window_);  // one at a time: the newest
   new PreviewWindow(owner, std::move(pairs), std::move(backUp));
 }
@@ -97,10 +96,10 @@ void PreviewWindow::sortBy(PreviewColumn column) {
 void PreviewWindow::sort() {
   const PreviewColumn column = sortColumn_;
   const bool up = ascending_;
-  std::stable_sort(rows_.begin(), rows_.end(), [column, up](const PlannedEntry* a,
-                                                            const PlannedEntry* b) {
-    return up ? previewLess(*a, *b, column) : previewLess(*b, *a, column);
-  });
+  std::stable_sort(rows_.begin(), rows_.end(),
+                   [column, up](const PlannedEntry* a, const PlannedEntry* b) {
+                     return up ? previewLess(*a, *b, column) : previewLess(*b, *a, column);
+                   });
   ::SendMessageW(list_, LVM_SETITEMCOUNT, rows_.size(), LVSICF_NOSCROLL);
   ::InvalidateRect(list_, nullptr, FALSE);
 }
@@ -115,7 +114,8 @@ void PreviewWindow::layOut() {
   ::MoveWindow(summary_, margin, margin, width, summaryHeight, TRUE);
   const int listTop = 2 * margin + summaryHeight;
   ::MoveWindow(list_, margin, listTop, width,
-               std::max(0, static_cast<int>(inside.bottom) - listTop - 2 * margin - buttonHeight), TRUE);
+               std::max(0, static_cast<int>(inside.bottom) - listTop - 2 * margin - buttonHeight),
+               TRUE);
   ::MoveWindow(backUpButton_, inside.right - margin - buttonWidth,
                inside.bottom - margin - buttonHeight, buttonWidth, buttonHeight, TRUE);
 }
@@ -165,7 +165,8 @@ LRESULT PreviewWindow::handle(UINT message, WPARAM w, LPARAM l) {
         if ((info->item.mask & LVIF_TEXT) != 0 && info->item.iItem >= 0 &&
             static_cast<std::size_t>(info->item.iItem) < rows_.size()) {
           const PlannedEntry& entry = *rows_[static_cast<std::size_t>(info->item.iItem)];
-          cell_ = windows::wide(previewCell(entry, static_cast<PreviewColumn>(info->item.iSubItem)));
+          cell_ =
+              windows::wide(previewCell(entry, static_cast<PreviewColumn>(info->item.iSubItem)));
           info->item.pszText = cell_.data();
         }
       } else if (header->code == LVN_COLUMNCLICK) {

@@ -43,8 +43,8 @@ bool makeShortcut(const std::wstring& file) {
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   bool made = false;
   IShellLinkW* link = nullptr;
-  if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
+  if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
     link->SetPath(thisProgram().c_str());
     link->SetWorkingDirectory(currentFolder().c_str());
     link->SetDescription(L"Tavro");
@@ -73,10 +73,10 @@ bool startupShortcutExists() {
 
 std::optional<std::string> setStartupShortcut(bool wanted) {
   const std::wstring path = startupShortcutPath();
-  const bool done = path.empty()       ? false
-                    : wanted           ? makeShortcut(path)
-                                       : ::DeleteFileW(path.c_str()) != FALSE ||
-                                             ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  const bool done =
+      path.empty() ? false
+      : wanted     ? makeShortcut(path)
+               : ::DeleteFileW(path.c_str()) != FALSE || ::GetLastError() == ERROR_FILE_NOT_FOUND;
   if (done) return std::nullopt;
   return "Nelze zapsat do " + windows::narrow(path.empty() ? L"Startup" : path);
 }

@@ -35,9 +35,9 @@ bool forwardsToParent(UINT message) {
 LRESULT eraseAsTheWindowSays(HWND frame, HDC dc) {
   RECT inside;
   ::GetClientRect(frame, &inside);
-  auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
-      ::GetParent(frame), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-      reinterpret_cast<LPARAM>(frame)));
+  auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(::GetParent(frame), WM_CTLCOLORSTATIC,
+                                                       reinterpret_cast<WPARAM>(dc),
+                                                       reinterpret_cast<LPARAM>(frame)));
   ::FillRect(dc, &inside, brush != nullptr ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
   return 1;
 }

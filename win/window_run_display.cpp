@@ -120,7 +120,8 @@ void WindowRunDisplay::addLine(const std::string& line) {
   ::SendMessageW(lines, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   // A list box scrolls sideways only as far as it is told.
   HDC dc = ::GetDC(lines);
-  HGDIOBJ before = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(lines, WM_GETFONT, 0, 0)));
+  HGDIOBJ before =
+      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(lines, WM_GETFONT, 0, 0)));
   SIZE size{};
   ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   ::SelectObject(dc, before);

@@ -68,10 +68,10 @@ class WindowRunDisplay final : public BackupRunDisplay {
   StatusLook look_ = StatusLook::Waiting;
   int gaugeMaximum_ = 0;
   int gaugePermille_ = -1;
-  int widestLine_ = 0;  // pixels: how far LB2 scrolls sideways
-  std::string currentFile_;       // Label18 as the run last set it
-  std::string shownFile_;         // Label18 as it shows
-  bool fileGaugeShown_ = false;   // G2 as the run last set it
+  int widestLine_ = 0;           // pixels: how far LB2 scrolls sideways
+  std::string currentFile_;      // Label18 as the run last set it
+  std::string shownFile_;        // Label18 as it shows
+  bool fileGaugeShown_ = false;  // G2 as the run last set it
   Clock::time_point lastPump_{};
   Clock::time_point lastGaugePaint_{};
   Clock::time_point lastFileShown_{};

@@ -15,8 +15,8 @@ namespace {
 
 std::string textOf(HWND control) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(control, text.data(),
-                                                        static_cast<int>(text.size()))));
+  text.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
   return windows::narrow(text);
 }
 
@@ -47,7 +47,9 @@ void checkItem(const WindowControls& c, const std::string& group, int count, int
 
 }  // namespace
 
-bool WindowSettingsPanel::isOpen() const { return ::IsWindowVisible(c_["JvRollOut1Body"]) != FALSE; }
+bool WindowSettingsPanel::isOpen() const {
+  return ::IsWindowVisible(c_["JvRollOut1Body"]) != FALSE;
+}
 
 void WindowSettingsPanel::setOpen(bool open) {
   HWND panel = c_["JvRollOut1"];
