@@ -146,7 +146,30 @@ icon=$(tray_icon)
 [ -n "$icon" ] || fail "no tray icon window"
 xdotool mousemove --window "$icon" 10 12 click 1
 wait_for 10 has_main_window || fail "a click on the tray icon did not show the window"
+# The window manager put it where the mouse was, over the tray: back up.
+xdotool windowmove "$(main_window)" 60 40
 sleep 1
+
+# The tray icon's menu: "Zobrazit program", "Náhled zálohy", "O programu",
+# "Ukončit program" (no run, so no "Přerušit zálohu"), a line each.
+tray_menu() {
+  local id
+  for id in $(xdotool search --onlyvisible --class tavro.exe 2> /dev/null); do
+    [ -z "$(xdotool getwindowname "$id")" ] || continue
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    [ "$WIDTH" -gt 64 ] && [ "$HEIGHT" -lt 200 ] && echo "$id"
+  done | head -n 1
+}
+has_tray_menu() { [ -n "$(tray_menu)" ]; }
+xdotool mousemove --window "$icon" 10 12 click 3
+wait_for 10 has_tray_menu || fail "no menu on the tray icon"
+eval "$(xdotool getwindowgeometry --shell "$(tray_menu)")"
+[ "$HEIGHT" -lt 90 ] || fail "the tray menu has more than four lines without a run"
+xdotool mousemove --window "$(tray_menu)" 40 $((HEIGHT * 5 / 8)) click 1
+wait_for 10 has_window 'O programu' || fail "'O programu' in the tray menu showed nothing"
+import -window root "$artifacts/windows-about.png"
+xdotool windowfocus --sync "$(shown_window 'O programu')" key Return
+wait_for 10 no_window 'O programu' || fail "'O programu' did not close"
 
 # "Náhled" lists what a run would do; its "Zálohovat" runs it.
 runs() { count_in_log '^-----'; }
