@@ -212,6 +212,12 @@ for d in $(seq 1 40); do
 done
 click_at 60 142
 sleep 2
+# Live progress: the status on lime (the screenshot shows the pair, the
+# counter and the current file).
+import -window "$(main_window)" "$work/running.png"
+cp "$work/running.png" "$artifacts/windows-run.png"
+lime=$(count_pixels "$work/running.png" 218x20+40+170 '(g > 0.9 && r < 0.2 && b < 0.2) ? 1 : 0')
+[ "$lime" -gt 1000 ] || fail "the status is not on lime during a run ($lime pixels, see windows-run.png)"
 for _ in 1 2 3; do click_at 768 115; sleep 0.5; done
 wait_for 60 at_least '- Záloha přerušena: ' 1 || fail "Přerušit did not interrupt the run"
 
