@@ -171,6 +171,34 @@ import -window root "$artifacts/windows-about.png"
 xdotool windowfocus --sync "$(shown_window 'O programu')" key Return
 wait_for 10 no_window 'O programu' || fail "'O programu' did not close"
 
+# The pair commands with the folder dialog: "Add source and target" asks
+# for the source (it opens at the user's folder), then for the target (at
+# the folder just confirmed, one up: its neighbour "Public"); "Edit source"
+# opens at the folder last confirmed and Esc changes nothing; "Remove
+# record" takes the new pair away again.
+folder_dialog() { shown_window "$1"; }
+has_folder_dialog() { [ -n "$(folder_dialog "$1")" ]; }
+rows() { grep -c $'\r''$' "$work/Tavro.csv"; }
+click_at 186 233
+wait_for 20 has_folder_dialog 'Vyberte adresář k záloze' || fail "no folder dialog for the source"
+import -window root "$artifacts/windows-folder-dialog.png"
+xdotool windowfocus --sync "$(folder_dialog 'Vyberte adresář k záloze')" key Return
+wait_for 20 has_folder_dialog 'Vyberte adresář kam zálohovat.' || fail "no folder dialog for the target"
+xdotool windowfocus --sync "$(folder_dialog 'Vyberte adresář kam zálohovat.')" key shift+Tab Up
+sleep 1
+xdotool key Return
+added() { grep -q '^C:\\users\\[^,]*,C:\\users\\Public,Neprovedeno'$'\r''$' "$work/Tavro.csv"; }
+wait_for 20 added || fail "the new pair is not in Tavro.csv: $(cat "$work/Tavro.csv")"
+[ "$(rows)" -eq 5 ] || fail "adding a pair did not make it the fourth ($(rows) lines)"
+click_at 70 249
+wait_for 20 has_folder_dialog 'Vyberte adresář k záloze' || fail "no folder dialog for Edit source"
+xdotool windowfocus --sync "$(folder_dialog 'Vyberte adresář k záloze')" key Escape
+wait_for 10 no_window 'Vyberte adresář k záloze' || fail "Esc did not close the folder dialog"
+added || fail "Cancel in the folder dialog changed the pair"
+click_at 420 249
+wait_for 20 bash -c "! grep -q Public '$work/Tavro.csv'" || fail "Remove record left the pair"
+[ "$(rows)" -eq 4 ] || fail "Remove record took more than the pair ($(rows) lines)"
+
 # "Náhled" lists what a run would do; its "Zálohovat" runs it.
 runs() { count_in_log '^-----'; }
 echo "nový" > "$work/data/Dokumenty/nový.txt"

@@ -18,10 +18,6 @@ constexpr DWORD kExtendedStyle = WS_EX_CONTROLPARENT;
 
 const COLORREF kSilver = RGB(192, 192, 192);
 
-// What the pair buttons say until pair editing comes to the Windows window.
-constexpr const char* kNoPairEditingYet =
-    "Dvojice složek zatím ve Windows nelze upravovat v okně. Seznam dvojic je v souboru ";
-
 void registerClass(HICON icon, HICON smallIcon, WNDPROC procedure) {
   WNDCLASSEXW c{};
   c.cbSize = sizeof c;
@@ -94,6 +90,7 @@ MainWindow::MainWindow(const ProgramServices& services) : services_(services) {
                  work.top + (work.bottom - work.top - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
+  folderDialog_ = FolderDialog(window_);
   silver_ = ::CreateSolidBrush(kSilver);
   black_ = ::CreateSolidBrush(RGB(0, 0, 0));
   paleGreen_ = ::CreateSolidBrush(RGB(204, 255, 204));
@@ -349,9 +346,14 @@ void MainWindow::command(HWND control, UINT notification) {
     core_->showLog();
   } else if (is(control, "BBHistorie")) {
     core_->showHistory();
-  } else if (is(control, "BitBtn3") || is(control, "PBEditSrc") || is(control, "PBEditTrg") ||
-             is(control, "BitBtn4")) {
-    pairCommandNotYet();
+  } else if (is(control, "BitBtn3")) {
+    pairCommand(&Program::addPair);
+  } else if (is(control, "PBEditSrc")) {
+    pairCommand(&Program::editSource);
+  } else if (is(control, "PBEditTrg")) {
+    pairCommand(&Program::editTarget);
+  } else if (is(control, "BitBtn4")) {
+    pairCommand(&Program::removePair);
   } else if (is(control, "JvRollOut1Header")) {
     settingsPanel_->setOpen(!settingsPanel_->isOpen());
   } else if (is(control, "JVCHB1")) {
@@ -369,7 +371,17 @@ void MainWindow::command(HWND control, UINT notification) {
   }
 }
 
-void MainWindow::pairCommandNotYet() { showError(kNoPairEditingYet + core_->pairTablePath()); }
+void MainWindow::pairCommand(void (Program::*command)()) {
+  Program& program = core_->program();
+  core_->guarded([&program, command] { (program.*command)(); });
+}
+
+bool MainWindow::execute(const std::string& caption, const std::string& label) {
+  ++boxesOpen_;
+  const bool chosen = folderDialog_.execute(caption, label);
+  --boxesOpen_;
+  return chosen;
+}
 
 int MainWindow::run() {
   runDisplay_->showWaitingTexts();

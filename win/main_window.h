@@ -6,6 +6,7 @@
 #include <string>
 
 #include "program/window_program.h"
+#include "win/folder_dialog.h"
 #include "win/tray_icon.h"
 #include "win/window_controls.h"
 #include "win/window_run_display.h"
@@ -45,7 +46,8 @@ class MainWindow final : private WindowShell, private FolderChooser {
   void dpiChanged(int dpi, const RECT& suggested);
   void preview();
   void about();
-  void pairCommandNotYet();
+  // Runs a pair list command; the grid then shows the table as it is.
+  void pairCommand(void (Program::*command)());
   void showFilePaths();
   bool is(HWND control, const char* name) const { return control == (*controls_)[name]; }
   // A message box owned by the window; the end waits while one is open.
@@ -66,9 +68,9 @@ class MainWindow final : private WindowShell, private FolderChooser {
   bool boxOpen() const override { return boxesOpen_ > 0; }
   void quit() override { ::PostQuitMessage(0); }
 
-  // FolderChooser: the folder dialog comes with pair editing.
-  bool execute(const std::string&, const std::string&) override { return false; }
-  std::string path() const override { return {}; }
+  // FolderChooser: the folder dialog, as a box the end waits for.
+  bool execute(const std::string& caption, const std::string& label) override;
+  std::string path() const override { return folderDialog_.path(); }
 
   ProgramServices services_;
   HWND window_ = nullptr;
@@ -79,6 +81,7 @@ class MainWindow final : private WindowShell, private FolderChooser {
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<WindowRunDisplay> runDisplay_;
   std::unique_ptr<WindowSettingsPanel> settingsPanel_;
+  FolderDialog folderDialog_{nullptr};
   std::unique_ptr<WindowProgram> core_;
   HBRUSH silver_ = nullptr;
   HBRUSH black_ = nullptr;
