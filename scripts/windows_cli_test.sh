@@ -41,6 +41,10 @@ run() {
 
 run --version
 [ "$status" -eq 0 ] && grep -q '^Tavro [0-9]' <<<"$out" || fail "--version: $status $out $err"
+# The version resource says the same (its texts are UTF-16).
+resource_version=$(strings -el "$exe" | grep -A1 -x FileVersion | tail -n 1)
+[ "Tavro $resource_version" = "$(head -n 1 <<<"$out" | tr -d '\r')" ] ||
+  fail "the version resource says '$resource_version', --version '$out'"
 run --help
 grep -qxF "Seznam párů: $(win Tavro.csv)" <<<"$out" || fail "--help does not name Tavro.csv: $out"
 grep -qxF "Přehled záloh: $(win program/Tavro.log)" <<<"$out" ||
