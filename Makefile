@@ -7,7 +7,7 @@ RELEASE_BUILD := build/release
 
 WINDOWS_BUILD := build/windows
 
-.PHONY: all deps-run deps-test deps-bench deps-package deps-windows run test bench bench-settings fuzz package windows build-test build-release clean
+.PHONY: all deps-run deps-test deps-bench deps-package deps-windows run test bench bench-settings fuzz package package-windows windows build-test build-release clean
 
 all: build-release
 
@@ -50,12 +50,16 @@ bench: deps-bench build-release
 bench-settings: deps-test build-release
 	bash bench/ini_writes.sh $(RELEASE_BUILD)/app/tavro
 
-# tavro.exe (the command line for now) cross-compiled for Windows with
-# MinGW-w64 into build/windows.
+# tavro.exe (the window program and the command line) cross-compiled for
+# Windows with MinGW-w64 into build/windows.
 windows: deps-windows
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DCMAKE_BUILD_TYPE=Release -DTAVRO_WERROR=ON -DTAVRO_TESTS=OFF >/dev/null
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+# The Windows installer and the portable zip, beside tavro.exe.
+package-windows: windows
+	bash scripts/package_windows.sh $(WINDOWS_BUILD)
 
 # A Debian package in build/package (make test builds and checks it too).
 package: deps-package

@@ -32,12 +32,12 @@ test_packages=(
   rsync hyperfine time jq strace
   desktop-file-utils appstream lintian dpkg-dev file
   mount e2fsprogs dosfstools fuse fusefat acl attr
-  g++-mingw-w64-x86-64-posix wine wine64 locales
+  g++-mingw-w64-x86-64-posix wine wine64 locales nsis
 )
 # The peers the benchmarks compare with beyond rsync and cp.
 bench_packages=(rclone)
 # The Windows build: MinGW-w64's compiler with POSIX threads (std::thread).
-windows_packages=(cmake g++-mingw-w64-x86-64-posix librsvg2-bin imagemagick)
+windows_packages=(cmake g++-mingw-w64-x86-64-posix librsvg2-bin imagemagick nsis)
 # What building and checking the Debian package needs beyond the build.
 package_packages=(dpkg-dev file lintian)
 

@@ -49,6 +49,11 @@ done < <(find "$build" -name '*_test.exe' -not -path '*/googletest/*' | sort)
 echo "== tavro.exe"
 if ! timeout 600 bash "$source/scripts/windows_cli_test.sh" "$build/tavro.exe" \
   "$build/console_event.exe"; then failed=1; fi
+echo "== the installer and the portable zip"
+# The script names the installer and the zip in its last two lines.
+if ! packages=$(bash "$source/scripts/package_windows.sh" "$build" | tail -n 2) ||
+  ! timeout 600 bash "$source/scripts/windows_package_test.sh" $packages \
+    "$build/package-test"; then failed=1; fi
 echo "== tavro.exe, the window"
 if ! timeout 600 env LC_ALL=cs_CZ.UTF-8 bash "$source/scripts/windows_e2e.sh" \
   "$build/tavro.exe" "$artifacts"; then failed=1; fi
