@@ -55,6 +55,7 @@ InstanceLock::Outcome InstanceLock::acquire(const std::string& settingsFile, std
 }
 
 void InstanceLock::publishWindow(HWND window) {
+  if (mutex_ == nullptr) return;  // not the holder: nobody would look here
   const std::wstring name = nameFor(settingsFile_) + L"-window";
   published_ = ::CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
                                     sizeof(std::uint64_t), name.c_str());

@@ -47,8 +47,9 @@ void checkItem(const WindowControls& c, const std::string& group, int count, int
 
 }  // namespace
 
+// By the body's own visibility: the window may be hidden in the tray.
 bool WindowSettingsPanel::isOpen() const {
-  return ::IsWindowVisible(c_["JvRollOut1Body"]) != FALSE;
+  return (::GetWindowLongPtrW(c_["JvRollOut1Body"], GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 void WindowSettingsPanel::setOpen(bool open) {
