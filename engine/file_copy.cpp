@@ -114,7 +114,7 @@ bool isTemporaryName(std::string_view name) {
   return name.size() > 1 && name.front() == '.';
 }
 
-TimePrecision probeTimePrecision(Folder& folder) {
+TimePrecision probeTimePrecision(Folder& folder, Folder& namedProbeFolder) {
   // An odd second and every digit of the nanoseconds: each way of keeping
   // times less finely changes some of it.
   constexpr timespec kProbe{1262340001, 123456789};
@@ -124,7 +124,7 @@ TimePrecision probeTimePrecision(Folder& folder) {
   bool named = false;
   auto made = folder.createUnnamedFile(probeName);
   if (!made.ok() && made.error == EOPNOTSUPP) {
-    made = folder.createFile(probeName);
+    made = namedProbeFolder.createFile(probeName);
     named = made.ok();
   }
   if (!made.ok()) return {};
@@ -135,7 +135,7 @@ TimePrecision probeTimePrecision(Folder& folder) {
     if (kept.ok()) found = TimePrecision::ofProbe(kProbe, kept.value.modified);
   }
   (void)file->close();
-  if (named) (void)folder.removeFile(probeName);
+  if (named) (void)namedProbeFolder.removeFile(probeName);
   return found;
 }
 

@@ -53,7 +53,12 @@ int gaugeUnits(std::int64_t bytes, std::int64_t size);
 // How finely `folder` keeps last-write times, found by giving a file there
 // a time and reading it back (the file is gone afterwards). The two-second
 // steps when that cannot be done, or the answer would not be the truth.
-TimePrecision probeTimePrecision(Folder& folder);
+// Where files can have no name, the probe is one of those in `folder`;
+// elsewhere (Windows) a named file in `namedProbeFolder`, a folder on the
+// same drive whose time no run keeps: every new name in `folder` itself
+// would move its time, which the run then sets back at every run, and
+// where setting times fails, reports as a failure.
+TimePrecision probeTimePrecision(Folder& folder, Folder& namedProbeFolder);
 
 // The name a copy is written under before it is renamed into place.
 std::string temporaryNameFor(const std::string& name, int attempt);

@@ -89,10 +89,10 @@ DeletionDecision countDeletions(RunDisplay& display, Folder& source, Folder& fol
 
 // How finely the pair folder keeps times: probed by a run, which writes
 // anyway, and remembered for the plans, which write nothing.
-TimePrecision timePrecisionOf(Folder& folder, const PairOptions& options) {
+TimePrecision timePrecisionOf(Folder& folder, Folder& targetTop, const PairOptions& options) {
   auto* known = options.timePrecisions;
   if (options.plan == nullptr) {
-    const TimePrecision found = probeTimePrecision(folder);
+    const TimePrecision found = probeTimePrecision(folder, targetTop);
     if (known != nullptr) (*known)[folder.id()] = found;
     return found;
   }
@@ -245,7 +245,7 @@ class PairMirror {
     copying.replaceOtherKinds = replaceOtherKinds;
     copying.otherSources = options_.otherSources;
     copying.keepOwners = fs_.keepsOwners();
-    if (Folder* folder = pairFolder.get()) copying.times = timePrecisionOf(*folder, options_);
+    if (Folder* folder = pairFolder.get()) copying.times = timePrecisionOf(*folder, top, options_);
     // The syncs go through a descriptor of their own: the walk's folders
     // are not shared between threads.
     std::optional<EarlyWriteBack> early;

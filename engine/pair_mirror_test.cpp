@@ -89,7 +89,11 @@ TEST_F(PairMirrorTest, ASameSizeRewriteIsSeenAsFinelyAsTheTargetKeepsTimes) {
     const std::string before = tree.read(at + "/docs/a.txt");
     EXPECT_EQ(backUp("cccc", kEven + 1, 200000000), target.seesTheNextSecond ? "cccc" : before);
     // Nor is anything set on an unchanged backup's folders, even where the
-    // target keeps no modes or owners of its own.
+    // target keeps no modes or owners of its own. (The source folder's time
+    // an hour before the runs: a run that moved its backup folder's time,
+    // with a file of its own there, would be seen trying to set it back.)
+    tree.setTime("data/docs", kEven - 3600, 0);
+    run("data/docs", at);
     fs.failUnder(FaultOp::SetTime, tree.path(at));
     display.clear();
     run("data/docs", at);
