@@ -13,7 +13,8 @@ namespace tavro::win {
 namespace {
 
 constexpr UINT_PTR kTimer = 1;
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+// A fixed window with a title, its system menu and a close box, as on Linux.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExtendedStyle = WS_EX_CONTROLPARENT;
 
 const COLORREF kSilver = RGB(192, 192, 192);
