@@ -1,4 +1,4 @@
-# What the two end-to-end tests share: waiting, screenshots and finding the
+# What the end-to-end tests share: waiting, screenshots and finding the
 # program's windows on the X server. Sourced, not run.
 
 # Waits up to $1 seconds for the command that follows to succeed.

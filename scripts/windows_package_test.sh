@@ -21,15 +21,7 @@ fail() {
   echo "windows package: $*" >&2
   exit 1
 }
-wait_for() {
-  local seconds=$1
-  shift
-  for _ in $(seq $((seconds * 10))); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/e2e_common.sh"  # wait_for
 
 export WINEPREFIX=$work/prefix WINEDEBUG=-all
 timeout 300 wineboot -i > /dev/null 2>&1 || true
