@@ -154,7 +154,6 @@ void MainWindow::connectControls() {
 }
 
 void MainWindow::FormCreate() {
-  runDisplay_.showWaitingTexts();
   if (core_.start()) {
     showFilePaths();
     runDisplay_.hideProgress();

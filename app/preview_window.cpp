@@ -80,10 +80,7 @@ PreviewWindow::PreviewWindow(std::vector<PairPreview> pairs, QWidget* parent)
 
   summary_ = new QListWidget(this);
   summary_->setObjectName(QStringLiteral("PreviewSummary"));
-  for (const auto& pair : pairs_) {
-    summary_->addItem(localText(previewSummary(pair)));
-    for (const auto& line : pair.lines) summary_->addItem(QStringLiteral("    ") + localText(line));
-  }
+  for (const auto& line : previewSummaryLines(pairs_)) summary_->addItem(localText(line));
   summary_->setMaximumHeight(120);
 
   model_ = new PreviewModel(pairs_, this);

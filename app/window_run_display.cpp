@@ -32,11 +32,6 @@ void WindowRunDisplay::clearPairLabels() {
   c_.Label17->hide();
 }
 
-void WindowRunDisplay::showWaitingTexts() {
-  c_.Label6->setText(QStringLiteral("Čeká se na spuštění ..."));
-  c_.tray->SetTrayHint(QStringLiteral("Záloha zatím neprovedena ..."));
-}
-
 void WindowRunDisplay::showPairGauge(bool shown) { c_.G1->setVisible(shown); }
 
 void WindowRunDisplay::setStatusLook(StatusLook look) {

@@ -18,8 +18,6 @@ class WindowRunDisplay final : public BackupRunDisplay {
   // The status caption Label6, which only this display sets, in its
   // waiting colours.
   void showWaiting() { setStatusLook(StatusLook::Waiting); }
-  // Its text and the tray's hint before the first run.
-  void showWaitingTexts();
   // The pair gauge G1, which only this display shows and hides.
   void showPairGauge(bool shown);
   // The current pair's labels emptied, their captions and "/" hidden.

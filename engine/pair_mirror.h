@@ -46,8 +46,9 @@ struct RunOptions {
   std::function<bool(std::int64_t files, std::int64_t of, const std::string& folder)>
       confirmMassDeletion;
   // Off, the copy pass does all on the run's thread: it looks every entry up
-  // in turn and copies new folders itself. The program's edges set it (main, the command line, the measuring tools
-  // read TAVRO_NO_READ_AHEAD); the engine never reads the environment.
+  // in turn and copies new folders itself. The program's edges set it (main,
+  // the command line, the measuring tools read TAVRO_NO_READ_AHEAD); the
+  // engine never reads the environment.
   bool readAhead = true;
   // Off only to measure what putting the pair on the disk costs.
   bool durable = true;

@@ -34,6 +34,15 @@ std::string previewCell(const PlannedEntry& entry, PreviewColumn column) {
   return {};
 }
 
+std::vector<std::string> previewSummaryLines(const std::vector<PairPreview>& pairs) {
+  std::vector<std::string> lines;
+  for (const auto& pair : pairs) {
+    lines.push_back(previewSummary(pair));
+    for (const auto& line : pair.lines) lines.push_back("    " + line);
+  }
+  return lines;
+}
+
 std::vector<const PlannedEntry*> previewRows(const std::vector<PairPreview>& pairs) {
   std::vector<const PlannedEntry*> rows;
   for (const auto& pair : pairs) {

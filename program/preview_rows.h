@@ -19,6 +19,9 @@ const char* changeText(Change change);
 // writes them, with no-break spaces), folders with "/" after their path and
 // no size.
 std::string previewCell(const PlannedEntry& entry, PreviewColumn column);
+// The summary above the entries: a line per pair, and under it, indented,
+// the lines of what the pair can tell already would fail.
+std::vector<std::string> previewSummaryLines(const std::vector<PairPreview>& pairs);
 // Every planned entry of every pair, in the plans' order.
 std::vector<const PlannedEntry*> previewRows(const std::vector<PairPreview>& pairs);
 // Whether `a` comes before `b` in ascending order by `column`.

@@ -12,7 +12,10 @@ std::string errorBoxText(const std::string& message) {
 
 WindowProgram::WindowProgram(const ProgramServices& services, BackupRunDisplay& display,
                              SettingsPanel& panel, WindowShell& shell, FolderChooser& folders)
-    : services_(services), shell_(shell), program_(services, display, panel, shell, folders) {}
+    : services_(services),
+      display_(display),
+      shell_(shell),
+      program_(services, display, panel, shell, folders) {}
 
 bool WindowProgram::guarded(const std::function<void()>& action) {
   try {
@@ -29,6 +32,7 @@ bool WindowProgram::guarded(const std::function<void()>& action) {
 }
 
 bool WindowProgram::start() {
+  display_.setStatus("Čeká se na spuštění ...", "Záloha zatím neprovedena ...");
   hideCountdown_ = 1;
   guarded([this] { program_.readSettings(); });
   // A settings file that could not be read or saved (a full disk at start,

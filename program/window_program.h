@@ -59,8 +59,8 @@ class WindowProgram {
   WindowProgram(const ProgramServices& services, BackupRunDisplay& display, SettingsPanel& panel,
                 WindowShell& shell, FolderChooser& folders);
 
-  // Start-up, after the controls exist: the settings read, the pair table
-  // opened. True when the table is open.
+  // Start-up, after the controls exist: the waiting status shown, the
+  // settings read, the pair table opened. True when the table is open.
   bool start();
   // The one-second tick.
   void tick();
@@ -103,6 +103,7 @@ class WindowProgram {
 
  private:
   ProgramServices services_;
+  BackupRunDisplay& display_;
   WindowShell& shell_;
   Program program_;
   int hideCountdown_ = 0;

@@ -134,11 +134,7 @@ void MainWindow::dressFonts() {
   std::vector<HFONT> before = std::move(fonts_);
   fonts_.clear();
   const auto font = [this](int points, int weight, bool italic, const wchar_t* face) {
-    HFONT f = ::CreateFontW(-::MulDiv(points, dpi_, 72), 0, 0, 0, weight, italic, FALSE, FALSE,
-                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
-    fonts_.push_back(f);
-    return f;
+    return fonts_.emplace_back(makeFont(points, dpi_, weight, italic, face));
   };
   const auto setFont = [](HWND control, HFONT f) {
     ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
@@ -146,6 +142,8 @@ void MainWindow::dressFonts() {
   HFONT bold = font(8, FW_BOLD, false, L"Tahoma");
   for (const char* name : {"GroupBox1", "Label3", "BitBtn2", "Label10"}) setFont(c[name], bold);
   setFont(c["ECas"], font(20, FW_BOLD, false, L"Tahoma"));
+  // The big time needs all of its box (a new font brings margins back).
+  ::SendMessageW(c["ECas"], EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
   setFont(c["Label1"], font(12, FW_NORMAL, false, L"Arial"));
   HFONT clock = font(12, FW_BOLD, true, L"Arial");
   for (const char* name : {"Label4", "Label5"}) setFont(c[name], clock);
@@ -162,8 +160,6 @@ void MainWindow::dress() {
   };
   for (const char* name : {"Label1", "Label4", "Label5"}) addStyle(c[name], SS_CENTER);
   addStyle(c["Label15"], SS_RIGHT);
-  // The big time needs all of its box.
-  ::SendMessageW(c["ECas"], EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
   ::SendMessageW(c["G2"], PBM_SETRANGE32, 0, 1000);
   // The minutes take digits only, as many as the schedule can count with.
   for (const char* name : {"cxTextEdit1", "cxTextEdit2"}) {
@@ -183,7 +179,6 @@ void MainWindow::dpiChanged(int dpi, const RECT& suggested) {
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   controls_->rescale(dpi);
   dressFonts();
-  ::SendMessageW((*controls_)["ECas"], EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, 0);
   settingsPanel_->setOpen(settingsPanel_->isOpen());
   ::InvalidateRect(window_, nullptr, TRUE);
 }
@@ -378,14 +373,17 @@ void MainWindow::pairCommand(void (Program::*command)()) {
 }
 
 bool MainWindow::execute(const std::string& caption, const std::string& label) {
+  return modal([&] { return folderDialog_.execute(caption, label) ? 1 : 0; }) != 0;
+}
+
+int MainWindow::modal(const std::function<int()>& show) {
   ++boxesOpen_;
-  const bool chosen = folderDialog_.execute(caption, label);
+  const int answer = show();
   --boxesOpen_;
-  return chosen;
+  return answer;
 }
 
 int MainWindow::run() {
-  runDisplay_->showWaitingTexts();
   if (core_->start()) {
     showFilePaths();
     runDisplay_->hideProgress();
@@ -421,10 +419,7 @@ void MainWindow::restore() {
 }
 
 int MainWindow::box(const std::string& text, const wchar_t* caption, UINT flags) {
-  ++boxesOpen_;
-  const int answer = ::MessageBoxW(window_, windows::wide(text).c_str(), caption, flags);
-  --boxesOpen_;
-  return answer;
+  return modal([&] { return ::MessageBoxW(window_, windows::wide(text).c_str(), caption, flags); });
 }
 
 void MainWindow::showWarning(const std::string& message) {
@@ -450,9 +445,7 @@ void MainWindow::about() {
   box.lpszCaption = L"O programu";
   box.dwStyle = MB_OK | MB_USERICON;
   box.lpszIcon = MAKEINTRESOURCEW(1);
-  ++boxesOpen_;
-  ::MessageBoxIndirectW(&box);
-  --boxesOpen_;
+  modal([&] { return ::MessageBoxIndirectW(&box); });
 }
 
 void MainWindow::showTable() {
@@ -532,12 +525,7 @@ void MainWindow::preview() {
 }
 
 void MainWindow::showFilePaths() {
-  std::string text;
-  for (const FileLocation& file : fileLocationList(services_.paths, core_->pairTablePath())) {
-    if (!text.empty()) text += "\r\n";
-    text += file.caption + file.path;
-  }
-  ::SetWindowTextW((*controls_)["LPaths"], windows::wide(text).c_str());
+  setText((*controls_)["LPaths"], fileLocations(services_.paths, core_->pairTablePath()));
 }
 
 }  // namespace tavro::win

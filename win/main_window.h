@@ -50,7 +50,9 @@ class MainWindow final : private WindowShell, private FolderChooser {
   void pairCommand(void (Program::*command)());
   void showFilePaths();
   bool is(HWND control, const char* name) const { return control == (*controls_)[name]; }
-  // A message box owned by the window; the end waits while one is open.
+  // Shows a box or dialog; the end waits while one is open.
+  int modal(const std::function<int()>& show);
+  // A message box owned by the window.
   int box(const std::string& text, const wchar_t* caption, UINT flags);
 
   // WindowShell

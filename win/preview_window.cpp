@@ -39,9 +39,7 @@ PreviewWindow::PreviewWindow(HWND owner, std::vector<PairPreview> pairs,
   c.lpszClassName = kClassName;
   ::RegisterClassExW(&c);
   const int dpi = static_cast<int>(::GetDpiForWindow(owner));
-  font_ = ::CreateFontW(-::MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+  font_ = makeFont(8, dpi);
   rows_ = previewRows(pairs_);
   open = this;
   window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"Náhled zálohy",
@@ -58,13 +56,9 @@ PreviewWindow::PreviewWindow(HWND owner, std::vector<PairPreview> pairs,
   };
   summary_ = child(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,
                    LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_VSCROLL | WS_HSCROLL, 0);
-  for (const auto& pair : pairs_) {
+  for (const auto& line : previewSummaryLines(pairs_)) {
     ::SendMessageW(summary_, LB_ADDSTRING, 0,
-                   reinterpret_cast<LPARAM>(windows::wide(previewSummary(pair)).c_str()));
-    for (const auto& line : pair.lines) {
-      ::SendMessageW(summary_, LB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>((L"    " + windows::wide(line)).c_str()));
-    }
+                   reinterpret_cast<LPARAM>(windows::wide(line).c_str()));
   }
   list_ = child(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
                 LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP, 0);

@@ -72,11 +72,7 @@ void TrayIcon::remove() {
 }
 
 void TrayIcon::setHint(const std::string& hint) {
-  hint_ = windows::wide(hint);
-  if (hint_.size() > 127) {
-    hint_.resize(127);
-    if (hint_.back() >= 0xD800 && hint_.back() <= 0xDBFF) hint_.pop_back();
-  }
+  hint_ = windows::wide(hint);  // cut to the icon's 127 characters as it is handed over
   if (!shown_) return;
   NOTIFYICONDATAW d = data(NIF_TIP | NIF_SHOWTIP);
   ::Shell_NotifyIconW(NIM_MODIFY, &d);

@@ -31,9 +31,8 @@ class TrayIcon {
   void readd();
   void remove();
   bool shown() const { return shown_; }
-  // Keeps the first 127 characters.
+  // Shows the first 127 characters.
   void setHint(const std::string& hint);
-  const std::wstring& hint() const { return hint_; }
   void showBalloon(const std::string& title, const std::string& text, BalloonIconKind kind);
   void showWarning(bool warning);
   bool showsWarning() const { return warning_; }

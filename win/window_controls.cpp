@@ -118,16 +118,6 @@ Made madeOf(ControlKind kind, bool firstOfGroup) {
   return {L"STATIC", 0};
 }
 
-int textWidth(HWND control, HFONT font, const std::wstring& text) {
-  HDC dc = ::GetDC(control);
-  HGDIOBJ before = ::SelectObject(dc, font);
-  SIZE needed{};
-  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
-  ::SelectObject(dc, before);
-  ::ReleaseDC(control, dc);
-  return needed.cx;
-}
-
 // What each kind needs beyond its window: ranges, formats, columns.
 void finish(HWND control, const ControlPlace& place, HWND parent) {
   switch (place.kind) {
@@ -195,6 +185,37 @@ void widenToCaption(HWND button, HFONT font, const ControlPlace& place, int dpi)
 
 }  // namespace
 
+HFONT makeFont(int points, int dpi, int weight, bool italic, const wchar_t* face) {
+  return ::CreateFontW(-::MulDiv(points, dpi, 72), 0, 0, 0, weight, italic, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, face);
+}
+
+int textWidth(HWND control, HFONT font, const std::wstring& text) {
+  HDC dc = ::GetDC(control);
+  HGDIOBJ before = ::SelectObject(dc, font);
+  SIZE needed{};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &needed);
+  ::SelectObject(dc, before);
+  ::ReleaseDC(control, dc);
+  return needed.cx;
+}
+
+std::string textOf(HWND control) {
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return windows::narrow(text);
+}
+
+void setText(HWND control, const std::string& text) {
+  ::SetWindowTextW(control, windows::wide(text).c_str());
+}
+
+void showControl(HWND control, bool shown) { ::ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE); }
+
+bool isShown(HWND control) { return (::GetWindowLongPtrW(control, GWL_STYLE) & WS_VISIBLE) != 0; }
+
 WindowControls::WindowControls(HWND window, int dpi) {
   INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS |
                                                    ICC_DATE_CLASSES | ICC_UPDOWN_CLASS |
@@ -228,9 +249,7 @@ WindowControls::WindowControls(HWND window, int dpi) {
 void WindowControls::rescale(int dpi) {
   HFONT old = font_;
   // The classic dialog font the layout was drawn for.
-  font_ = ::CreateFontW(-::MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                        DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+  font_ = makeFont(8, dpi);
   for (const ControlPlace& place : mainWindowControls()) {
     HWND control = (*this)[place.name];
     ::SetWindowPos(control, nullptr, scaled(place.x, dpi), scaled(place.y, dpi),

@@ -39,4 +39,19 @@ class WindowControls {
 // Pixels of the table (at 96 dots per inch) at `dpi`.
 inline int scaled(int pixels, int dpi) { return ::MulDiv(pixels, dpi, 96); }
 
+// A font of `points` at `dpi`: the classic dialog font unless `face` says
+// otherwise. The caller deletes it.
+HFONT makeFont(int points, int dpi, int weight = FW_NORMAL, bool italic = false,
+               const wchar_t* face = L"Tahoma");
+// How wide `text` is in `font`, in pixels.
+int textWidth(HWND control, HFONT font, const std::wstring& text);
+// A control's text, in UTF-8.
+std::string textOf(HWND control);
+void setText(HWND control, const std::string& text);
+// Shows or hides a control without taking the focus.
+void showControl(HWND control, bool shown);
+// Whether a control is shown by its own style, whether or not its window
+// is on screen (it may be in the tray).
+bool isShown(HWND control);
+
 }  // namespace tavro::win

@@ -40,17 +40,10 @@ void WindowRunDisplay::setStatusLook(StatusLook look) {
 }
 
 void WindowRunDisplay::setText(const char* control, const std::string& text) {
-  ::SetWindowTextW(c_[control], windows::wide(text).c_str());
+  win::setText(c_[control], text);
 }
 
-void WindowRunDisplay::show(const char* control, bool shown) {
-  ::ShowWindow(c_[control], shown ? SW_SHOWNA : SW_HIDE);
-}
-
-void WindowRunDisplay::showWaitingTexts() {
-  setText("Label6", "Čeká se na spuštění ...");
-  tray_.setHint("Záloha zatím neprovedena ...");
-}
+void WindowRunDisplay::show(const char* control, bool shown) { showControl(c_[control], shown); }
 
 void WindowRunDisplay::showPairGauge(bool shown) { show("G1", shown); }
 
@@ -107,10 +100,7 @@ void WindowRunDisplay::showCurrentFile() {
     setText("Label18", currentFile_);
     shownFile_ = currentFile_;
   }
-  // Its own visibility, whether or not the window shows (it may be in the
-  // tray).
-  const bool gaugeShown = (::GetWindowLongPtrW(c_["G2"], GWL_STYLE) & WS_VISIBLE) != 0;
-  if (gaugeShown != fileGaugeShown_) show("G2", fileGaugeShown_);
+  if (isShown(c_["G2"]) != fileGaugeShown_) show("G2", fileGaugeShown_);
   lastFileShown_ = Clock::now();
 }
 
@@ -119,15 +109,10 @@ void WindowRunDisplay::addLine(const std::string& line) {
   const std::wstring text = windows::wide(line);
   ::SendMessageW(lines, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   // A list box scrolls sideways only as far as it is told.
-  HDC dc = ::GetDC(lines);
-  HGDIOBJ before =
-      ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(lines, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  ::SelectObject(dc, before);
-  ::ReleaseDC(lines, dc);
-  if (size.cx + 8 > widestLine_) {
-    widestLine_ = size.cx + 8;
+  const int width =
+      textWidth(lines, reinterpret_cast<HFONT>(::SendMessageW(lines, WM_GETFONT, 0, 0)), text) + 8;
+  if (width > widestLine_) {
+    widestLine_ = width;
     ::SendMessageW(lines, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widestLine_), 0);
   }
 }

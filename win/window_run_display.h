@@ -26,7 +26,6 @@ class WindowRunDisplay final : public BackupRunDisplay {
   COLORREF statusBackground() const;
   COLORREF statusText() const;
 
-  void showWaitingTexts();
   void showPairGauge(bool shown);
   // The current pair's labels emptied, their captions and "/" hidden.
   void clearPairLabels();

@@ -6,31 +6,17 @@
 #include <charconv>
 #include <string>
 
-#include "platform/windows_text.h"
 #include "program/window_layout.h"
 
 namespace tavro::win {
 
 namespace {
 
-std::string textOf(HWND control) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-  return windows::narrow(text);
-}
-
-void setText(HWND control, const std::string& text) {
-  ::SetWindowTextW(control, windows::wide(text).c_str());
-}
-
 bool checked(HWND button) { return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void check(HWND button, bool on) {
   ::SendMessageW(button, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
-
-void showControl(HWND control, bool shown) { ::ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE); }
 
 // The radio groups' item indices are the values of the choices; -1 when no
 // item is checked.
@@ -48,9 +34,7 @@ void checkItem(const WindowControls& c, const std::string& group, int count, int
 }  // namespace
 
 // By the body's own visibility: the window may be hidden in the tray.
-bool WindowSettingsPanel::isOpen() const {
-  return (::GetWindowLongPtrW(c_["JvRollOut1Body"], GWL_STYLE) & WS_VISIBLE) != 0;
-}
+bool WindowSettingsPanel::isOpen() const { return isShown(c_["JvRollOut1Body"]); }
 
 void WindowSettingsPanel::setOpen(bool open) {
   HWND panel = c_["JvRollOut1"];
