@@ -2,7 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <utility>
+
 #include "program/preview_rows.h"
+#include "schedule/plain_settings_panel.h"
+#include "testing/fake_clock.h"
+#include "testing/faulty_file_system.h"
+#include "testing/recording_display.h"
+#include "testing/recording_power.h"
+#include "testing/temp_tree.h"
 
 namespace tavro {
 namespace {
@@ -44,6 +54,135 @@ TEST(PreviewRowsTest, RowsFollowThePairsAndSortByEachColumn) {
   EXPECT_TRUE(previewLess(*rows[2], *rows[0], PreviewColumn::Size));
   EXPECT_TRUE(previewLess(*rows[1], *rows[2], PreviewColumn::Kind));
   EXPECT_FALSE(previewLess(*rows[0], *rows[0], PreviewColumn::Kind));
+}
+
+// The window program over a shell that records what it was asked: the
+// rules of the one-time hide, the buttons' answers and the end that waits.
+class WindowProgramTest : public ::testing::Test, public WindowShell, public FolderChooser {
+ protected:
+  WindowProgramTest() {
+    clock.set(2026, 12, 9, 10, 0);
+    tree.file("data/A/a.txt", "a");
+    tree.folder("backup");
+  }
+
+  void showWarning(const std::string& message) override { said.push_back("warning " + message); }
+  void showTable() override {}
+  void setPairEditingEnabled(bool) override {}
+  bool confirm(const std::string&) override { return false; }
+  void showError(const std::string& message) override { said.push_back("error " + message); }
+  bool hideToTray() override {
+    said.push_back("hide");
+    return trayThere;
+  }
+  void showTrayIcon() override { said.push_back("tray icon"); }
+  void checkTray() override {}
+  void showPairGauge(bool) override {}
+  bool openLog(const std::string& path) override {
+    said.push_back("open " + path);
+    return false;
+  }
+  bool openFolder(const std::string&, std::function<void()>) override { return true; }
+  bool boxOpen() const override { return boxShown; }
+  void quit() override { said.push_back("quit"); }
+  bool execute(const std::string&, const std::string&) override { return false; }
+  std::string path() const override { return {}; }
+
+  void start(bool withPair) {
+    tree.file("Tavro.csv", withPair ? "SRC,TRG,STAV\r\n" + tree.path("data/A") + "," +
+                                          tree.path("backup") + ",\r\n"
+                                    : "SRC,TRG,STAV\r\n");
+    ASSERT_TRUE(core.start());
+  }
+  int count(const std::string& what) const {
+    return static_cast<int>(std::count(said.begin(), said.end(), what));
+  }
+
+  testkit::TempTree tree;
+  SystemFileSystem real;
+  testkit::FaultyFileSystem fs{real};
+  testkit::FakeClock clock;
+  struct PumpingDisplay : testkit::RecordingDisplay {
+    std::function<void()> onPump;
+    void processMessages() override {
+      RecordingDisplay::processMessages();
+      if (onPump) std::exchange(onPump, nullptr)();
+    }
+  } display;
+  testkit::RecordingPower power{display.events};
+  PlainSettingsPanel panel;
+  std::vector<std::string> said;
+  bool trayThere = true;
+  bool boxShown = false;
+  WindowProgram core{
+      {fs, clock, power,
+       ProgramPaths{tree.path("Tavro.ini"), tree.path("Tavro.log"), tree.path("Tavro.csv")},
+       RegionalFormats{}},
+      display,
+      panel,
+      *this,
+      *this};
+};
+
+TEST_F(WindowProgramTest, TheFirstTickAfterTheWindowShowedHidesItOnce) {
+  start(true);
+  EXPECT_EQ(display.only("status ")[0],
+            "status Čeká se na spuštění ... | Záloha zatím neprovedena ...");
+  core.tick();  // under a start-up box, before the window showed
+  EXPECT_EQ(count("hide"), 0);
+  EXPECT_TRUE(core.windowShown());
+  EXPECT_FALSE(core.windowShown()) << "only the first showing counts";
+  for (int i = 0; i < 3; ++i) core.tick();
+  EXPECT_EQ(count("hide"), 1);
+  EXPECT_EQ(count("tray icon"), 1);
+}
+
+TEST_F(WindowProgramTest, AFirstStartWithNoPairKeepsTheWindowAndShowsTheIcon) {
+  start(false);
+  core.windowShown();
+  core.tick();
+  core.tick();
+  EXPECT_EQ(count("hide"), 0);
+  EXPECT_EQ(count("tray icon"), 1);
+}
+
+TEST_F(WindowProgramTest, ButtonsWithNothingToDoSaySoAndTheMissingTrayOnlyOnce) {
+  start(false);
+  trayThere = false;
+  core.hide();
+  core.hide();
+  EXPECT_EQ(count("warning " + std::string(kNoTray)), 1);
+  core.showLog();
+  EXPECT_EQ(count("warning " + std::string(kNoLogYet)), 1);
+  tree.file("Tavro.log", "x");
+  core.showLog();
+  EXPECT_EQ(said.back(), "error Přehled nelze zobrazit, žádný textový editor nelze spustit: " +
+                             tree.path("Tavro.log"));
+  core.showHistory();
+  EXPECT_EQ(said.back(), "warning " + std::string(kNoPairChosen));
+}
+
+TEST_F(WindowProgramTest, TheEndWaitsForTheMessageLoopAnOpenBoxAndARun) {
+  start(true);
+  core.requestEnd();  // under a start-up box: no loop to leave yet
+  EXPECT_EQ(count("quit"), 0);
+  boxShown = true;
+  core.mainLoopStarted();
+  EXPECT_EQ(count("quit"), 0) << "a box is open";
+  boxShown = false;
+  // Asked for again during a run: the run and its log entry come first.
+  int quitsDuringRun = -1;
+  display.onPump = [&] {
+    core.requestEnd();
+    quitsDuringRun = count("quit");
+  };
+  core.backUpNow();
+  EXPECT_EQ(quitsDuringRun, 0);
+  EXPECT_EQ(count("quit"), 1);
+  EXPECT_TRUE(tree.exists("Tavro.log"));
+  EXPECT_TRUE(core.isEnding());
+  core.tick();
+  EXPECT_EQ(count("quit"), 1) << "the end is asked for once";
 }
 
 }  // namespace
