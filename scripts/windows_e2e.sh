@@ -184,7 +184,7 @@ wait_for 20 has_folder_dialog 'Vyberte adresář k záloze' || fail "no folder d
 import -window root "$artifacts/windows-folder-dialog.png"
 xdotool windowfocus --sync "$(folder_dialog 'Vyberte adresář k záloze')" key Return
 wait_for 20 has_folder_dialog 'Vyberte adresář kam zálohovat.' || fail "no folder dialog for the target"
-xdotool windowfocus --sync "$(folder_dialog 'Vyberte adresář kam zálohovat.')" key shift+Tab Up
+xdotool windowfocus --sync "$(folder_dialog 'Vyberte adresář kam zálohovat.')" key Up
 sleep 1
 xdotool key Return
 added() { grep -q '^C:\\users\\[^,]*,C:\\users\\Public,Neprovedeno'$'\r''$' "$work/Tavro.csv"; }

@@ -1,5 +1,6 @@
 #include "win/folder_dialog.h"
 
+#include <commctrl.h>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -39,6 +40,11 @@ int CALLBACK FolderDialog::callback(HWND dialog, UINT message, LPARAM l, LPARAM 
       if (!that->start_.empty()) {
         ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE,
                        reinterpret_cast<LPARAM>(that->start_.c_str()));
+      }
+      // The tree takes the keys, and shows which folder is selected; the
+      // dialog would give them to OK, with the selection unmarked.
+      if (HWND tree = ::FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr)) {
+        ::PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(tree), TRUE);
       }
       break;
     case BFFM_SELCHANGED: {
