@@ -3,20 +3,18 @@
 #include <QAbstractTableModel>
 #include <functional>
 
-#include "pairs/pair_table.h"
+#include "program/pair_grid.h"
 
 namespace tavro {
 
-// The pair table as a Qt model: the view shows the table's rows, plus the
-// new row of an open insert at its place, and holds no pair data of its own.
-// Edits go to the table: the first change in a row opens an edit, each cell
-// is assigned with setFieldText, and moving to another row stores it.
+// The pair grid as a Qt model: the core's grid does the editing, the model
+// tells the view what changed.
 class PairGridModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
   explicit PairGridModel(PairTable& table, QObject* parent = nullptr)
-      : QAbstractTableModel(parent), table_(table) {}
+      : QAbstractTableModel(parent), grid_(table) {}
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -27,42 +25,28 @@ class PairGridModel : public QAbstractTableModel {
 
   // Shows the table as it is now.
   void refresh();
-  void setEditable(bool editable);
-  bool editable() const { return editable_; }
+  void setEditable(bool editable) { grid_.setEditable(editable); }
+  bool editable() const { return grid_.editable(); }
   // A table error in an edit goes here (the window's error box).
   void setErrorHandler(std::function<void(const std::exception&)> handler) {
-    onError_ = std::move(handler);
+    grid_.setErrorHandler(std::move(handler));
   }
 
   // The view row of the table's current row (or of the new row), -1 if none.
-  int currentViewRow() const;
+  int currentViewRow() const { return grid_.currentRow(); }
   // Makes the pair shown at `viewRow` current, storing or dropping the row
   // being edited as the table does.
   void moveToRow(int viewRow);
   void insertRow();  // a new row before the current one
   void appendRow();  // a new row after the last
   void cancelRow();  // drops the changes of the row being edited
-  void removeCurrent();
+  // Asks `confirm`, then removes the current row (see PairGrid).
+  void removeAfterQuestion(const std::function<bool()>& confirm);
   // A new row that was left without any change goes.
   void dropUntouchedNewRow();
-  // Whether the current row is a new one, not yet stored.
-  bool newRowOpen() const { return table_.isOpen() && table_.isInserting(); }
-  // The new row goes, changed or not; no stored row is touched.
-  void dropNewRow();
-
-  // The grid's columns are the table's, in its order.
-  static Column columnOf(int viewColumn);
 
  private:
-  // The table row a view row shows, or -1 for the new row of an insert.
-  int tableRow(int viewRow) const;
-  void guarded(const std::function<void()>& action);
-  // Writes the table when a stored row differs from the file.
-  void storeChanges();
-
-  PairTable& table_;
-  bool editable_ = true;
-  std::function<void(const std::exception&)> onError_;
+  PairGrid grid_;
 };
 
 }  // namespace tavro

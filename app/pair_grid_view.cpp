@@ -4,9 +4,9 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
-#include <QPainter>
 #include <QTimer>
 
 #include "app/pair_grid_model.h"
@@ -50,7 +50,8 @@ class CellDelegate final : public QStyledItemDelegate {
       return true;
     }
     if (isCtrlDelete(event)) {
-      if (event->type() == QEvent::KeyPress) grid_.removeAfterQuestion(qobject_cast<QWidget*>(object));
+      if (event->type() == QEvent::KeyPress)
+        grid_.removeAfterQuestion(qobject_cast<QWidget*>(object));
       event->accept();
       return true;
     }
@@ -176,8 +177,7 @@ void PairGridView::keyPressEvent(QKeyEvent* event) {
         return;
       }
       break;
-    default:
-      break;
+    default: break;
   }
   QTableView::keyPressEvent(event);
 }
@@ -203,18 +203,9 @@ void PairGridView::removeAfterQuestion(QWidget* editor) {
     commitData(editor);
     QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
   }
-  // The question is about the row current now: a new row, or a stored one.
-  const bool newRow = model_.newRowOpen();
   asking_ = true;
-  const bool confirmed = !confirmDelete_ || confirmDelete_();
+  model_.removeAfterQuestion([this] { return !confirmDelete_ || confirmDelete_(); });
   asking_ = false;
-  // Pairs are not edited while a run (started meanwhile) is in progress.
-  if (!confirmed || !editing_) return;
-  if (newRow) {
-    model_.dropNewRow();
-  } else {
-    model_.removeCurrent();
-  }
   followTable();
 }
 
