@@ -199,6 +199,21 @@ click_at 420 249
 wait_for 20 bash -c "! grep -q Public '$work/Tavro.csv'" || fail "Remove record left the pair"
 [ "$(rows)" -eq 4 ] || fail "Remove record took more than the pair ($(rows) lines)"
 
+# The grid edits in place: Ctrl+End goes to the last row's state, Enter
+# opens its editor, typing replaces the text, Enter assigns it, and leaving
+# the row (Up) stores it in the file; Down goes back to that row.
+click_at 240 470
+xdotool key ctrl+End Return
+sleep 0.5
+xdotool type upraveno
+sleep 0.5
+import -window "$(main_window)" "$artifacts/windows-grid-editor.png"
+xdotool key Return Up
+edited() { grep -q ',upraveno'$'\r''$' "$work/Tavro.csv"; }
+wait_for 10 edited || fail "the cell typed in the grid is not in Tavro.csv: $(cat "$work/Tavro.csv")"
+[ "$(rows)" -eq 4 ] || fail "editing a cell changed the number of pairs ($(rows) lines)"
+xdotool key Down
+
 # "Náhled" lists what a run would do; its "Zálohovat" runs it.
 runs() { count_in_log '^-----'; }
 echo "nový" > "$work/data/Dokumenty/nový.txt"

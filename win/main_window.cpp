@@ -39,30 +39,6 @@ HICON loadIcon(int size) {
 
 std::wstring quoted(const std::string& path) { return L"\"" + windows::wide(path) + L"\""; }
 
-// An empty pair grid tells a new user how to begin.
-LRESULT CALLBACK gridProcedure(HWND grid, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
-  const LRESULT result = ::DefSubclassProc(grid, message, w, l);
-  if (message == WM_PAINT && ::SendMessageW(grid, LVM_GETITEMCOUNT, 0, 0) == 0) {
-    RECT area;
-    ::GetClientRect(grid, &area);
-    RECT header{};
-    ::GetWindowRect(reinterpret_cast<HWND>(::SendMessageW(grid, LVM_GETHEADER, 0, 0)), &header);
-    const int dpi = static_cast<int>(::GetDpiForWindow(grid));
-    ::InflateRect(&area, -scaled(16, dpi), 0);
-    area.top += header.bottom - header.top + scaled(24, dpi);
-    HDC dc = ::GetDC(grid);
-    HGDIOBJ before =
-        ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(grid, WM_GETFONT, 0, 0)));
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, ::GetSysColor(COLOR_GRAYTEXT));
-    const std::wstring hint = windows::wide(kFirstPairHint);
-    ::DrawTextW(dc, hint.c_str(), static_cast<int>(hint.size()), &area, DT_CENTER | DT_WORDBREAK);
-    ::SelectObject(dc, before);
-    ::ReleaseDC(grid, dc);
-  }
-  return result;
-}
-
 }  // namespace
 
 UINT MainWindow::showRequest() {
@@ -104,7 +80,12 @@ MainWindow::MainWindow(const ProgramServices& services) : services_(services) {
   FolderChooser& folders = *this;
   core_ = std::make_unique<WindowProgram>(services_, *runDisplay_, *settingsPanel_, shell, folders);
   dress();
-  ::SetWindowSubclass((*controls_)["DBGrid1"], gridProcedure, 0, 0);
+  grid_ = std::make_unique<PairGrid>(core_->program().table());
+  grid_->setErrorHandler([this](const std::exception& error) { showError(error.what()); });
+  gridControl_ = std::make_unique<PairGridControl>((*controls_)["DBGrid1"], *grid_, [this] {
+    return box("Delete record?", L"Confirm", MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+  });
+  gridControl_->setEmptyHint(windows::wide(kFirstPairHint));
   ::SendMessageW((*controls_)["CHBAutostart"], BM_SETCHECK,
                  startupShortcutExists() ? BST_CHECKED : BST_UNCHECKED, 0);
   showFilePaths();
@@ -115,6 +96,8 @@ MainWindow::MainWindow(const ProgramServices& services) : services_(services) {
 }
 
 MainWindow::~MainWindow() {
+  gridControl_.reset();
+  grid_.reset();
   core_.reset();
   tray_.reset();
   if (window_ != nullptr) ::DestroyWindow(window_);
@@ -247,13 +230,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       return 0;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(l);
-      if (header->hwndFrom == (*controls_)["DBGrid1"] && header->code == LVN_ITEMCHANGED) {
-        const auto* change = reinterpret_cast<const NMLISTVIEW*>(l);
-        PairTable& table = core_->program().table();
-        if ((change->uNewState & LVIS_SELECTED) != 0 && change->iItem >= 0 && table.isOpen() &&
-            change->iItem != table.currentIndex()) {
-          core_->guarded([&table, row = change->iItem] { table.moveTo(row); });
-        }
+      if (gridControl_ != nullptr && header->hwndFrom == gridControl_->list()) {
+        return gridControl_->notify(*header);
       }
       return 0;
     }
@@ -449,39 +427,14 @@ void MainWindow::about() {
 }
 
 void MainWindow::showTable() {
-  HWND grid = (*controls_)["DBGrid1"];
-  const PairTable& table = core_->program().table();
-  ::SendMessageW(grid, WM_SETREDRAW, FALSE, 0);
-  ::SendMessageW(grid, LVM_DELETEALLITEMS, 0, 0);
-  const int rows = table.isOpen() ? table.recordCount() : 0;
-  for (int row = 0; row < rows; ++row) {
-    for (int column = 0; column < 3; ++column) {
-      std::wstring text = windows::wide(table.fieldTextAt(row, static_cast<Column>(column)));
-      LVITEMW item{};
-      item.mask = LVIF_TEXT;
-      item.iItem = row;
-      item.iSubItem = column;
-      item.pszText = text.data();
-      ::SendMessageW(grid, column == 0 ? LVM_INSERTITEMW : LVM_SETITEMTEXTW,
-                     static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    }
-  }
-  if (rows > 0 && table.currentIndex() >= 0) {
-    LVITEMW state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    ::SendMessageW(grid, LVM_SETITEMSTATE, static_cast<WPARAM>(table.currentIndex()),
-                   reinterpret_cast<LPARAM>(&state));
-    ::SendMessageW(grid, LVM_ENSUREVISIBLE, static_cast<WPARAM>(table.currentIndex()), FALSE);
-  }
-  ::SendMessageW(grid, WM_SETREDRAW, TRUE, 0);
-  ::InvalidateRect(grid, nullptr, TRUE);
+  if (gridControl_ != nullptr) gridControl_->show();
 }
 
 void MainWindow::setPairEditingEnabled(bool enabled) {
   for (const char* name : {"BitBtn3", "PBEditSrc", "PBEditTrg", "BitBtn4"}) {
     ::EnableWindow((*controls_)[name], enabled);
   }
+  if (gridControl_ != nullptr) gridControl_->setEditingEnabled(enabled);
 }
 
 bool MainWindow::hideToTray() {

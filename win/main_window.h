@@ -7,6 +7,7 @@
 
 #include "program/window_program.h"
 #include "win/folder_dialog.h"
+#include "win/pair_grid_control.h"
 #include "win/tray_icon.h"
 #include "win/window_controls.h"
 #include "win/window_run_display.h"
@@ -85,6 +86,8 @@ class MainWindow final : private WindowShell, private FolderChooser {
   std::unique_ptr<WindowSettingsPanel> settingsPanel_;
   FolderDialog folderDialog_{nullptr};
   std::unique_ptr<WindowProgram> core_;
+  std::unique_ptr<PairGrid> grid_;
+  std::unique_ptr<PairGridControl> gridControl_;
   HBRUSH silver_ = nullptr;
   HBRUSH black_ = nullptr;
   HBRUSH paleGreen_ = nullptr;
