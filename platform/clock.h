@@ -49,4 +49,8 @@ class SystemClock final : public Clock {
 // Seconds east of universal time, as the time zone says now.
 long currentUtcOffset();
 
+// The local date and time of a moment in seconds since 1970 (universal
+// time), as the time zone says for that moment.
+LocalDateTime localTimeOf(std::int64_t seconds);
+
 }  // namespace tavro

@@ -35,4 +35,12 @@ long currentUtcOffset() {
   return local.tm_gmtoff;
 }
 
+LocalDateTime localTimeOf(std::int64_t seconds) {
+  const auto t = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  if (::localtime_r(&t, &local) == nullptr) return addMinutes(LocalDateTime{}, floorDiv(seconds, 60));
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+          local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
 }  // namespace tavro

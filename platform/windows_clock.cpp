@@ -26,4 +26,12 @@ long currentUtcOffset() {
   return static_cast<long>(::_mkgmtime(&local) - now);
 }
 
+LocalDateTime localTimeOf(std::int64_t seconds) {
+  const auto t = static_cast<std::time_t>(seconds);
+  std::tm local{};
+  if (::localtime_s(&local, &t) != 0) return addMinutes(LocalDateTime{}, floorDiv(seconds, 60));
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+          local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
 }  // namespace tavro
