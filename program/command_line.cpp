@@ -7,6 +7,7 @@
 #include "engine/run_display.h"
 #include "log/run_log.h"
 #include "program/program.h"
+#include "program/restore_commands.h"
 #include "schedule/plain_settings_panel.h"
 
 namespace tavro {
@@ -14,7 +15,8 @@ namespace tavro {
 namespace {
 
 constexpr const char* kUsage =
-    "Použití: tavro [--run [--confirm-deletions] | --help | --version]\n"
+    "Použití: tavro [--run [--confirm-deletions] | --versions CESTA |\n"
+    "               --restore CESTA [--as-of \"ČAS\"] [--to ADRESÁŘ] | --help | --version]\n"
     "\n"
     "Bez voleb se spustí program s oknem a ikonou v oznamovací oblasti.\n"
     "\n"
@@ -28,6 +30,20 @@ constexpr const char* kUsage =
     "             s --run: výmaz, který by vzal většinu zálohy páru (například\n"
     "             po přejmenování velké složky), se provede; bez této volby se\n"
     "             takový výmaz vynechá a pár skončí chybou.\n"
+    "  --versions CESTA\n"
+    "             vypíše verze souboru nebo adresáře CESTA ze zdroje některého\n"
+    "             páru, které záloha a její historie drží: aktuální a každou\n"
+    "             starší s časem zálohy, která ji nahradila nebo smazala.\n"
+    "  --restore CESTA\n"
+    "             obnoví soubor nebo adresář CESTA ze zálohy do nového adresáře\n"
+    "             \"<jméno> (obnoveno <čas>)\" vedle originálu; nic nepřepíše.\n"
+    "             Návratový kód: 0 vše obnoveno, 1 něco nešlo obnovit, 2 obnovu\n"
+    "             nelze spustit.\n"
+    "  --as-of \"rrrr-mm-dd hh.mm.ss\"\n"
+    "             s --restore: obnoví stav z tohoto času (čas zálohy z --versions\n"
+    "             dá stav těsně před ní); bez této volby aktuální zálohu.\n"
+    "  --to ADRESÁŘ\n"
+    "             s --restore: obnoví do existujícího ADRESÁŘE; nic tam nepřepíše.\n"
     "  --help     vypíše tuto nápovědu\n"
     "  --version  vypíše verzi programu\n";
 
@@ -156,7 +172,13 @@ std::optional<int> handleCommandLine(const std::vector<std::string>& arguments, 
                                      CommandLineHost& host) {
   bool run = false;
   bool confirmDeletions = false;
-  for (const std::string& arg : arguments) {
+  std::optional<std::string> versions, restorePath, asOf, to;
+  auto usage = [](const std::string& message) {
+    std::cerr << "tavro: " << message << "\n\n" << kUsage;
+    return 2;
+  };
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
     if (arg == "--help" || arg == "-h") {
       const ProgramPaths paths = ProgramPaths::locate();
       const auto table = fs.absolutePath(paths.pairTable);
@@ -172,15 +194,26 @@ std::optional<int> handleCommandLine(const std::vector<std::string>& arguments, 
       run = true;
     } else if (arg == "--confirm-deletions") {
       confirmDeletions = true;
+    } else if (arg == "--versions" || arg == "--restore" || arg == "--as-of" || arg == "--to") {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        return usage("k " + arg + " chybí hodnota");
+      }
+      const std::string& value = arguments[++i];
+      (arg == "--versions"  ? versions
+       : arg == "--restore" ? restorePath
+       : arg == "--as-of"   ? asOf
+                            : to) = value;
     } else if (arg.rfind("--", 0) == 0) {
-      std::cerr << "tavro: neznámá volba " << arg << "\n\n" << kUsage;
-      return 2;
+      return usage("neznámá volba " + arg);
     }
   }
-  if (confirmDeletions && !run) {
-    std::cerr << "tavro: --confirm-deletions patří k --run\n\n" << kUsage;
-    return 2;
+  if (confirmDeletions && !run) return usage("--confirm-deletions patří k --run");
+  if ((asOf || to) && !restorePath) return usage("--as-of a --to patří k --restore");
+  if (int(run) + int(versions.has_value()) + int(restorePath.has_value()) > 1) {
+    return usage("--run, --versions a --restore nejdou spolu");
   }
+  if (versions) return listVersions(fs, *versions);
+  if (restorePath) return restoreFromCommandLine(fs, host, *restorePath, asOf, to);
   if (run) return runOnce(fs, host, confirmDeletions);
   return std::nullopt;
 }

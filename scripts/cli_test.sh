@@ -147,6 +147,37 @@ if setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null; then
   [ "$status" -eq 0 ] || fail "a run with read-only settings ended with $status: $err"
   grep -q 'Nelze vytvořit zámek' <<<"$err" || fail "no reason given for the missing lock: $err"
   [ -e nobody/zaloha/D/d.txt ] || fail "a run with read-only settings backed nothing up"
+
+  # A backup the user may only read (its permissions say so) gives its versions
+  # back all the same, into a new folder beside the original, and keeps
+  # every byte.
+  as_nobody() {
+    set +e
+    (cd nobody && XDG_CONFIG_HOME=$work/nobody/config XDG_STATE_HOME=$work/nobody/state \
+      setpriv --reuid=65534 --regid=65534 --clear-groups "$work/tavro" "$@" >"$work/out" 2>"$work/err")
+    status=$?
+    set -e
+    out=$(cat "$work/out")
+    err=$(cat "$work/err")
+  }
+  echo "druhá verze" > nobody/data/D/d.txt
+  as_nobody --run
+  chmod -R a-w nobody/zaloha
+  snapshot() { (cd nobody/zaloha && find . -printf '%p %s %T@ %m\n' | sort && find . -type f -exec md5sum {} + | sort); }
+  before=$(snapshot)
+  as_nobody --versions "$work/nobody/data/D/d.txt"
+  [ "$status" -eq 0 ] && [ "$(grep -c ' B  změněno ' <<<"$out")" -eq 2 ] \
+    || fail "--versions of a read-only backup ended with $status: $out $err"
+  stamp=$(ls nobody/zaloha/.tavro-historie/D)
+  as_nobody --restore data/D/d.txt --as-of "$stamp"
+  [ "$status" -eq 0 ] || fail "--restore from a read-only backup ended with $status: $out $err"
+  [ "$(cat "nobody/data/D/d.txt (obnoveno $stamp)/d.txt")" = d ] \
+    || fail "--restore did not bring the first version back: $(ls -R nobody/data)"
+  [ "$(cat nobody/data/D/d.txt)" = "druhá verze" ] || fail "--restore changed the original"
+  [ "$before" = "$(snapshot)" ] || fail "--restore changed the backup"
+  as_nobody --restore data/D/d.txt --as-of "2020-13-01 00.00.00"
+  [ "$status" -eq 2 ] || fail "a wrong --as-of ended with $status"
+  chmod -R u+w nobody/zaloha
 else
   echo "cli: skipped the read-only settings case: cannot switch to user 65534 here"
 fi
