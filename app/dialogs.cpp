@@ -52,9 +52,13 @@ bool MessageBoxDialogs::confirmClose(QWidget* parent) {
 }
 
 bool MessageBoxDialogs::confirmDelete(QWidget* parent) {
-  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), QStringLiteral("Delete record?"),
-                  QMessageBox::Ok | QMessageBox::Cancel, parent);
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                  QStringLiteral("Delete record?"), QMessageBox::Ok | QMessageBox::Cancel, parent);
   return box.exec() == QMessageBox::Ok;
+}
+
+void MessageBoxDialogs::showInformation(QWidget* parent, const QString& message) {
+  QMessageBox::information(parent, QStringLiteral("Tavro"), message);
 }
 
 void MessageBoxDialogs::showAbout(QWidget* parent, const QString& text) {

@@ -23,6 +23,8 @@ class Dialogs {
   virtual bool confirmMassDeletion(QWidget* parent, const QString& message) = 0;
   // "O programu", the program's icon, OK.
   virtual void showAbout(QWidget* parent, const QString& text) = 0;
+  // "Tavro", information icon, OK.
+  virtual void showInformation(QWidget* parent, const QString& message) = 0;
 };
 
 class MessageBoxDialogs final : public Dialogs {
@@ -33,6 +35,7 @@ class MessageBoxDialogs final : public Dialogs {
   void showWarning(QWidget* parent, const QString& message) override;
   bool confirmMassDeletion(QWidget* parent, const QString& message) override;
   void showAbout(QWidget* parent, const QString& text) override;
+  void showInformation(QWidget* parent, const QString& message) override;
 };
 
 // The text the error box shows: the message with a full stop added unless it

@@ -22,6 +22,7 @@
 #include "app/pair_grid_model.h"
 #include "app/pair_grid_view.h"
 #include "app/preview_window.h"
+#include "app/restore_dialog.h"
 
 // The icon lives in this static library's resources; nothing would pull its
 // initialiser into the program, so the window registers them itself. (The
@@ -137,6 +138,7 @@ void MainWindow::connectControls() {
   connect(ui_.BitBtn4, &QPushButton::clicked, this, [this] { pairCommand(&Program::removePair); });
   connect(ui_.JvgExtSpeedButton1, &QPushButton::clicked, this, [this] { core_.showLog(); });
   connect(ui_.BBHistorie, &QPushButton::clicked, this, [this] { core_.showHistory(); });
+  connect(ui_.BBObnovit, &QPushButton::clicked, this, [this] { core_.restore(); });
   connect(ui_.BBNahled, &QPushButton::clicked, this, &MainWindow::previewClick);
   connect(ui_.tray, &TrayIcon::previewRequested, this, &MainWindow::previewClick);
   connect(ui_.tray, &TrayIcon::aboutRequested, this, [this] {
@@ -224,6 +226,25 @@ bool MainWindow::openFolder(const std::string& path, std::function<void()> faile
 bool MainWindow::boxOpen() const { return QApplication::activeModalWidget() != nullptr; }
 
 void MainWindow::quit() { QCoreApplication::quit(); }
+
+void MainWindow::showRestore(RestoreView& view) {
+  RestoreDialogHooks hooks;
+  hooks.confirm = [this](const std::string& question) { return confirm(question); };
+  hooks.report = [this](const std::string& report, bool problems) {
+    if (problems) {
+      services_.dialogs.showWarning(this, localText(report));
+    } else {
+      services_.dialogs.showInformation(this, localText(report));
+    }
+  };
+  hooks.chooseFolder = [this]() -> std::optional<std::string> {
+    if (!bd1_.execute("Vyberte adresář, kam obnovit", "Obnovit do adresáře:")) return std::nullopt;
+    return bd1_.path();
+  };
+  hooks.now = [this] { return services_.clock.now(); };
+  RestoreDialog dialog(view, std::move(hooks), this);
+  dialog.exec();
+}
 
 void MainWindow::requestEnd() { core_.requestEnd(); }
 

@@ -116,6 +116,7 @@ class MainWindow : public QWidget, private WindowShell {
   bool openFolder(const std::string& path, std::function<void()> failed) override;
   bool boxOpen() const override;
   void quit() override;
+  void showRestore(RestoreView& view) override;
 
   Services services_;
   WindowControls ui_;

@@ -203,6 +203,7 @@ WindowControls buildWindowControls(QWidget* window, PairGridView* grid) {
   TAVRO_FIND(BBNahled);
   TAVRO_FIND(JvgExtSpeedButton1);
   TAVRO_FIND(BBHistorie);
+  TAVRO_FIND(BBObnovit);
   TAVRO_FIND(BitBtn3);
   TAVRO_FIND(PBEditSrc);
   TAVRO_FIND(PBEditTrg);

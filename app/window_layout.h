@@ -53,6 +53,7 @@ struct WindowControls {
   QPushButton* BBNahled = nullptr;            // "Náhled"
   QPushButton* JvgExtSpeedButton1 = nullptr;  // "Zobrazit přehled"
   QPushButton* BBHistorie = nullptr;          // "Historie"
+  QPushButton* BBObnovit = nullptr;           // "Obnovit"
   // The pair commands: add, edit source, edit target, remove.
   QPushButton* BitBtn3 = nullptr;
   QPushButton* PBEditSrc = nullptr;
@@ -72,7 +73,7 @@ struct WindowControls {
   QButtonGroup* RG2 = nullptr;
   QCheckBox* JvCheckBox1 = nullptr;
   QPushButton* JvXPButton1 = nullptr;  // "Uložit"
-  QSpinBox* SEHist = nullptr;  // days the history keeps
+  QSpinBox* SEHist = nullptr;          // days the history keeps
   QCheckBox* CHBAutostart = nullptr;
   QLabel* LPaths = nullptr;
 

@@ -61,8 +61,8 @@ class OpenFolders {
  public:
   explicit OpenFolders(std::unique_ptr<Folder> top) { open_[""] = std::move(top); }
 
-  // The folder at `relative`; with `create`, missing folders are made
-  // (owner-only until they are filled), and their paths noted.
+  // The folder at `relative`; with `create`, missing folders are made and
+  // their paths noted.
   Folder* get(const std::string& relative, bool create, int* error) {
     if (auto found = open_.find(relative); found != open_.end()) return found->second.get();
     const PathParts parts = splitRelative(relative);
@@ -70,7 +70,7 @@ class OpenFolders {
     if (parent == nullptr) return nullptr;
     auto opened = parent->openFolder(parts.name);
     if (!opened.ok() && opened.error == ENOENT && create) {
-      if (Status made = parent->makeFolder(parts.name, kOwnerAll); !made.ok()) {
+      if (Status made = parent->makeFolder(parts.name, 0777); !made.ok()) {
         *error = made.error;
         return nullptr;
       }
@@ -110,9 +110,7 @@ std::string keptNameFor(const std::string& name, const LocalDateTime& now, int a
 
 }  // namespace
 
-std::int64_t localSeconds(const LocalDateTime& t) {
-  return minutesSinceEpoch(t) * 60 + t.second;
-}
+std::int64_t localSeconds(const LocalDateTime& t) { return minutesSinceEpoch(t) * 60 + t.second; }
 
 std::string restoredFolderName(const std::string& name, const LocalDateTime& point) {
   return name + " (obnoveno " + historyStamp(point) + ")";
@@ -134,8 +132,7 @@ PairBackup::PairBackup(FileSystem& fs, const std::string& source, const std::str
       runs_.push_back({localSeconds(*stamp), *stamp, entry.name});
     }
   }
-  std::sort(runs_.begin(), runs_.end(),
-            [](const Run& a, const Run& b) { return a.time < b.time; });
+  std::sort(runs_.begin(), runs_.end(), [](const Run& a, const Run& b) { return a.time < b.time; });
 }
 
 std::string PairBackup::copyFolder(int copy) const {
@@ -164,8 +161,8 @@ std::vector<BackupVersion> PairBackup::versions(const std::string& relative) {
       info = parent->stat(names->back());
     }
     if (info.ok()) {
-      versions.push_back({until, info.value.kind, info.value.size,
-                          localTimeOf(info.value.modified.tv_sec)});
+      versions.push_back(
+          {until, info.value.kind, info.value.size, localTimeOf(info.value.modified.tv_sec)});
     }
   };
   look(0, std::nullopt);
@@ -413,8 +410,8 @@ RestoreReport restore(FileSystem& fs, const PairBackup& backup, const RestoreJob
     const std::string sourceName = OpenFolders::splitRelative(entry.path).name;
     if (entry.kind == EntryKind::Link) {
       const auto text = from->readLink(sourceName);
-      Status made = text.ok() ? folder->makeLink(parts.name, text.value)
-                              : Status::failure(text.error);
+      Status made =
+          text.ok() ? folder->makeLink(parts.name, text.value) : Status::failure(text.error);
       if (made.ok()) (void)folder->setLinkTime(parts.name, entry.modified);
       if (made.ok()) {
         ++report.restored;

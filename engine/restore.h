@@ -87,8 +87,8 @@ enum class RestoreMode {
 };
 
 struct RestoreReport {
-  int restored = 0;    // files, links and folders made
-  int unchanged = 0;   // files already there as they were
+  int restored = 0;                 // files, links and folders made
+  int unchanged = 0;                // files already there as they were
   std::vector<std::string> kept;    // paths left as they were, or kept beside themselves
   std::vector<std::string> failed;  // "path: reason"
 };

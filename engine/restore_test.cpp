@@ -126,9 +126,10 @@ TEST_F(RestoreTest, AFolderComesBackWholeElsewhereAndTheBackupKeepsEveryByte) {
   EXPECT_THAT(report.failed, IsEmpty());
   EXPECT_GE(calls, 5);
   const std::string t1 = "@" + std::to_string(kDay1);
-  EXPECT_EQ(files("elsewhere/docs"),
-            (std::map<std::string, std::string>{
-                {"a.txt", "version 1" + t1}, {"gone.txt", "gone" + t1}, {"sub/s.txt", "same" + t1}}));
+  EXPECT_EQ(
+      files("elsewhere/docs"),
+      (std::map<std::string, std::string>{
+          {"a.txt", "version 1" + t1}, {"gone.txt", "gone" + t1}, {"sub/s.txt", "same" + t1}}));
   EXPECT_EQ(files("backup"), before);
 
   // Again over a changed copy: nothing there is replaced.

@@ -11,8 +11,6 @@ const char* changeText(Change change) {
   return "";
 }
 
-namespace {
-
 std::string grouped(std::int64_t number) {
   const std::string digits = std::to_string(number < 0 ? -number : number);
   std::string text = number < 0 ? "-" : "";
@@ -22,8 +20,6 @@ std::string grouped(std::int64_t number) {
   }
   return text;
 }
-
-}  // namespace
 
 std::string previewCell(const PlannedEntry& entry, PreviewColumn column) {
   switch (column) {

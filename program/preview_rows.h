@@ -13,6 +13,8 @@ namespace tavro {
 enum class PreviewColumn { Kind = 0, Size = 1, Path = 2 };
 inline constexpr const char* kPreviewHeadings[] = {"Změna", "Velikost (B)", "Soubor"};
 
+// A number grouped by thousands, as Czech writes it (no-break spaces).
+std::string grouped(std::int64_t number);
 // "nové", "změněné" or "smazané".
 const char* changeText(Change change);
 // A column's text for one entry: sizes grouped by thousands (as Czech

@@ -123,11 +123,17 @@ bool Program::backUp(RunStart start) {
   return true;
 }
 
-std::optional<std::string> Program::historyOfCurrentPair() {
+std::optional<BackupPair> Program::currentPair() {
   if (!table_.isOpen() || table_.recordCount() == 0) return std::nullopt;
-  const BackupPair pair = table_.pairAt(table_.currentIndex());
+  BackupPair pair = table_.pairAt(table_.currentIndex());
   if (pair.source.empty() || pair.target.empty()) return std::nullopt;
-  return historyFolderOf(pair.source, pair.target);
+  return pair;
+}
+
+std::optional<std::string> Program::historyOfCurrentPair() {
+  const auto pair = currentPair();
+  if (!pair) return std::nullopt;
+  return historyFolderOf(pair->source, pair->target);
 }
 
 void Program::takeAfterRunAction() {

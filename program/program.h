@@ -119,6 +119,8 @@ class Program {
   // Where the history of the pair on the table's current row is kept;
   // nothing without a current pair of both folders.
   std::optional<std::string> historyOfCurrentPair();
+  // The pair on the table's current row, when it has a source and a target.
+  std::optional<BackupPair> currentPair();
   // The lines of the last run.
   const std::vector<std::string>& lastRunLines() const { return lastRunLines_; }
 

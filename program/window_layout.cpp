@@ -53,6 +53,8 @@ constexpr ControlPlace kControls[] = {
     {"LB2", ControlKind::List, nullptr, "", 482, 226, 354, 252},
     {"JvgExtSpeedButton1", ControlKind::Button, nullptr, "Zobrazit &přehled", 482, 484, 160, 26},
     {"BBHistorie", ControlKind::Button, nullptr, "&Historie", 648, 484, 100, 26},
+    // Every letter of its caption is another control's access key.
+    {"BBObnovit", ControlKind::Button, nullptr, "Obnovit", 752, 484, 84, 26},
 
     {"JvRollOut1", ControlKind::Frame, nullptr, "", 250, 4, 340, kSettingsPanelClosedHeight},
     {"JvRollOut1Header", ControlKind::FlatButton, "JvRollOut1", "::: &Nastavení :::", 0, 0, 340,

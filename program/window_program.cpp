@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "engine/pair_mirror.h"
+
 namespace tavro {
 
 std::string errorBoxText(const std::string& message) {
@@ -115,6 +117,27 @@ void WindowProgram::showHistory() {
     shell_.showError("Nelze otevřít složku: " + path);
   };
   if (!shell_.openFolder(*folder, cannotOpen)) cannotOpen();
+}
+
+void WindowProgram::restore() {
+  if (program_.runInProgress()) {
+    shell_.showWarning(kNoRestoreDuringRun);
+    return;
+  }
+  const auto pair = program_.currentPair();
+  if (!pair) {
+    shell_.showWarning(kNoPairChosen);
+    return;
+  }
+  RestoreView view(services_.fs, *pair);
+  // Nothing at all: neither the pair folder nor a run folder of its history.
+  if (view.points().size() == 1 &&
+      !services_.fs.stat(pairFolderOf(pair->source, pair->target)).ok()) {
+    shell_.showWarning(kNoBackupYet);
+    return;
+  }
+  view.choosePoint(0);
+  shell_.showRestore(view);
 }
 
 void WindowProgram::saveSettings() {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "program/program.h"
+#include "program/restore_view.h"
 
 namespace tavro {
 
@@ -16,6 +17,10 @@ inline constexpr const char* kFirstPairHint =
 inline constexpr const char* kNoPairChosen = "Vyberte v tabulce dvojici se zdrojem i cílem.";
 inline constexpr const char* kNoHistoryYet =
     "Tato dvojice zatím nemá historii: žádná záloha v jejím cíli nic nesmazala ani nepřepsala.";
+inline constexpr const char* kNoBackupYet =
+    "Tato dvojice zatím nemá zálohu: v jejím cíli není nic, co by šlo obnovit.";
+inline constexpr const char* kNoRestoreDuringRun =
+    "Během zálohy nelze obnovovat. Počkejte na její konec.";
 inline constexpr const char* kNoLogYet = "Přehled zatím neexistuje: žádná záloha ještě neproběhla.";
 inline constexpr const char* kNoTray =
     "Oznamovací oblast panelu zde chybí, okno proto zůstane zobrazené, aby byl program "
@@ -44,6 +49,8 @@ class WindowShell : public ProgramWindow {
   // Opens a folder in the file manager; false when nothing could be
   // started, and `failed` called later when the opener ends with an error.
   virtual bool openFolder(const std::string& path, std::function<void()> failed) = 0;
+  // "Obnovit ze zálohy" for a pair, as a dialog the end waits for.
+  virtual void showRestore(RestoreView& view) = 0;
   // A message box or dialog is open: the end waits until it is closed.
   virtual bool boxOpen() const = 0;
   // Leaves the message loop; the program ends.
@@ -72,6 +79,7 @@ class WindowProgram {
   void backUpNow();     // "Zálohuj ihned"
   void showLog();       // "Zobrazit přehled"
   void showHistory();   // "Historie"
+  void restore();       // "Obnovit"
   void saveSettings();  // "Uložit"
 
   // Ends the program the orderly way, as "Ukončit program" does; during a

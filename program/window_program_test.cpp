@@ -85,6 +85,11 @@ class WindowProgramTest : public ::testing::Test, public WindowShell, public Fol
   bool openFolder(const std::string&, std::function<void()>) override { return true; }
   bool boxOpen() const override { return boxShown; }
   void quit() override { said.push_back("quit"); }
+  void showRestore(RestoreView& view) override {
+    std::string shown = "restore " + std::to_string(view.points().size());
+    for (const auto& row : view.rows()) shown += " " + row.path;
+    said.push_back(shown);
+  }
   bool execute(const std::string&, const std::string&) override { return false; }
   std::string path() const override { return {}; }
 
@@ -160,6 +165,17 @@ TEST_F(WindowProgramTest, ButtonsWithNothingToDoSaySoAndTheMissingTrayOnlyOnce) 
                              tree.path("Tavro.log"));
   core.showHistory();
   EXPECT_EQ(said.back(), "warning " + std::string(kNoPairChosen));
+  core.restore();
+  EXPECT_EQ(said.back(), "warning " + std::string(kNoPairChosen));
+}
+
+TEST_F(WindowProgramTest, RestoreOpensOnceThePairHasABackup) {
+  start(true);
+  core.restore();
+  EXPECT_EQ(said.back(), "warning " + std::string(kNoBackupYet));
+  core.backUpNow();
+  core.restore();
+  EXPECT_EQ(said.back(), "restore 1 a.txt");  // now only: no run kept anything yet
 }
 
 TEST_F(WindowProgramTest, TheEndWaitsForTheMessageLoopAnOpenBoxAndARun) {

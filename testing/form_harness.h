@@ -47,6 +47,8 @@ class FakeDialogs : public Dialogs {
   QStringList massDeletionQuestions;
   void showAbout(QWidget*, const QString& text) override { abouts << text; }
   QStringList abouts;
+  void showInformation(QWidget*, const QString& message) override { informations << message; }
+  QStringList informations;
 
   QStringList errors;
   QStringList warnings;
