@@ -228,7 +228,7 @@ bool MainWindow::boxOpen() const { return QApplication::activeModalWidget() != n
 void MainWindow::quit() { QCoreApplication::quit(); }
 
 void MainWindow::showRestore(RestoreView& view) {
-  RestoreDialogHooks hooks;
+  RestoreHooks hooks;
   hooks.confirm = [this](const std::string& question) { return confirm(question); };
   hooks.report = [this](const std::string& report, bool problems) {
     if (problems) {

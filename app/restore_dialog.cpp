@@ -29,8 +29,19 @@ QPushButton* button(const QString& name, const QString& text, QWidget* parent) {
 
 }  // namespace
 
-RestoreDialog::RestoreDialog(RestoreView& view, RestoreDialogHooks hooks, QWidget* parent)
+RestoreDialog::RestoreDialog(RestoreView& view, RestoreHooks hooks, QWidget* parent)
     : QDialog(parent), view_(view), hooks_(std::move(hooks)) {
+  hooks_.busy = [this](bool busy) {
+    progress_->setVisible(busy);
+    setEnabled(!busy);
+  };
+  hooks_.progress = [this](int done, int total) {
+    progress_->setMaximum(std::max(1, total));
+    progress_->setValue(done);
+    // Paints the dialog; the user's clicks wait for the restore's end.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return true;
+  };
   setObjectName(QStringLiteral("RestoreDialog"));
   setWindowTitle(QStringLiteral("Obnovit ze zálohy"));
   resize(860, 520);
@@ -138,40 +149,8 @@ std::vector<int> RestoreDialog::chosenRows() const {
   return chosen;
 }
 
-bool RestoreDialog::progress(int done, int total) {
-  progress_->setMaximum(std::max(1, total));
-  progress_->setValue(done);
-  // Paints the dialog; the user's clicks wait for the restore's end.
-  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  return true;
-}
+void RestoreDialog::restoreInPlace() { view_.restoreInPlaceAsking(chosenRows(), hooks_); }
 
-void RestoreDialog::restoreInPlace() {
-  const std::vector<int> chosen = chosenRows();
-  const auto replaced = view_.filesToReplaceInPlace(chosen);
-  if (!replaced.empty() && !hooks_.confirm(RestoreView::replaceQuestion(replaced))) return;
-  progress_->show();
-  setEnabled(false);
-  const RestoreReport report = view_.restoreInPlace(
-      chosen, hooks_.now(), [this](int done, int total) { return progress(done, total); });
-  finished(report);
-}
-
-void RestoreDialog::restoreElsewhere() {
-  const std::vector<int> chosen = chosenRows();
-  const auto folder = hooks_.chooseFolder();
-  if (!folder) return;
-  progress_->show();
-  setEnabled(false);
-  const RestoreReport report = view_.restoreInto(
-      *folder, chosen, hooks_.now(), [this](int done, int total) { return progress(done, total); });
-  finished(report);
-}
-
-void RestoreDialog::finished(const RestoreReport& report) {
-  setEnabled(true);
-  progress_->hide();
-  hooks_.report(RestoreView::reportText(report), !report.failed.empty());
-}
+void RestoreDialog::restoreElsewhere() { view_.restoreElsewhereAsking(chosenRows(), hooks_); }
 
 }  // namespace tavro

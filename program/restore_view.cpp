@@ -161,6 +161,27 @@ RestoreReport RestoreView::restoreInto(const std::string& folder, const std::vec
   return report;
 }
 
+bool RestoreView::restoreInPlaceAsking(const std::vector<int>& chosen, const RestoreHooks& hooks) {
+  const auto replaced = filesToReplaceInPlace(chosen);
+  if (!replaced.empty() && !hooks.confirm(replaceQuestion(replaced))) return false;
+  if (hooks.busy) hooks.busy(true);
+  const RestoreReport report = restoreInPlace(chosen, hooks.now(), hooks.progress);
+  if (hooks.busy) hooks.busy(false);
+  hooks.report(reportText(report), !report.failed.empty());
+  return true;
+}
+
+bool RestoreView::restoreElsewhereAsking(const std::vector<int>& chosen,
+                                         const RestoreHooks& hooks) {
+  const auto folder = hooks.chooseFolder();
+  if (!folder) return false;
+  if (hooks.busy) hooks.busy(true);
+  const RestoreReport report = restoreInto(*folder, chosen, hooks.now(), hooks.progress);
+  if (hooks.busy) hooks.busy(false);
+  hooks.report(reportText(report), !report.failed.empty());
+  return true;
+}
+
 std::string RestoreView::replaceQuestion(const std::vector<std::string>& files) {
   return "Obnova nahradí tyto soubory (" + std::to_string(files.size()) +
          "); každý se nejdřív uchová vedle sebe jako „… (před obnovou …)“:" + someOf(files) +

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,20 @@
 #include "pairs/pair_table.h"
 
 namespace tavro {
+
+// What a restore asks of the window: its question box (No the default), the
+// report box, the folder dialog, the time the kept copies are named by, and
+// how it shows a restore in progress.
+struct RestoreHooks {
+  std::function<bool(const std::string& question)> confirm;
+  std::function<void(const std::string& report, bool problems)> report;
+  std::function<std::optional<std::string>()> chooseFolder;
+  std::function<LocalDateTime()> now;
+  // The restore begins (true) and ends (false).
+  std::function<void(bool)> busy;
+  // How far it is; false stops it.
+  std::function<bool(int done, int total)> progress;
+};
 
 // "Obnovit ze zálohy" for one pair, the same in both windows: the restore
 // points, the pair's tree at the chosen one, the filter, and the restores
@@ -49,6 +64,12 @@ class RestoreView {
   RestoreReport restoreInto(const std::string& folder, const std::vector<int>& chosen,
                             const LocalDateTime& now,
                             const std::function<bool(int, int)>& progress = {});
+
+  // The dialog's two buttons: "Obnovit na původní místo" asks before
+  // replacing anything, "Obnovit do…" asks for the folder; then the restore
+  // and its report. False when the user said No or Cancel.
+  bool restoreInPlaceAsking(const std::vector<int>& chosen, const RestoreHooks& hooks);
+  bool restoreElsewhereAsking(const std::vector<int>& chosen, const RestoreHooks& hooks);
 
   // The question before replacing files (a few named, the rest counted).
   static std::string replaceQuestion(const std::vector<std::string>& files);
