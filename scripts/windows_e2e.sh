@@ -234,6 +234,32 @@ before=$(runs)
 click_at 60 142
 wait_for 60 at_least '^-----' $((before + 1)) || fail "Zálohuj ihned ran no backup"
 
+# "Obnovit" on the first pair: its restore points and its tree; the oldest
+# point (before the first run, which took smazany.txt from the backup)
+# restored to its original place brings smazany.txt back into the source
+# and leaves the files that are as they were. (It goes again afterwards: the
+# later runs mirror its deletion.)
+click_at 240 470
+xdotool key ctrl+Home
+click_at 794 497
+wait_for 20 has_window 'Obnovit ze zálohy' || fail "Obnovit opened no restore window"
+restore=$(shown_window 'Obnovit ze zálohy')
+xdotool mousemove --window "$restore" 60 70 click 1
+xdotool key End
+sleep 1
+import -window root "$artifacts/windows-restore.png"
+eval "$(xdotool getwindowgeometry --shell "$restore")"
+xdotool mousemove --window "$restore" $((WIDTH - 284)) $((HEIGHT - 22)) click 1
+wait_for 30 test -e "$work/data/Dokumenty/smazany.txt" || fail "the restore did not bring smazany.txt back"
+[ "$(cat "$work/data/Dokumenty/smazany.txt")" = "stará" ] || fail "the restored smazany.txt differs"
+sleep 1
+import -window root "$artifacts/windows-restore-report.png"
+xdotool key Return
+sleep 1
+xdotool windowfocus --sync "$restore" key Escape
+wait_for 10 no_window 'Obnovit ze zálohy' || fail "Esc did not close the restore window"
+rm "$work/data/Dokumenty/smazany.txt"
+
 # "Zobrazit přehled" opens the log in Notepad.
 # Focus only: activating a window wine marks for every desktop would send
 # the window manager to desktop -1, where nothing shows.
@@ -265,18 +291,26 @@ for _ in 1 2 3; do click_at 768 115; sleep 0.5; done
 wait_for 60 at_least '- Záloha přerušena: ' 1 || fail "Přerušit did not interrupt the run"
 
 # "Historie" opens the history of the pair on the grid's current row (the
-# first run put smazany.txt there) in Explorer. Wine's Explorer window is
-# the process that holds the tray: it is moved aside, not closed.
+# first run put smazany.txt there) in Explorer, a window of its own beside
+# the Explorer that holds the tray.
 explorer_window() {
   local id
   for id in $(xdotool search --onlyvisible --class explorer.exe 2> /dev/null); do
-    [ "$(width_of "$id")" -gt 200 ] && echo "$id"
+    [ "$(width_of "$id")" -gt 200 ] && ! grep -qx "$id" <<<"$explorers_before" && echo "$id"
   done | head -n 1
 }
 has_explorer() { [ -n "$(explorer_window)" ]; }
-click_at 786 497
+# The grid's first pair (a run leaves the cursor on the last).
+click_at 240 470
+xdotool key ctrl+Home
+explorers_before=$(xdotool search --onlyvisible --class explorer.exe 2> /dev/null || true)
+click_at 698 497
 wait_for 30 has_explorer || fail "Historie opened no Explorer window"
-xdotool windowmove "$(explorer_window)" 1100 900
+[ "$(xdotool getwindowname "$(explorer_window)")" = Dokumenty ] ||
+  fail "Historie opened $(xdotool getwindowname "$(explorer_window)"), not the pair's history"
+close_window_of "$(explorer_window)"
+wait_for 20 bash -c "! xdotool search --onlyvisible --name '^Dokumenty\$' > /dev/null" ||
+  fail "the history's Explorer window did not close"
 
 # Closing the window asks first; No keeps the program, Yes ends it.
 close_window() { close_window_of "$(main_window)"; }

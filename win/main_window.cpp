@@ -6,6 +6,7 @@
 #include "platform/windows_text.h"
 #include "program/window_layout.h"
 #include "win/preview_window.h"
+#include "win/restore_window.h"
 #include "win/startup_shortcut.h"
 
 namespace tavro::win {
@@ -320,6 +321,8 @@ void MainWindow::command(HWND control, UINT notification) {
     core_->showLog();
   } else if (is(control, "BBHistorie")) {
     core_->showHistory();
+  } else if (is(control, "BBObnovit")) {
+    core_->restore();
   } else if (is(control, "BitBtn3")) {
     pairCommand(&Program::addPair);
   } else if (is(control, "PBEditSrc")) {
@@ -396,8 +399,11 @@ void MainWindow::restore() {
   ::SetForegroundWindow(window_);
 }
 
-int MainWindow::box(const std::string& text, const wchar_t* caption, UINT flags) {
-  return modal([&] { return ::MessageBoxW(window_, windows::wide(text).c_str(), caption, flags); });
+int MainWindow::box(const std::string& text, const wchar_t* caption, UINT flags, HWND owner) {
+  return modal([&] {
+    return ::MessageBoxW(owner != nullptr ? owner : window_, windows::wide(text).c_str(), caption,
+                         flags);
+  });
 }
 
 void MainWindow::showWarning(const std::string& message) {
@@ -467,6 +473,28 @@ bool MainWindow::openFolder(const std::string& path, std::function<void()>) {
   const auto started = reinterpret_cast<INT_PTR>(::ShellExecuteW(
       window_, L"explore", windows::wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   return started > 32;
+}
+
+void MainWindow::showRestore(RestoreView& view) {
+  RestoreHooks hooks;
+  // Its boxes over the restore window, the active one.
+  hooks.confirm = [this](const std::string& question) {
+    return box(question, L"Tavro", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2,
+               ::GetActiveWindow()) == IDYES;
+  };
+  hooks.report = [this](const std::string& report, bool problems) {
+    box(report, L"Tavro", MB_OK | (problems ? MB_ICONWARNING : MB_ICONINFORMATION),
+        ::GetActiveWindow());
+  };
+  hooks.chooseFolder = [this]() -> std::optional<std::string> {
+    if (!execute("Vyberte adresář, kam obnovit", "Obnovit do adresáře:")) return std::nullopt;
+    return folderDialog_.path();
+  };
+  hooks.now = [this] { return services_.clock.now(); };
+  modal([&] {
+    RestoreWindow::run(window_, view, std::move(hooks));
+    return 0;
+  });
 }
 
 void MainWindow::preview() {

@@ -53,8 +53,8 @@ class MainWindow final : private WindowShell, private FolderChooser {
   bool is(HWND control, const char* name) const { return control == (*controls_)[name]; }
   // Shows a box or dialog; the end waits while one is open.
   int modal(const std::function<int()>& show);
-  // A message box owned by the window.
-  int box(const std::string& text, const wchar_t* caption, UINT flags);
+  // A message box owned by the window, or by `owner`.
+  int box(const std::string& text, const wchar_t* caption, UINT flags, HWND owner = nullptr);
 
   // WindowShell
   void showWarning(const std::string& message) override;
@@ -70,6 +70,7 @@ class MainWindow final : private WindowShell, private FolderChooser {
   bool openFolder(const std::string& path, std::function<void()> failed) override;
   bool boxOpen() const override { return boxesOpen_ > 0; }
   void quit() override { ::PostQuitMessage(0); }
+  void showRestore(RestoreView& view) override;
 
   // FolderChooser: the folder dialog, as a box the end waits for.
   bool execute(const std::string& caption, const std::string& label) override;
