@@ -81,6 +81,17 @@ ls zaloha/.tavro-historie/Účty/*/2026/plán.txt > /dev/null 2>&1 ||
 ls zaloha/.tavro-historie/Fotky/*/leto.jpg > /dev/null 2>&1 ||
   fail "the replaced copy is not in the history: $(find zaloha)"
 
+# The history gives the deleted file back: --versions lists the run that
+# deleted it, and --restore as of that run puts it into a new folder beside
+# where it was.
+stamp=$(ls zaloha/.tavro-historie/Účty)
+run --versions "$(win data/Účty/2026/plán.txt)"
+[ "$status" -eq 0 ] && grep -qF "$stamp" <<<"$out" || fail "--versions: $status $out $err"
+run --restore "$(win data/Účty/2026/plán.txt)" --as-of "$stamp"
+[ "$status" -eq 0 ] && [ "$(cat "data/Účty/2026/plán.txt (obnoveno $stamp)/plán.txt")" = plán ] ||
+  fail "--restore: $status $out $err $(find data)"
+rm -r "data/Účty/2026/plán.txt (obnoveno $stamp)"
+
 # Windows takes Zima.jpg and zima.jpg for one name: the copy follows the
 # source's new case, neither copied again nor kept as deleted.
 mv data/Fotky/zima.jpg data/Fotky/Zima.jpg
