@@ -45,6 +45,7 @@ bench: deps-bench build-release
 	bash bench/mirror_bench.sh $(RELEASE_BUILD)
 	bash bench/many_pairs.sh $(RELEASE_BUILD)
 	bash bench/window_bench.sh $(RELEASE_BUILD)
+	bash bench/restore_bench.sh $(RELEASE_BUILD)
 
 # How many times one press of "Uložit" replaces Tavro.ini (strace).
 bench-settings: deps-test build-release
