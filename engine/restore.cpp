@@ -230,7 +230,6 @@ void PairBackup::gather(std::vector<std::unique_ptr<Folder>>& folders,
     int error = 0;
     while (listing.value->next(listed, &error)) {
       if (!only.empty() && listed.name != only) continue;
-      if (copies[i] == 0 && depth == 0 && listed.name == kHistoryFolderName) continue;
       auto known = found.find(listed.name);
       if (known != found.end()) {
         // A later copy adds to a folder only; a file's version is decided.
@@ -280,6 +279,16 @@ void PairBackup::gather(std::vector<std::unique_ptr<Folder>>& folders,
 }
 
 namespace {
+
+// The whole path of `relative` below `folder`, written with the separator
+// the folder's path uses.
+std::string below(const std::string& folder, const std::string& relative) {
+  std::string path = folder;
+  for (const std::string& name : namesOf(relative).value_or(std::vector<std::string>{})) {
+    path = joinPath(path, name);
+  }
+  return path;
+}
 
 // Where an entry of a job goes, relative to the job's destination.
 std::string placeOf(const RestoreJob& job, const RestoreEntry& entry) {
@@ -335,7 +344,7 @@ std::vector<std::string> filesToReplace(FileSystem& fs, const RestoreJob& job) {
     if (folder == nullptr) continue;
     const auto there = folder->stat(parts.name);
     if (there.ok() && there.value.kind == EntryKind::File && !sameFile(there.value, entry)) {
-      replaced.push_back(joinPath(job.destination, place));
+      replaced.push_back(below(job.destination, place));
     }
   }
   return replaced;
@@ -373,7 +382,7 @@ RestoreReport restore(FileSystem& fs, const PairBackup& backup, const RestoreJob
     if (progress && !progress(done, total)) break;
     ++done;
     const std::string place = placeOf(job, entry);
-    const std::string shown = joinPath(job.destination, place);
+    const std::string shown = below(job.destination, place);
     const PathParts parts = OpenFolders::splitRelative(place);
     int error = 0;
     Folder* folder = places.get(parts.folder, true, &error);
@@ -441,7 +450,7 @@ RestoreReport restore(FileSystem& fs, const PairBackup& backup, const RestoreJob
         fail(shown, moved.error);
         continue;
       }
-      report.kept.push_back(joinPath(job.destination, joined(parts.folder, keptName)));
+      report.kept.push_back(below(job.destination, joined(parts.folder, keptName)));
     }
     const Status placed = folder->moveTo(written.value, *folder, parts.name);
     if (placed.ok()) {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "engine/history.h"
@@ -96,10 +97,22 @@ TEST_F(RestoreTest, EveryKeptVersionIsListedAndTheTreeAtAPointIsTheOneThen) {
   EXPECT_EQ(versions[2].size, 9);
   EXPECT_EQ(historyStamp(versions[2].modified), historyStamp(localTimeOf(kDay1)));
   EXPECT_THAT(pair.versions("../docs/a.txt"), IsEmpty());
+  // Each version comes back from its point.
+  const char* texts[] = {"version three!", "version two", "version 1"};
+  for (int point = 0; point < 3; ++point) {
+    const std::string into = "v" + std::to_string(point);
+    tree.folder(into);
+    const RestoreJob job{pair.stateAt(points[point], "a.txt"), "a.txt", tree.path(into), "a.txt"};
+    EXPECT_EQ(restore(fs, pair, job, RestoreMode::NeverReplace, now).restored, 1);
+    EXPECT_EQ(tree.read(into + "/a.txt"), texts[point]);
+  }
 
   auto paths = [&](const RestorePoint& point, const std::string& relative = "") {
     std::vector<std::string> found;
-    for (const auto& entry : pair.stateAt(point, relative)) found.push_back(entry.path);
+    for (auto entry : pair.stateAt(point, relative)) {
+      std::replace(entry.path.begin(), entry.path.end(), preferredSeparator(), '/');
+      found.push_back(entry.path);
+    }
     return found;
   };
   EXPECT_THAT(paths(points[0]), ElementsAre("", "a.txt", "new.txt", "sub", "sub/s.txt"));

@@ -4,6 +4,7 @@
 
 #include "platform/program_paths.h"
 #include "platform/whole_file.h"
+#include "program/restore_commands.h"
 #include "testing/real_system.h"
 #include "testing/temp_tree.h"
 
@@ -76,6 +77,32 @@ TEST_F(CommandLineTest, ARunRefusesWhileAnotherHoldsTheLockAndGoesOnWithoutALock
   EXPECT_EQ(tree.read("backup/two/b.txt"), "b");
   EXPECT_EQ(run({"--confirm-deletions"}), 2);
   EXPECT_EQ(run({}), std::nullopt);
+}
+
+TEST_F(CommandLineTest, ARestoreFindsTheInnermostPairAndStopsWhenAsked) {
+  const std::vector<BackupPair> pairs{{tree.path("one"), tree.path("backup"), ""},
+                                      {tree.path("one/inner"), tree.path("backup2"), ""}};
+  const auto inner = findPairOf(fs, pairs, tree.path("one/inner/c.txt"));
+  ASSERT_TRUE(inner);
+  EXPECT_EQ(inner->pair.target, tree.path("backup2"));
+  EXPECT_EQ(inner->relative, "c.txt");
+  EXPECT_EQ(findPairOf(fs, pairs, tree.path("one"))->relative, "");
+  EXPECT_FALSE(findPairOf(fs, pairs, tree.path("one-more/a.txt")));  // a prefix of text only
+
+  for (const std::vector<std::string>& wrong : {std::vector<std::string>{"--restore"},
+                                                {"--as-of", "2026-12-01 10.00.00"},
+                                                {"--versions", "a", "--restore", "b"},
+                                                {"--restore", "one", "--as-of", "yesterday"}}) {
+    EXPECT_EQ(run(wrong), 2);
+  }
+  EXPECT_EQ(run({"--run"}), 0);
+  const std::string into = tree.folder("restored");
+  host.stop = true;
+  EXPECT_EQ(run({"--restore", tree.path("one"), "--to", into}), 1);
+  EXPECT_FALSE(tree.exists("restored/one"));
+  host.stop = false;
+  EXPECT_EQ(run({"--restore", tree.path("one"), "--to", into}), 0);
+  EXPECT_EQ(tree.read("restored/one/a.txt"), "a");
 }
 
 }  // namespace
