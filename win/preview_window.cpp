@@ -29,15 +29,7 @@ void PreviewWindow::show(HWND owner, std::vector<PairPreview> pairs, std::functi
 PreviewWindow::PreviewWindow(HWND owner, std::vector<PairPreview> pairs,
                              std::function<void()> backUp)
     : owner_(owner), pairs_(std::move(pairs)), backUp_(std::move(backUp)) {
-  WNDCLASSEXW c{};
-  c.cbSize = sizeof c;
-  c.lpfnWndProc = &PreviewWindow::procedure;
-  c.hInstance = ::GetModuleHandleW(nullptr);
-  c.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  c.hIcon = reinterpret_cast<HICON>(::GetClassLongPtrW(owner, GCLP_HICON));
-  c.lpszClassName = kClassName;
-  ::RegisterClassExW(&c);
+  registerOwnedWindowClass(kClassName, &PreviewWindow::procedure, owner);
   const int dpi = static_cast<int>(::GetDpiForWindow(owner));
   font_ = makeFont(8, dpi);
   rows_ = previewRows(pairs_);
@@ -48,11 +40,7 @@ PreviewWindow::PreviewWindow(HWND owner, std::vector<PairPreview> pairs,
                               ::GetModuleHandleW(nullptr), this);
   const auto child = [this](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style,
                             int id) {
-    HWND control = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                                     window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                     ::GetModuleHandleW(nullptr), nullptr);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    return control;
+    return makeChild(window_, font_, exStyle, cls, text, style, id);
   };
   summary_ = child(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,
                    LBS_NOINTEGRALHEIGHT | LBS_NOSEL | WS_VSCROLL | WS_HSCROLL, 0);
@@ -115,15 +103,10 @@ void PreviewWindow::layOut() {
 }
 
 LRESULT CALLBACK PreviewWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<PreviewWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<PreviewWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = objectOf<PreviewWindow>(window, message, l);
   if (self == nullptr) return ::DefWindowProcW(window, message, w, l);
+  self->window_ = window;
   if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     if (open == self) open = nullptr;
     delete self;
     return ::DefWindowProcW(window, message, w, l);

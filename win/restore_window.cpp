@@ -37,15 +37,7 @@ void RestoreWindow::run(HWND owner, RestoreView& view, RestoreHooks hooks) {
 
 RestoreWindow::RestoreWindow(HWND owner, RestoreView& view, RestoreHooks hooks)
     : view_(view), hooks_(std::move(hooks)) {
-  WNDCLASSEXW c{};
-  c.cbSize = sizeof c;
-  c.lpfnWndProc = &RestoreWindow::procedure;
-  c.hInstance = ::GetModuleHandleW(nullptr);
-  c.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  c.hIcon = reinterpret_cast<HICON>(::GetClassLongPtrW(owner, GCLP_HICON));
-  c.lpszClassName = kClassName;
-  ::RegisterClassExW(&c);
+  registerOwnedWindowClass(kClassName, &RestoreWindow::procedure, owner);
   const int dpi = static_cast<int>(::GetDpiForWindow(owner));
   font_ = makeFont(8, dpi);
   window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, kClassName,
@@ -54,12 +46,9 @@ RestoreWindow::RestoreWindow(HWND owner, RestoreView& view, RestoreHooks hooks)
                               owner, nullptr, ::GetModuleHandleW(nullptr), this);
   const auto child = [this](DWORD exStyle, const wchar_t* cls, const std::wstring& text,
                             DWORD style, int id) {
-    HWND control = ::CreateWindowExW(
-        exStyle, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, window_,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
-    ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    return control;
+    return makeChild(window_, font_, exStyle, cls, text.c_str(), style, id);
   };
+
   pair_ = child(0, L"STATIC", windows::wide(view_.pair().source + "  ->  " + view_.pair().target),
                 SS_PATHELLIPSIS, 0);
   pointsLabel_ = child(0, L"STATIC", L"Stav zálohy", 0, 0);
@@ -197,15 +186,10 @@ std::vector<int> RestoreWindow::chosenRows() const {
 }
 
 LRESULT CALLBACK RestoreWindow::procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<RestoreWindow*>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams);
-    self->window_ = window;
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<RestoreWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = objectOf<RestoreWindow>(window, message, l);
   if (self == nullptr) return ::DefWindowProcW(window, message, w, l);
+  self->window_ = window;
   if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     self->window_ = nullptr;
     self->done_ = true;
     return ::DefWindowProcW(window, message, w, l);

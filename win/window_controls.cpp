@@ -278,4 +278,25 @@ HWND WindowControls::operator[](const std::string& name) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
+void registerOwnedWindowClass(const wchar_t* name, WNDPROC procedure, HWND owner) {
+  WNDCLASSEXW c{};
+  c.cbSize = sizeof c;
+  c.lpfnWndProc = procedure;
+  c.hInstance = ::GetModuleHandleW(nullptr);
+  c.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  c.hIcon = reinterpret_cast<HICON>(::GetClassLongPtrW(owner, GCLP_HICON));
+  c.lpszClassName = name;
+  ::RegisterClassExW(&c);
+}
+
+HWND makeChild(HWND parent, HFONT font, DWORD exStyle, const wchar_t* cls, const wchar_t* text,
+               DWORD style, int id) {
+  HWND control = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   ::GetModuleHandleW(nullptr), nullptr);
+  ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return control;
+}
+
 }  // namespace tavro::win

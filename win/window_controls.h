@@ -54,4 +54,25 @@ void showControl(HWND control, bool shown);
 // is on screen (it may be in the tray).
 bool isShown(HWND control);
 
+// Registers the class of one of the program's own windows over `owner`: the
+// dialog grey, the arrow and the owner's icon.
+void registerOwnedWindowClass(const wchar_t* name, WNDPROC procedure, HWND owner);
+// A shown child control of `parent` in `font`, placed later.
+HWND makeChild(HWND parent, HFONT font, DWORD exStyle, const wchar_t* cls, const wchar_t* text,
+               DWORD style, int id);
+// The object a window belongs to, given as its creation parameter: kept with
+// the window from WM_NCCREATE on, and forgotten on WM_NCDESTROY (whose
+// message still reaches the object).
+template <class T>
+T* objectOf(HWND window, UINT message, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    ::SetWindowLongPtrW(
+        window, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
+  }
+  auto* object = reinterpret_cast<T*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (message == WM_NCDESTROY) ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+  return object;
+}
+
 }  // namespace tavro::win
