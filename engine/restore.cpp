@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "engine/file_copy.h"
@@ -81,9 +82,26 @@ class OpenFolders {
       *error = opened.error;
       return nullptr;
     }
-    return (open_[relative] = std::move(opened.value)).get();
+    Folder* folder = (open_[relative] = std::move(opened.value)).get();
+    forgetAllBut(relative);
+    return folder;
   }
   const std::vector<std::string>& made() const { return made_; }
+
+  // Few folders stay open: a tree of many thousand folders would run out of
+  // the handles a process may hold. The folders above `relative` stay, as
+  // the next paths are mostly beside it.
+  void forgetAllBut(const std::string& relative) {
+    constexpr std::size_t kMostOpen = 64;
+    if (open_.size() <= kMostOpen) return;
+    for (auto folder = open_.begin(); folder != open_.end();) {
+      const std::string& path = folder->first;
+      const bool above = path.empty() || path == relative ||
+                         (relative.starts_with(path) && relative.size() > path.size() &&
+                          isPathSeparator(relative[path.size()]));
+      folder = above ? std::next(folder) : open_.erase(folder);
+    }
+  }
 
   static PathParts splitRelative(const std::string& relative) {
     std::size_t at = relative.size();
@@ -101,11 +119,17 @@ class OpenFolders {
 // the version that takes its name.
 std::string keptNameFor(const std::string& name, const LocalDateTime& now, int attempt) {
   const std::size_t dot = name.rfind('.');
-  const bool extension = dot != std::string::npos && dot > 0;
-  std::string mark = " (před obnovou " + historyStamp(now);
-  if (attempt > 0) mark += " " + std::to_string(attempt + 1);
-  mark += ")";
-  return extension ? name.substr(0, dot) + mark + name.substr(dot) : name + mark;
+  const std::size_t stem = dot != std::string::npos && dot > 0 ? dot : name.size();
+  std::string kept(name, 0, stem);
+  kept += " (před obnovou ";
+  kept += historyStamp(now);
+  if (attempt > 0) {
+    kept += ' ';
+    kept += std::to_string(attempt + 1);
+  }
+  kept += ")";
+  kept.append(name, stem, std::string::npos);
+  return kept;
 }
 
 }  // namespace
@@ -121,9 +145,15 @@ PairBackup::PairBackup(FileSystem& fs, const std::string& source, const std::str
       pairFolder_(pairFolderOf(source, target)),
       history_(historyFolderOf(source, target)) {
   auto history = fs_.openFolder(history_);
-  if (!history.ok()) return;
+  if (!history.ok()) {
+    if (history.error != ENOENT) historyUnread_ = history_ + ": " + systemReason(history.error);
+    return;
+  }
   auto listing = history.value->list();
-  if (!listing.ok()) return;
+  if (!listing.ok()) {
+    historyUnread_ = history_ + ": " + systemReason(listing.error);
+    return;
+  }
   ListedEntry entry;
   int error = 0;
   while (listing.value->next(entry, &error)) {
@@ -172,8 +202,69 @@ std::vector<BackupVersion> PairBackup::versions(const std::string& relative) {
   return versions;
 }
 
+void PairBackup::walk(int copy, const std::vector<std::string>& names, const Visit& visit) {
+  auto root = fs_.openFolder(copyFolder(copy));
+  if (!root.ok()) {
+    if (root.error != ENOENT) unread(copyFolder(copy), root.error);
+    return;
+  }
+  if (names.empty()) {
+    const auto info = root.value->info();
+    if (info.ok() && visit("", info.value)) walkInside(*root.value, copy, "", visit, 1);
+    return;
+  }
+  auto parent = openBelow(std::move(root.value), names, names.size() - 1);
+  if (!parent) return;  // not in this copy
+  const auto info = parent->stat(names.back());
+  if (!info.ok() || info.value.kind == EntryKind::Special) return;
+  std::string path;
+  for (const std::string& name : names) path = joined(path, name);
+  if (!visit(path, info.value) || info.value.kind != EntryKind::Folder) return;
+  auto folder = parent->openFolder(names.back());
+  if (!folder.ok()) {
+    unread(joinPath(copyFolder(copy), path), folder.error);
+    return;
+  }
+  walkInside(*folder.value, copy, path, visit, static_cast<int>(names.size()));
+}
+
+void PairBackup::walkInside(Folder& folder, int copy, const std::string& path, const Visit& visit,
+                            int depth) {
+  if (depth >= kMaxFolderDepth) return;
+  auto listing = folder.list();
+  if (!listing.ok()) {
+    unread(folder.path(), listing.error);
+    return;
+  }
+  ListedEntry listed;
+  int error = 0;
+  while (listing.value->next(listed, &error)) {
+    const auto info = folder.stat(listed.name);
+    if (!info.ok()) {
+      if (info.error != ENOENT) unread(folder.pathOf(listed.name), info.error);
+      continue;
+    }
+    if (info.value.kind == EntryKind::Special) continue;
+    const std::string inner = joined(path, listed.name);
+    if (!visit(inner, info.value) || info.value.kind != EntryKind::Folder) continue;
+    auto child = folder.openFolder(listed.name);
+    if (!child.ok()) {
+      unread(folder.pathOf(listed.name), child.error);
+      continue;
+    }
+    walkInside(*child.value, copy, inner, visit, depth + 1);
+  }
+  if (error != 0) unread(folder.path(), error);
+}
+
+void PairBackup::unread(const std::string& path, int error) {
+  unreadable_.push_back(path + ": " + systemReason(error));
+}
+
 std::vector<RestoreEntry> PairBackup::stateAt(const RestorePoint& point,
                                               const std::string& relative) {
+  unreadable_.clear();
+  if (!historyUnread_.empty()) unreadable_.push_back(historyUnread_);
   std::vector<RestoreEntry> entries;
   const auto names = namesOf(relative);
   if (!names) return entries;
@@ -188,94 +279,69 @@ std::vector<RestoreEntry> PairBackup::stateAt(const RestorePoint& point,
     }
   }
   copies.push_back(0);
-  const std::size_t levels = names->empty() ? 0 : names->size() - 1;
-  std::vector<std::unique_ptr<Folder>> folders;
-  for (int copy : copies) {
-    auto root = fs_.openFolder(copyFolder(copy));
-    folders.push_back(root.ok() ? openBelow(std::move(root.value), *names, levels) : nullptr);
-  }
-  if (names->empty()) {
-    // The whole pair: its folder, as the first copy that has it is.
-    for (auto& folder : folders) {
-      if (!folder) continue;
-      const auto info = folder->info();
-      if (!info.ok()) continue;
-      entries.push_back({"", EntryKind::Folder, 0, info.value.modified, info.value.mode, 0});
-      gather(folders, copies, "", at, entries, "", 1);
-      break;
-    }
-    return entries;
-  }
-  std::string parent;
-  for (std::size_t i = 0; i < levels; ++i) parent = joined(parent, (*names)[i]);
-  gather(folders, copies, parent, at, entries, names->back(), static_cast<int>(levels));
-  return entries;
-}
 
-void PairBackup::gather(std::vector<std::unique_ptr<Folder>>& folders,
-                        const std::vector<int>& copies, const std::string& relative,
-                        std::optional<std::int64_t> point, std::vector<RestoreEntry>& into,
-                        const std::string& only, int depth) {
+  // Each copy is walked on its own, holding a folder per level only, and
+  // the paths met are merged: the first copy that has a path decides it,
+  // and a folder takes its contents from every copy where it is a folder.
+  // Keys order the paths as a walk meets them: a folder before its
+  // contents ("\0" sorts before any character of a name).
   struct Found {
     RestoreEntry entry;
-    std::vector<std::size_t> folderCopies;  // where it is a folder, in order
+    int folderCopies = 0;
   };
   std::map<std::string, Found> found;
-  for (std::size_t i = 0; i < folders.size(); ++i) {
-    Folder* folder = folders[i].get();
-    if (folder == nullptr) continue;
-    auto listing = folder->list();
-    if (!listing.ok()) continue;
-    ListedEntry listed;
-    int error = 0;
-    while (listing.value->next(listed, &error)) {
-      if (!only.empty() && listed.name != only) continue;
-      auto known = found.find(listed.name);
-      if (known != found.end()) {
+  auto keyOf = [](std::string path) {
+    std::replace_if(
+        path.begin(), path.end(), [](char c) { return isPathSeparator(c); }, '\0');
+    return path;
+  };
+  for (int copy : copies) {
+    walk(copy, *names, [&](const std::string& path, const EntryInfo& info) {
+      const std::string key = keyOf(path);
+      if (auto known = found.find(key); known != found.end()) {
         // A later copy adds to a folder only; a file's version is decided.
-        if (known->second.entry.kind == EntryKind::Folder &&
-            kindOf(*folder, listed) == EntryKind::Folder) {
-          known->second.folderCopies.push_back(i);
-        }
-        continue;
+        const bool folder =
+            known->second.entry.kind == EntryKind::Folder && info.kind == EntryKind::Folder;
+        if (folder) ++known->second.folderCopies;
+        return folder;
       }
-      const auto info = folder->stat(listed.name);
-      if (!info.ok() || info.value.kind == EntryKind::Special) continue;
+      if (!path.empty() && path != relative) {
+        // Inside a path an earlier copy decided is a file: not there then.
+        const auto parent = found.find(keyOf(OpenFolders::splitRelative(path).folder));
+        if (parent == found.end() || parent->second.entry.kind != EntryKind::Folder) return false;
+      }
       // A file the pair folder has that was last written after the point
       // came later; before it, it was not there.
-      if (copies[i] == 0 && point && info.value.kind != EntryKind::Folder &&
-          localSecondsOf(info.value.modified) > *point) {
-        continue;
+      if (copy == 0 && at && info.kind != EntryKind::Folder &&
+          localSecondsOf(info.modified) > *at) {
+        return false;
       }
-      Found entry{{joined(relative, listed.name), info.value.kind, info.value.size,
-                   info.value.modified, info.value.mode, copies[i]},
-                  {}};
-      if (info.value.kind == EntryKind::Folder) entry.folderCopies.push_back(i);
-      found.emplace(listed.name, std::move(entry));
-    }
+      found[key] = {{path, info.kind, info.size, info.modified, info.mode, copy},
+                    info.kind == EntryKind::Folder ? 1 : 0};
+      return true;
+    });
   }
-  for (auto& [name, item] : found) {
-    if (item.entry.kind != EntryKind::Folder) {
-      into.push_back(std::move(item.entry));
+  // A folder only the pair folder has, empty at the point and written after
+  // it, came later as well. Backwards, contents come before their folder.
+  std::set<std::string> filled;
+  std::vector<bool> kept(found.size(), true);
+  std::size_t index = found.size();
+  for (auto item = found.rbegin(); item != found.rend(); ++item) {
+    --index;
+    const RestoreEntry& entry = item->second.entry;
+    if (entry.kind == EntryKind::Folder && at && entry.copy == 0 &&
+        item->second.folderCopies == 1 && !filled.contains(item->first) &&
+        localSecondsOf(entry.modified) > *at && !entry.path.empty()) {
+      kept[index] = false;
       continue;
     }
-    if (depth >= kMaxFolderDepth) continue;
-    std::vector<std::unique_ptr<Folder>> inside(folders.size());
-    for (std::size_t i : item.folderCopies) {
-      auto opened = folders[i]->openFolder(name);
-      if (opened.ok()) inside[i] = std::move(opened.value);
-    }
-    std::vector<RestoreEntry> contents;
-    gather(inside, copies, item.entry.path, point, contents, "", depth + 1);
-    // A folder only the pair folder has, empty at the point and written
-    // after it, came later as well.
-    const bool onlyNow = item.folderCopies.size() == 1 && copies[item.folderCopies[0]] == 0;
-    if (point && onlyNow && contents.empty() && localSecondsOf(item.entry.modified) > *point) {
-      continue;
-    }
-    into.push_back(std::move(item.entry));
-    std::move(contents.begin(), contents.end(), std::back_inserter(into));
+    if (!entry.path.empty()) filled.insert(keyOf(OpenFolders::splitRelative(entry.path).folder));
   }
+  index = 0;
+  for (auto& [key, item] : found) {
+    if (kept[index++]) entries.push_back(std::move(item.entry));
+  }
+  return entries;
 }
 
 namespace {
@@ -354,6 +420,7 @@ RestoreReport restore(FileSystem& fs, const PairBackup& backup, const RestoreJob
                       RestoreMode mode, const LocalDateTime& now,
                       const std::function<bool(int, int)>& progress) {
   RestoreReport report;
+  report.failed = job.unreadable;
   auto fail = [&](const std::string& path, int error) {
     report.failed.push_back(path + ": " + systemReason(error));
   };

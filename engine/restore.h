@@ -57,6 +57,9 @@ class PairBackup {
   // The whole path of the folder `copy` names: the pair folder or a run
   // folder.
   std::string copyFolder(int copy) const;
+  // The places of the backup the last stateAt could not read, each with
+  // its reason: what they hold is missing from its answer.
+  const std::vector<std::string>& unreadable() const { return unreadable_; }
 
  private:
   struct Run {
@@ -64,17 +67,20 @@ class PairBackup {
     LocalDateTime stamp;
     std::string name;
   };
-  // Adds the entries of the folder `relative`, whose copy in each of
-  // `copies` is `folders` (null where that copy lacks it), to `into`;
-  // `only` keeps a single name.
-  void gather(std::vector<std::unique_ptr<Folder>>& folders, const std::vector<int>& copies,
-              const std::string& relative, std::optional<std::int64_t> point,
-              std::vector<RestoreEntry>& into, const std::string& only, int depth);
+  // Walks the copy `copy` from the path `names` down, each folder before
+  // its contents; `visit` (the path in the pair, its entry) says whether to
+  // go into a folder.
+  using Visit = std::function<bool(const std::string& path, const EntryInfo& info)>;
+  void walk(int copy, const std::vector<std::string>& names, const Visit& visit);
+  void walkInside(Folder& folder, int copy, const std::string& path, const Visit& visit, int depth);
+  void unread(const std::string& path, int error);
 
   FileSystem& fs_;
   std::string pairFolder_;
   std::string history_;
   std::vector<Run> runs_;  // oldest first; copy i + 1 is runs_[i]
+  std::vector<std::string> unreadable_;
+  std::string historyUnread_;  // why the run folders could not be listed
 };
 
 // How restored files meet what is at their place.
@@ -97,6 +103,9 @@ struct RestoreReport {
 // folder `destination` does.
 struct RestoreJob {
   std::vector<RestoreEntry> entries;
+  // What of the backup could not be read for them (PairBackup::unreadable):
+  // reported as failed, never passed over in silence.
+  std::vector<std::string> unreadable;
   std::string relative;
   std::string destination;
   std::string name;

@@ -68,7 +68,9 @@ class RestoreTest : public ::testing::Test {
   PairBackup backup() { return PairBackup(fs, tree.path("data/docs"), tree.path("backup")); }
   RestoreJob job(const RestorePoint& point, const std::string& relative,
                  const std::string& destination, const std::string& name) {
-    return {backup().stateAt(point, relative), relative, tree.path(destination), name};
+    PairBackup pair = backup();
+    auto entries = pair.stateAt(point, relative);
+    return {std::move(entries), pair.unreadable(), relative, tree.path(destination), name};
   }
 
   testkit::TempTree tree;
@@ -102,7 +104,8 @@ TEST_F(RestoreTest, EveryKeptVersionIsListedAndTheTreeAtAPointIsTheOneThen) {
   for (int point = 0; point < 3; ++point) {
     const std::string into = "v" + std::to_string(point);
     tree.folder(into);
-    const RestoreJob job{pair.stateAt(points[point], "a.txt"), "a.txt", tree.path(into), "a.txt"};
+    const RestoreJob job{
+        pair.stateAt(points[point], "a.txt"), {}, "a.txt", tree.path(into), "a.txt"};
     EXPECT_EQ(restore(fs, pair, job, RestoreMode::NeverReplace, now).restored, 1);
     EXPECT_EQ(tree.read(into + "/a.txt"), texts[point]);
   }
@@ -152,6 +155,23 @@ TEST_F(RestoreTest, AFolderComesBackWholeElsewhereAndTheBackupKeepsEveryByte) {
   EXPECT_EQ(again.unchanged, 2);
   EXPECT_THAT(again.kept, ElementsAre(tree.path("elsewhere/docs/a.txt")));
   EXPECT_EQ(tree.read("elsewhere/docs/a.txt"), "mine");
+  // What cannot be read is a failure, never a silent gap; and a tree of
+  // more folders than stay open comes back whole.
+  for (int run : {1, 2}) {
+    fs.fail(FaultOp::ListStart, tree.path("backup/.tavro-historie/docs/" + historyStamp(runs[run])),
+            EACCES);
+  }
+  const RestoreJob gap = job(dayOne, "", "elsewhere", "gap");
+  EXPECT_EQ(gap.unreadable.size(), 2u);  // both run folders from that day on
+  EXPECT_EQ(restore(fs, pair, gap, RestoreMode::NeverReplace, now).failed.size(), 2u);
+  fs.failUnder(FaultOp::ListStart, tree.path("backup/.tavro-historie"), EACCES);
+  EXPECT_EQ(job(dayOne, "", "elsewhere", "gap").unreadable.size(), 1u);  // the history itself
+  fs.clear();
+  for (int i = 0; i < 100; ++i) tree.file("backup/docs/many/" + std::to_string(i) + "/f", "f");
+  const auto many = restore(fs, pair, job(RestorePoint{}, "many", "elsewhere", "many"),
+                            RestoreMode::NeverReplace, now);
+  EXPECT_EQ(many.restored, 201);
+  EXPECT_THAT(many.failed, IsEmpty());
   EXPECT_EQ(restoredFolderName("docs", *dayOne.before),
             "docs (obnoveno " + historyStamp(runs[1]) + ")");
 }

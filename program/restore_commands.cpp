@@ -107,6 +107,7 @@ int restoreFromCommandLine(FileSystem& fs, CommandLineHost& host, const std::str
   PairBackup backup(fs, found->pair.source, found->pair.target);
   RestoreJob job;
   job.entries = backup.stateAt(point, found->relative);
+  job.unreadable = backup.unreadable();
   if (job.entries.empty()) {
     return fail(path + " v záloze " + (asOf ? "k " + *asOf + " " : std::string()) + "není");
   }

@@ -131,6 +131,8 @@ RestoreJob RestoreView::inPlaceJob(const std::vector<int>& chosen) {
   for (const std::string& path : chosenPaths(chosen)) {
     auto entries = backup_.stateAt(points_[chosen_], path);
     std::move(entries.begin(), entries.end(), std::back_inserter(job.entries));
+    const auto& unread = backup_.unreadable();
+    job.unreadable.insert(job.unreadable.end(), unread.begin(), unread.end());
   }
   return job;
 }
@@ -153,6 +155,7 @@ RestoreReport RestoreView::restoreInto(const std::string& folder, const std::vec
   for (const std::string& path : chosenPaths(chosen)) {
     RestoreJob job;
     job.entries = backup_.stateAt(points_[chosen_], path);
+    job.unreadable = backup_.unreadable();
     job.relative = path;
     job.destination = folder;
     job.name = path.empty() ? lastComponent(pair_.source) : splitPath(path).name;
