@@ -168,7 +168,9 @@ bool RestoreView::restoreInPlaceAsking(const std::vector<int>& chosen, const Res
   const auto replaced = filesToReplaceInPlace(chosen);
   if (!replaced.empty() && !hooks.confirm(replaceQuestion(replaced))) return false;
   if (hooks.busy) hooks.busy(true);
+  restoring_ = true;
   const RestoreReport report = restoreInPlace(chosen, hooks.now(), hooks.progress);
+  restoring_ = false;
   if (hooks.busy) hooks.busy(false);
   hooks.report(reportText(report), !report.failed.empty());
   return true;
@@ -179,7 +181,9 @@ bool RestoreView::restoreElsewhereAsking(const std::vector<int>& chosen,
   const auto folder = hooks.chooseFolder();
   if (!folder) return false;
   if (hooks.busy) hooks.busy(true);
+  restoring_ = true;
   const RestoreReport report = restoreInto(*folder, chosen, hooks.now(), hooks.progress);
+  restoring_ = false;
   if (hooks.busy) hooks.busy(false);
   hooks.report(reportText(report), !report.failed.empty());
   return true;

@@ -71,6 +71,9 @@ class RestoreView {
   bool restoreInPlaceAsking(const std::vector<int>& chosen, const RestoreHooks& hooks);
   bool restoreElsewhereAsking(const std::vector<int>& chosen, const RestoreHooks& hooks);
 
+  // A restore is copying files now.
+  bool restoring() const { return restoring_; }
+
   // The question before replacing files (a few named, the rest counted).
   static std::string replaceQuestion(const std::vector<std::string>& files);
   // The report at the end of a restore.
@@ -87,6 +90,7 @@ class RestoreView {
   std::vector<RestorePoint> points_;
   int chosen_ = -1;
   std::vector<Row> rows_;
+  bool restoring_ = false;
 };
 
 }  // namespace tavro

@@ -49,6 +49,10 @@ void WindowProgram::tick() {
   // Ticks under a start-up error box wait: the box must be the first thing
   // the user reads, not an error of a run started behind it.
   if (!created_) return;
+  // Nor does a run start in the middle of a restore: the window lets its
+  // timer through while it paints the restore's progress, and the run
+  // would change the backup the restore is reading.
+  if (restoreShown_ != nullptr && restoreShown_->restoring()) return;
   guarded([this] { program_.tick(); });
   // The one-time hide belongs to the first tick after the window was shown:
   // ticks under a start-up error box, before it, must not use it up.
@@ -137,6 +141,10 @@ void WindowProgram::restore() {
     return;
   }
   view.choosePoint(0);
+  struct Shown {
+    RestoreView*& shown;
+    ~Shown() { shown = nullptr; }
+  } shown{restoreShown_ = &view};
   shell_.showRestore(view);
 }
 

@@ -122,6 +122,7 @@ class WindowProgram {
   bool toldNoTray_ = false;  // "Schovat" without a tray said why once
   bool endRequested_ = false;
   bool ending_ = false;
+  RestoreView* restoreShown_ = nullptr;  // the restore dialog open now
   bool mainLoopRunning_ = false;
 };
 

@@ -89,7 +89,9 @@ class WindowProgramTest : public ::testing::Test, public WindowShell, public Fol
     std::string shown = "restore " + std::to_string(view.points().size());
     for (const auto& row : view.rows()) shown += " " + row.path;
     said.push_back(shown);
+    if (inRestore) inRestore(view);
   }
+  std::function<void(RestoreView&)> inRestore;
   bool execute(const std::string&, const std::string&) override { return false; }
   std::string path() const override { return {}; }
 
@@ -176,6 +178,32 @@ TEST_F(WindowProgramTest, RestoreOpensOnceThePairHasABackup) {
   core.backUpNow();
   core.restore();
   EXPECT_EQ(said.back(), "restore 1 a.txt");  // now only: no run kept anything yet
+
+  // A scheduled run falling due while the restore copies waits for its end.
+  tree.file("Tavro.ini", "[Main]\r\nT=10:02:00\r\nTAS=0\r\n");
+  start(true);
+  clock.set(2026, 12, 9, 10, 2);
+  auto runs = [this] {
+    const std::string log = tree.read("Tavro.log");
+    return std::count(log.begin(), log.end(), '\n');
+  };
+  const auto before = runs();
+  RestoreHooks hooks;
+  hooks.chooseFolder = [this] { return std::optional<std::string>(tree.folder("restored")); };
+  hooks.now = [this] { return clock.now(); };
+  hooks.report = [](const std::string&, bool) {};
+  hooks.progress = [this](int, int) {
+    core.tick();
+    return true;
+  };
+  inRestore = [&](RestoreView& view) {
+    EXPECT_TRUE(view.restoreElsewhereAsking({}, hooks));
+    EXPECT_EQ(runs(), before);
+  };
+  core.restore();
+  EXPECT_TRUE(tree.exists("restored/A/a.txt"));
+  core.tick();
+  EXPECT_GT(runs(), before);
 }
 
 TEST_F(WindowProgramTest, TheEndWaitsForTheMessageLoopAnOpenBoxAndARun) {
