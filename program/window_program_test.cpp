@@ -204,6 +204,16 @@ TEST_F(WindowProgramTest, RestoreOpensOnceThePairHasABackup) {
   EXPECT_TRUE(tree.exists("restored/A/a.txt"));
   core.tick();
   EXPECT_GT(runs(), before);
+
+  // A source that is gone comes back whole into its place, with nothing to
+  // ask about.
+  tree.remove("data/A");
+  int questions = 0;
+  hooks.confirm = [&](const std::string&) { return ++questions, false; };
+  inRestore = [&](RestoreView& view) { EXPECT_TRUE(view.restoreInPlaceAsking({}, hooks)); };
+  core.restore();
+  EXPECT_EQ(tree.read("data/A/a.txt"), "a");
+  EXPECT_EQ(questions, 0);
 }
 
 TEST_F(WindowProgramTest, TheEndWaitsForTheMessageLoopAnOpenBoxAndARun) {
