@@ -29,7 +29,7 @@ void PreviewWindow::show(HWND owner, std::vector<PairPreview> pairs, std::functi
 PreviewWindow::PreviewWindow(HWND owner, std::vector<PairPreview> pairs,
                              std::function<void()> backUp)
     : owner_(owner), pairs_(std::move(pairs)), backUp_(std::move(backUp)) {
-  registerOwnedWindowClass(kClassName, &PreviewWindow::procedure, owner);
+  registerWindowClass(kClassName, &PreviewWindow::procedure, owner);
   const int dpi = static_cast<int>(::GetDpiForWindow(owner));
   font_ = makeFont(8, dpi);
   rows_ = previewRows(pairs_);

@@ -37,7 +37,7 @@ void RestoreWindow::run(HWND owner, RestoreView& view, RestoreHooks hooks) {
 
 RestoreWindow::RestoreWindow(HWND owner, RestoreView& view, RestoreHooks hooks)
     : view_(view), hooks_(std::move(hooks)) {
-  registerOwnedWindowClass(kClassName, &RestoreWindow::procedure, owner);
+  registerWindowClass(kClassName, &RestoreWindow::procedure, owner);
   const int dpi = static_cast<int>(::GetDpiForWindow(owner));
   font_ = makeFont(8, dpi);
   window_ = ::CreateWindowExW(WS_EX_CONTROLPARENT | WS_EX_DLGMODALFRAME, kClassName,

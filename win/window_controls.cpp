@@ -67,17 +67,6 @@ LRESULT CALLBACK groupProcedure(HWND group, UINT message, WPARAM w, LPARAM l, UI
   return ::DefSubclassProc(group, message, w, l);
 }
 
-void registerPanelClass() {
-  WNDCLASSEXW panel{};
-  panel.cbSize = sizeof panel;
-  panel.lpfnWndProc = panelProcedure;
-  panel.hInstance = ::GetModuleHandleW(nullptr);
-  panel.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  panel.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  panel.lpszClassName = kPanelClass;
-  ::RegisterClassExW(&panel);  // fails harmlessly when it is there already
-}
-
 struct Made {
   const wchar_t* className;
   DWORD style;
@@ -221,7 +210,7 @@ WindowControls::WindowControls(HWND window, int dpi) {
                                                    ICC_DATE_CLASSES | ICC_UPDOWN_CLASS |
                                                    ICC_LISTVIEW_CLASSES};
   ::InitCommonControlsEx(&classes);
-  registerPanelClass();
+  registerWindowClass(kPanelClass, panelProcedure);  // fails harmlessly when it is there already
   const auto table = mainWindowControls();
   // A radio button that starts a group ends the one before: the buttons of
   // a group need not stand next to each other.
@@ -278,14 +267,14 @@ HWND WindowControls::operator[](const std::string& name) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
-void registerOwnedWindowClass(const wchar_t* name, WNDPROC procedure, HWND owner) {
+void registerWindowClass(const wchar_t* name, WNDPROC procedure, HWND owner) {
   WNDCLASSEXW c{};
   c.cbSize = sizeof c;
   c.lpfnWndProc = procedure;
   c.hInstance = ::GetModuleHandleW(nullptr);
   c.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  c.hIcon = reinterpret_cast<HICON>(::GetClassLongPtrW(owner, GCLP_HICON));
+  if (owner != nullptr) c.hIcon = reinterpret_cast<HICON>(::GetClassLongPtrW(owner, GCLP_HICON));
   c.lpszClassName = name;
   ::RegisterClassExW(&c);
 }

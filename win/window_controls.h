@@ -54,9 +54,9 @@ void showControl(HWND control, bool shown);
 // is on screen (it may be in the tray).
 bool isShown(HWND control);
 
-// Registers the class of one of the program's own windows over `owner`: the
-// dialog grey, the arrow and the owner's icon.
-void registerOwnedWindowClass(const wchar_t* name, WNDPROC procedure, HWND owner);
+// Registers the class of one of the program's own windows: the dialog grey,
+// the arrow, and the icon of its `owner` when it has one.
+void registerWindowClass(const wchar_t* name, WNDPROC procedure, HWND owner = nullptr);
 // A shown child control of `parent` in `font`, placed later.
 HWND makeChild(HWND parent, HFONT font, DWORD exStyle, const wchar_t* cls, const wchar_t* text,
                DWORD style, int id);
