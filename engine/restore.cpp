@@ -424,6 +424,15 @@ RestoreReport restore(FileSystem& fs, const PairBackup& backup, const RestoreJob
   auto fail = [&](const std::string& path, int error) {
     report.failed.push_back(path + ": " + systemReason(error));
   };
+  // The backup is only read: a destination in it would change the versions
+  // being restored, and the next run would take the files for its own.
+  const std::string into = fs.resolve(job.destination);
+  for (const std::string& backupFolder : {backup.pairFolder(), backup.historyFolder()}) {
+    if (isSameOrInside(into, fs.resolve(backupFolder))) {
+      report.failed.push_back(job.destination + ": " + kDestinationInBackup);
+      return report;
+    }
+  }
   auto top = fs.openFolder(job.destination);
   if (!top.ok()) {
     fail(job.destination, top.error);

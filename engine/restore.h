@@ -44,6 +44,7 @@ class PairBackup {
   PairBackup(FileSystem& fs, const std::string& source, const std::string& target);
 
   const std::string& pairFolder() const { return pairFolder_; }
+  const std::string& historyFolder() const { return history_; }
   // Now first, then before each run that kept versions, newest first.
   std::vector<RestorePoint> points() const;
   // The versions of `relative` (a path in the pair), newest first; the
@@ -91,6 +92,10 @@ enum class RestoreMode {
   // name saying so ("name (před obnovou <stamp>).ext").
   ReplaceKeepingCurrent,
 };
+
+// Why nothing is restored into a folder of the backup itself.
+inline constexpr const char* kDestinationInBackup =
+    "adresář leží v záloze páru, kterou obnova jen čte";
 
 struct RestoreReport {
   int restored = 0;                 // files, links and folders made

@@ -147,6 +147,13 @@ TEST_F(RestoreTest, AFolderComesBackWholeElsewhereAndTheBackupKeepsEveryByte) {
       (std::map<std::string, std::string>{
           {"a.txt", "version 1" + t1}, {"gone.txt", "gone" + t1}, {"sub/s.txt", "same" + t1}}));
   EXPECT_EQ(files("backup"), before);
+  // Nor into the backup itself, which it only reads.
+  for (const char* inBackup : {"backup/docs", "backup/docs/sub", "backup/.tavro-historie/docs"}) {
+    const auto refused =
+        restore(fs, pair, job(dayOne, "", inBackup, "docs"), RestoreMode::NeverReplace, now);
+    EXPECT_THAT(refused.failed, ElementsAre(tree.path(inBackup) + ": " + kDestinationInBackup));
+  }
+  EXPECT_EQ(files("backup"), before);
 
   // Again over a changed copy: nothing there is replaced.
   tree.file("elsewhere/docs/a.txt", "mine");
