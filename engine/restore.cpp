@@ -56,6 +56,15 @@ bool sameFile(const EntryInfo& there, const RestoreEntry& entry) {
          there.modified.tv_sec == entry.modified.tv_sec;
 }
 
+// A path in the pair cut at its last separator ("" for the folder of a name
+// at the top).
+PathParts splitRelative(const std::string& relative) {
+  std::size_t at = relative.size();
+  while (at > 0 && !isPathSeparator(relative[at - 1])) --at;
+  if (at == 0) return {"", relative};
+  return {relative.substr(0, at - 1), relative.substr(at)};
+}
+
 // The folders of one tree opened by their paths relative to its top, each
 // once: a restore of many files in few folders opens each folder once.
 class OpenFolders {
@@ -96,18 +105,9 @@ class OpenFolders {
     if (open_.size() <= kMostOpen) return;
     for (auto folder = open_.begin(); folder != open_.end();) {
       const std::string& path = folder->first;
-      const bool above = path.empty() || path == relative ||
-                         (relative.starts_with(path) && relative.size() > path.size() &&
-                          isPathSeparator(relative[path.size()]));
+      const bool above = path.empty() || isSameOrInside(relative, path);
       folder = above ? std::next(folder) : open_.erase(folder);
     }
-  }
-
-  static PathParts splitRelative(const std::string& relative) {
-    std::size_t at = relative.size();
-    while (at > 0 && !isPathSeparator(relative[at - 1])) --at;
-    if (at == 0) return {"", relative};
-    return {relative.substr(0, at - 1), relative.substr(at)};
   }
 
  private:
@@ -307,7 +307,7 @@ std::vector<RestoreEntry> PairBackup::stateAt(const RestorePoint& point,
       }
       if (!path.empty() && path != relative) {
         // Inside a path an earlier copy decided is a file: not there then.
-        const auto parent = found.find(keyOf(OpenFolders::splitRelative(path).folder));
+        const auto parent = found.find(keyOf(splitRelative(path).folder));
         if (parent == found.end() || parent->second.entry.kind != EntryKind::Folder) return false;
       }
       // A file the pair folder has that was last written after the point
@@ -335,7 +335,7 @@ std::vector<RestoreEntry> PairBackup::stateAt(const RestorePoint& point,
       kept[index] = false;
       continue;
     }
-    if (!entry.path.empty()) filled.insert(keyOf(OpenFolders::splitRelative(entry.path).folder));
+    if (!entry.path.empty()) filled.insert(keyOf(splitRelative(entry.path).folder));
   }
   index = 0;
   for (auto& [key, item] : found) {
@@ -366,7 +366,7 @@ std::string placeOf(const RestoreJob& job, const RestoreEntry& entry) {
 // Writes the file under a temporary name in `folder`; the name it got.
 Result<std::string> copyAside(Folder& from, const RestoreEntry& entry, Folder& folder,
                               const std::string& name) {
-  const std::string sourceName = OpenFolders::splitRelative(entry.path).name;
+  const std::string sourceName = splitRelative(entry.path).name;
   auto input = from.openFile(sourceName);
   if (!input.ok()) return Result<std::string>::failure(input.error);
   Result<std::unique_ptr<OutputFile>> output;
@@ -404,7 +404,7 @@ std::vector<std::string> filesToReplace(FileSystem& fs, const RestoreJob& job) {
   for (const RestoreEntry& entry : job.entries) {
     if (entry.kind != EntryKind::File) continue;
     const std::string place = placeOf(job, entry);
-    const PathParts parts = OpenFolders::splitRelative(place);
+    const PathParts parts = splitRelative(place);
     int error = 0;
     Folder* folder = places.get(parts.folder, false, &error);
     if (folder == nullptr) continue;
@@ -450,7 +450,7 @@ RestoreReport restore(FileSystem& fs, const PairBackup& backup, const RestoreJob
       }
       tree = std::make_unique<OpenFolders>(std::move(root.value));
     }
-    return tree->get(OpenFolders::splitRelative(entry.path).folder, false, error);
+    return tree->get(splitRelative(entry.path).folder, false, error);
   };
   const int total = static_cast<int>(job.entries.size());
   int done = 0;
@@ -459,7 +459,7 @@ RestoreReport restore(FileSystem& fs, const PairBackup& backup, const RestoreJob
     ++done;
     const std::string place = placeOf(job, entry);
     const std::string shown = below(job.destination, place);
-    const PathParts parts = OpenFolders::splitRelative(place);
+    const PathParts parts = splitRelative(place);
     int error = 0;
     Folder* folder = places.get(parts.folder, true, &error);
     if (folder == nullptr) {
@@ -492,7 +492,7 @@ RestoreReport restore(FileSystem& fs, const PairBackup& backup, const RestoreJob
       fail(shown, error);
       continue;
     }
-    const std::string sourceName = OpenFolders::splitRelative(entry.path).name;
+    const std::string sourceName = splitRelative(entry.path).name;
     if (entry.kind == EntryKind::Link) {
       const auto text = from->readLink(sourceName);
       Status made =

@@ -28,13 +28,6 @@ std::string timeText(const LocalDateTime& t, bool seconds) {
   return formatDayMonthYear(t) + " " + text;
 }
 
-// Whether `inner` lies in the folder `outer` of the pair ("" is the pair).
-bool inside(const std::string& inner, const std::string& outer) {
-  if (outer.empty()) return true;
-  return inner.size() > outer.size() && inner.starts_with(outer) &&
-         isPathSeparator(inner[outer.size()]);
-}
-
 void add(RestoreReport& into, RestoreReport&& from) {
   into.restored += from.restored;
   into.unchanged += from.unchanged;
@@ -95,7 +88,7 @@ std::vector<int> RestoreView::shownRows(const std::string& filter) const {
     if (lowered(rows_[i].name).find(wanted) == std::string::npos) continue;
     keep[i] = true;
     for (std::size_t j = i; j-- > 0;) {
-      if (rows_[j].folder && inside(rows_[i].path, rows_[j].path)) keep[j] = true;
+      if (rows_[j].folder && isSameOrInside(rows_[i].path, rows_[j].path)) keep[j] = true;
     }
   }
   for (std::size_t i = 0; i < rows_.size(); ++i) {
@@ -113,7 +106,7 @@ std::vector<std::string> RestoreView::chosenPaths(const std::vector<int>& chosen
   std::sort(paths.begin(), paths.end());
   std::vector<std::string> outermost;
   for (const std::string& path : paths) {
-    if (!outermost.empty() && (outermost.back() == path || inside(path, outermost.back()))) {
+    if (!outermost.empty() && isSameOrInside(path, outermost.back())) {
       continue;
     }
     outermost.push_back(path);
