@@ -167,6 +167,8 @@ void MainWindow::Timer1Timer() { core_.tick(); }
 
 void MainWindow::setPairEditingEnabled(bool enabled) {
   for (QPushButton* button : ui_.pairButtons()) button->setEnabled(enabled);
+  // "Obnovit" too: a restore reads the backup the run changes.
+  ui_.BBObnovit->setEnabled(enabled);
   ui_.DBGrid1->setEditingEnabled(enabled);
 }
 

@@ -269,7 +269,8 @@ class PairEditingTest : public QObject {
     bool buttonEnabled = true;
     bool cellEditable = true;
     QTimer::singleShot(0, h.form.get(), [&] {
-      buttonEnabled = h.find<QPushButton>("BitBtn3")->isEnabled();
+      buttonEnabled = h.find<QPushButton>("BitBtn3")->isEnabled() ||
+                      h.find<QPushButton>("BBObnovit")->isEnabled();
       cellEditable = model()->flags(model()->index(0, 0)) & Qt::ItemIsEditable;
     });
     h.click("BitBtn2");

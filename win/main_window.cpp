@@ -437,7 +437,8 @@ void MainWindow::showTable() {
 }
 
 void MainWindow::setPairEditingEnabled(bool enabled) {
-  for (const char* name : {"BitBtn3", "PBEditSrc", "PBEditTrg", "BitBtn4"}) {
+  // The pair buttons, and "Obnovit": a restore reads the backup the run changes.
+  for (const char* name : {"BitBtn3", "PBEditSrc", "PBEditTrg", "BitBtn4", "BBObnovit"}) {
     ::EnableWindow((*controls_)[name], enabled);
   }
   if (gridControl_ != nullptr) gridControl_->setEditingEnabled(enabled);
