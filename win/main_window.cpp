@@ -230,7 +230,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM w, LPARAM l) {
       }
       return 0;
     case WM_NOTIFY: {
-      const auto* header = reinterpret_cast<const NMHDR*>(l);
+      auto* header = reinterpret_cast<NMHDR*>(l);
       if (gridControl_ != nullptr && header->hwndFrom == gridControl_->list()) {
         return gridControl_->notify(*header);
       }

@@ -64,11 +64,11 @@ void PairGridControl::setEditingEnabled(bool enabled) {
   grid_.setEditable(enabled);
 }
 
-LRESULT PairGridControl::notify(const NMHDR& header) {
+LRESULT PairGridControl::notify(NMHDR& header) {
   if (header.code != NM_CUSTOMDRAW) return 0;
   // The current cell is marked, not the whole row: a cell is what the keys
   // and the editor work on.
-  auto& draw = *reinterpret_cast<NMLVCUSTOMDRAW*>(const_cast<NMHDR*>(&header));
+  auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
   switch (draw.nmcd.dwDrawStage) {
     case CDDS_PREPAINT: return CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT:

@@ -31,7 +31,7 @@ class PairGridControl {
   void setEditingEnabled(bool enabled);
   // A list view notification its parent received (WM_NOTIFY); the result
   // for the parent to return.
-  LRESULT notify(const NMHDR& header);
+  LRESULT notify(NMHDR& header);
 
   HWND list() const { return list_; }
   // The open cell editor, or null.
