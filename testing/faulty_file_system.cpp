@@ -378,14 +378,27 @@ class FaultyFolder final : public Folder {
 }  // namespace
 
 void FaultyFileSystem::wrote(const std::string& path, std::int64_t initialSize) {
+  std::lock_guard lock(keeping_);
   unsynced_.emplace(path, initialSize);
 }
 
 void FaultyFileSystem::synced(const std::string& path, std::int64_t size) {
+  std::lock_guard lock(keeping_);
   if (auto it = unsynced_.find(path); it != unsynced_.end()) it->second = size;
 }
 
+void FaultyFileSystem::syncedAll() {
+  std::lock_guard lock(keeping_);
+  unsynced_.clear();
+}
+
+void FaultyFileSystem::removed(const std::string& path) {
+  std::lock_guard lock(keeping_);
+  unsynced_.erase(path);
+}
+
 void FaultyFileSystem::renamed(const std::string& from, const std::string& to) {
+  std::lock_guard lock(keeping_);
   auto it = unsynced_.find(from);
   if (it == unsynced_.end()) {
     unsynced_.erase(to);  // what stood there was replaced
@@ -397,6 +410,7 @@ void FaultyFileSystem::renamed(const std::string& from, const std::string& to) {
 }
 
 void FaultyFileSystem::dropUnsyncedData() {
+  std::lock_guard lock(keeping_);
   for (const auto& [path, size] : unsynced_) {
     const auto [folderPath, name] = splitPath(path);
     auto folder = inner_.openFolder(folderPath);
@@ -421,38 +435,46 @@ bool FaultyFileSystem::foldsCase(const std::string& path) const {
 }
 
 void FaultyFileSystem::fail(FaultOp op, const std::string& path, int error, std::int64_t after) {
-  faults_.push_back({op, [path](const std::string& p) { return p == path; }, error, after, false});
+  faults_.emplace_back(
+      op, [path](const std::string& p) { return p == path; }, error, after, false);
 }
 
 void FaultyFileSystem::failUnder(FaultOp op, const std::string& folder, int error,
                                  std::int64_t after) {
   const std::string prefix = folder + "/";
-  faults_.push_back({op, [prefix](const std::string& p) { return p.rfind(prefix, 0) == 0; }, error,
-                     after, false});
+  faults_.emplace_back(
+      op, [prefix](const std::string& p) { return p.rfind(prefix, 0) == 0; }, error, after, false);
 }
 
 void FaultyFileSystem::crash(FaultOp op, const std::string& path, std::int64_t after) {
-  faults_.push_back({op, [path](const std::string& p) { return p == path; }, EIO, after, true});
+  faults_.emplace_back(
+      op, [path](const std::string& p) { return p == path; }, EIO, after, true);
 }
 
 void FaultyFileSystem::crashUnder(FaultOp op, const std::string& folder, std::int64_t after) {
   const std::string prefix = folder + "/";
-  faults_.push_back(
-      {op, [prefix](const std::string& p) { return p.rfind(prefix, 0) == 0; }, EIO, after, true});
+  faults_.emplace_back(
+      op, [prefix](const std::string& p) { return p.rfind(prefix, 0) == 0; }, EIO, after, true);
 }
 
 void FaultyFileSystem::interruptWrite(const std::string& folder, std::function<void()> action) {
+  std::lock_guard lock(keeping_);
   interrupts_.emplace_back(folder + "/", std::move(action));
 }
 
 void FaultyFileSystem::interruptIfDue(const std::string& path) {
-  for (auto it = interrupts_.begin(); it != interrupts_.end(); ++it) {
-    if (path.rfind(it->first, 0) != 0) continue;
-    auto action = std::move(it->second);
-    interrupts_.erase(it);
-    action();
-    return;
+  std::function<void()> action;
+  {
+    std::lock_guard lock(keeping_);
+    for (auto it = interrupts_.begin(); it != interrupts_.end(); ++it) {
+      if (path.rfind(it->first, 0) != 0) continue;
+      action = std::move(it->second);
+      interrupts_.erase(it);
+      break;
+    }
   }
+  // Outside the lock: the action may write through this file system itself.
+  if (action) action();
 }
 
 int FaultyFileSystem::triggered(FaultOp op) const {

@@ -120,19 +120,20 @@ class FaultyFileSystem final : public FileSystem {
     int error = EIO;
     std::int64_t after = 0;
     bool crash = false;
-    int triggered = 0;
+    std::atomic<int> triggered = 0;  // a run reads and writes on two threads
   };
   Fault* find(FaultOp op, const std::string& path);
   // Fails (returns the error) or throws when a fault without a byte or entry
   // count matches; 0 otherwise. Lookups may come from two threads at once.
   int check(FaultOp op, const std::string& path);
 
-  // Book-keeping of written data for dropUnsyncedData(), by whole path.
+  // Book-keeping of written data for dropUnsyncedData(), by whole path. A run
+  // copies on two threads, so these come from both at once.
   void wrote(const std::string& path, std::int64_t initialSize);
   void synced(const std::string& path, std::int64_t size);
-  void syncedAll() { unsynced_.clear(); }
+  void syncedAll();
   void renamed(const std::string& from, const std::string& to);
-  void removed(const std::string& path) { unsynced_.erase(path); }
+  void removed(const std::string& path);
 
  private:
   FileSystem& inner_;
@@ -140,6 +141,7 @@ class FaultyFileSystem final : public FileSystem {
   std::mutex checking_;
   std::atomic<int> otherThreadCalls_ = 0;
   std::deque<Fault> faults_;                      // stable addresses: open files keep pointers
+  std::mutex keeping_;                            // guards unsynced_ and interrupts_
   std::map<std::string, std::int64_t> unsynced_;  // path -> size last synced
   std::vector<std::string> foldingFolders_;
   bool hideKinds_ = false;
