@@ -455,7 +455,10 @@ RestoreReport restore(FileSystem& fs, const PairBackup& backup, const RestoreJob
   const int total = static_cast<int>(job.entries.size());
   int done = 0;
   for (const RestoreEntry& entry : job.entries) {
-    if (progress && !progress(done, total)) break;
+    if (progress && !progress(done, total)) {
+      report.stopped = true;
+      break;
+    }
     ++done;
     const std::string place = placeOf(job, entry);
     const std::string shown = below(job.destination, place);

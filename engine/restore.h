@@ -102,6 +102,7 @@ struct RestoreReport {
   int unchanged = 0;                // files already there as they were
   std::vector<std::string> kept;    // paths left as they were, or kept beside themselves
   std::vector<std::string> failed;  // "path: reason"
+  bool stopped = false;             // the progress asked to stop before the end
 };
 
 // What restoring `entries` (the state under `relative`) as `name` into the

@@ -33,6 +33,7 @@ void add(RestoreReport& into, RestoreReport&& from) {
   into.unchanged += from.unchanged;
   into.kept.insert(into.kept.end(), from.kept.begin(), from.kept.end());
   into.failed.insert(into.failed.end(), from.failed.begin(), from.failed.end());
+  into.stopped = into.stopped || from.stopped;
 }
 
 // A few lines of a list, the rest counted.
@@ -146,6 +147,7 @@ RestoreReport RestoreView::restoreInto(const std::string& folder, const std::vec
   RestoreReport report;
   if (chosen_ < 0) return report;
   for (const std::string& path : chosenPaths(chosen)) {
+    if (report.stopped) break;
     RestoreJob job;
     job.entries = backup_.stateAt(points_[chosen_], path);
     job.unreadable = backup_.unreadable();
@@ -165,7 +167,7 @@ bool RestoreView::restoreInPlaceAsking(const std::vector<int>& chosen, const Res
   const RestoreReport report = restoreInPlace(chosen, hooks.now(), hooks.progress);
   restoring_ = false;
   if (hooks.busy) hooks.busy(false);
-  hooks.report(reportText(report), !report.failed.empty());
+  hooks.report(reportText(report), !report.failed.empty() || report.stopped);
   return true;
 }
 
@@ -178,7 +180,7 @@ bool RestoreView::restoreElsewhereAsking(const std::vector<int>& chosen,
   const RestoreReport report = restoreInto(*folder, chosen, hooks.now(), hooks.progress);
   restoring_ = false;
   if (hooks.busy) hooks.busy(false);
-  hooks.report(reportText(report), !report.failed.empty());
+  hooks.report(reportText(report), !report.failed.empty() || report.stopped);
   return true;
 }
 
@@ -189,8 +191,9 @@ std::string RestoreView::replaceQuestion(const std::vector<std::string>& files) 
 }
 
 std::string RestoreView::reportText(const RestoreReport& report) {
-  std::string text = "Obnoveno položek: " + std::to_string(report.restored) +
-                     ", beze změny: " + std::to_string(report.unchanged) + ".";
+  std::string text = report.stopped ? "Obnova přerušena. " : "";
+  text += "Obnoveno položek: " + std::to_string(report.restored) +
+          ", beze změny: " + std::to_string(report.unchanged) + ".";
   if (!report.kept.empty()) text += "\n\nPonecháno:" + someOf(report.kept);
   if (!report.failed.empty()) text += "\n\nNelze obnovit:" + someOf(report.failed);
   return text;

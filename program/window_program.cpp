@@ -52,7 +52,7 @@ void WindowProgram::tick() {
   // Nor does a run start in the middle of a restore: the window lets its
   // timer through while it paints the restore's progress, and the run
   // would change the backup the restore is reading.
-  if (restoreShown_ != nullptr && restoreShown_->restoring()) return;
+  if (restoreCopying()) return;
   guarded([this] { program_.tick(); });
   // The one-time hide belongs to the first tick after the window was shown:
   // ticks under a start-up error box, before it, must not use it up.
@@ -84,6 +84,10 @@ void WindowProgram::hide() {
 
 void WindowProgram::backUpNow() {
   if (program_.runInProgress()) return;
+  // The restore window answers its "Přerušit" while it copies; the tray's
+  // menu could ask for a run then, and the run would change the backup the
+  // restore is reading.
+  if (restoreCopying()) return;
   guarded([this] {
     // The button shows the pair gauge before the run does, and a run the
     // button could not start (one was already going) leaves it shown: the

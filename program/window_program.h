@@ -110,6 +110,9 @@ class WindowProgram {
   const Program& program() const { return program_; }
 
  private:
+  // A restore is copying out of the backup: no run may change it meanwhile.
+  bool restoreCopying() const { return restoreShown_ != nullptr && restoreShown_->restoring(); }
+
   ProgramServices services_;
   BackupRunDisplay& display_;
   WindowShell& shell_;

@@ -179,7 +179,8 @@ TEST_F(WindowProgramTest, RestoreOpensOnceThePairHasABackup) {
   core.restore();
   EXPECT_EQ(said.back(), "restore 1 a.txt");  // now only: no run kept anything yet
 
-  // A scheduled run falling due while the restore copies waits for its end.
+  // A scheduled run falling due while the restore copies waits for its end;
+  // "Zálohuj ihned" (from the tray's menu) starts none then.
   tree.file("Tavro.ini", "[Main]\r\nT=10:02:00\r\nTAS=0\r\n");
   start(true);
   clock.set(2026, 12, 9, 10, 2);
@@ -194,6 +195,7 @@ TEST_F(WindowProgramTest, RestoreOpensOnceThePairHasABackup) {
   hooks.report = [](const std::string&, bool) {};
   hooks.progress = [this](int, int) {
     core.tick();
+    core.backUpNow();
     return true;
   };
   inRestore = [&](RestoreView& view) {
