@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <initializer_list>
 #include <vector>
 
 #include "app/local_text.h"
@@ -33,14 +34,24 @@ RestoreDialog::RestoreDialog(RestoreView& view, RestoreHooks hooks, QWidget* par
     : QDialog(parent), view_(view), hooks_(std::move(hooks)) {
   hooks_.busy = [this](bool busy) {
     progress_->setVisible(busy);
-    setEnabled(!busy);
+    stop_->setVisible(busy);
+    // Only "Přerušit" answers while the restore copies.
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{points_, filter_, tree_, inPlace_, elsewhere_, close_}) {
+      control->setEnabled(!busy);
+    }
+    if (busy) {
+      stopRequested_ = false;
+      stop_->setFocus();
+    } else if (closeWhenDone_) {
+      QDialog::reject();
+    }
   };
   hooks_.progress = [this](int done, int total) {
     progress_->setMaximum(std::max(1, total));
     progress_->setValue(done);
-    // Paints the dialog; the user's clicks wait for the restore's end.
-    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return true;
+    QApplication::processEvents();
+    return !stopRequested_;
   };
   setObjectName(QStringLiteral("RestoreDialog"));
   setWindowTitle(QStringLiteral("Obnovit ze zálohy"));
@@ -77,6 +88,8 @@ RestoreDialog::RestoreDialog(RestoreView& view, RestoreHooks hooks, QWidget* par
   inPlace_ = button(QStringLiteral("BBInPlace"), QStringLiteral("Obnovit na původní místo"), this);
   elsewhere_ = button(QStringLiteral("BBElsewhere"), QStringLiteral("Obnovit do…"), this);
   close_ = button(QStringLiteral("BBClose"), QStringLiteral("Zavřít"), this);
+  stop_ = button(QStringLiteral("BBStop"), QStringLiteral("Přerušit"), this);
+  stop_->hide();
   auto* hint = new QLabel(
       QStringLiteral("Bez výběru se obnoví celá dvojice. Více položek vyberete s Ctrl nebo Shift."),
       this);
@@ -99,7 +112,10 @@ RestoreDialog::RestoreDialog(RestoreView& view, RestoreHooks hooks, QWidget* par
   auto* all = new QVBoxLayout(this);
   all->addWidget(pair);
   all->addLayout(middle, 1);
-  all->addWidget(progress_);
+  auto* busy = new QHBoxLayout;
+  busy->addWidget(progress_, 1);
+  busy->addWidget(stop_);
+  all->addLayout(busy);
   all->addLayout(buttons);
 
   connect(points_, &QListWidget::currentRowChanged, this, &RestoreDialog::showPoint);
@@ -107,6 +123,7 @@ RestoreDialog::RestoreDialog(RestoreView& view, RestoreHooks hooks, QWidget* par
   connect(inPlace_, &QPushButton::clicked, this, &RestoreDialog::restoreInPlace);
   connect(elsewhere_, &QPushButton::clicked, this, &RestoreDialog::restoreElsewhere);
   connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(stop_, &QPushButton::clicked, this, [this] { stopRequested_ = true; });
   points_->setCurrentRow(std::max(0, view_.chosenPoint()));
   showTree();
 }
@@ -147,6 +164,17 @@ std::vector<int> RestoreDialog::chosenRows() const {
     chosen.push_back(item->data(0, kRowRole).toInt());
   }
   return chosen;
+}
+
+void RestoreDialog::reject() {
+  // Esc, the title bar's close or the end of the session while it copies:
+  // the restore stops first, and the dialog goes once it has.
+  if (view_.restoring()) {
+    stopRequested_ = true;
+    closeWhenDone_ = true;
+    return;
+  }
+  QDialog::reject();
 }
 
 void RestoreDialog::restoreInPlace() { view_.restoreInPlaceAsking(chosenRows(), hooks_); }

@@ -24,6 +24,8 @@ class RestoreDialog final : public QDialog {
   void restoreInPlace();
   void restoreElsewhere();
 
+  void reject() override;
+
  private:
   void showPoint(int index);
   void showTree();
@@ -38,6 +40,9 @@ class RestoreDialog final : public QDialog {
   QPushButton* inPlace_;
   QPushButton* elsewhere_;
   QPushButton* close_;
+  QPushButton* stop_;  // "Přerušit", shown while a restore copies
+  bool stopRequested_ = false;
+  bool closeWhenDone_ = false;
 };
 
 }  // namespace tavro

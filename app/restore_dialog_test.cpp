@@ -109,6 +109,44 @@ class RestoreDialogTest : public QObject {
     });
     QVERIFY(h.dialogs.errors.isEmpty());
   }
+
+  // "Přerušit" while it copies stops the restore before the next file; Esc
+  // (or the end of the session) does too, and the dialog goes after it.
+  void aRestoreStopsOnPrerusitAndOnEsc() {
+    h.folderAnswers = [this](const QString&, const QString&, const QString&) {
+      return std::optional<QString>(QString::fromStdString(h.tree->folder("elsewhere")));
+    };
+    h.start("", [this] {
+      backedUpOnThreeDays();
+      h.tree->file("Tavro.csv", "SRC,TRG,STAV\r\n" + h.tree->path("data/docs") + "," +
+                                    h.tree->path("backup") + ",OK\r\n");
+    });
+    withDialog([this](RestoreDialog& dialog) {
+      auto* stop = dialog.findChild<QPushButton*>("BBStop");
+      QVERIFY(!stop->isVisible());
+      QTimer::singleShot(0, &dialog, [&dialog, stop] {
+        QVERIFY(stop->isVisible());
+        QVERIFY(!dialog.findChild<QPushButton*>("BBClose")->isEnabled());
+        QVERIFY(!dialog.findChild<QTreeWidget*>("TVFiles")->isEnabled());
+        if (const QByteArray dir = qgetenv("TAVRO_ARTIFACTS"); !dir.isEmpty()) {
+          dialog.grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/restore-running.png"));
+        }
+        stop->click();
+      });
+      dialog.findChild<QPushButton*>("BBElsewhere")->click();
+      QCOMPARE(h.dialogs.warnings.size(), 1);
+      QVERIFY(h.dialogs.warnings[0].startsWith(
+          QStringLiteral("Obnova přerušena. Obnoveno položek: 0,")));
+      QVERIFY(h.tree->listing("elsewhere").empty());
+      QVERIFY(dialog.isVisible() && !stop->isVisible());
+
+      QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
+      dialog.findChild<QPushButton*>("BBElsewhere")->click();
+      QCOMPARE(h.dialogs.warnings.size(), 2);
+      QVERIFY(h.tree->listing("elsewhere").empty());
+      QVERIFY(!dialog.isVisible());
+    });
+  }
 };
 
 }  // namespace tavro
