@@ -50,11 +50,16 @@ mkdir -p "$user/AppData/Roaming/Tavro"
 printf '[Main]\r\n' > "$user/AppData/Roaming/Tavro/Tavro.ini"
 echo log > "$user/AppData/Roaming/Tavro/Tavro.log"
 timeout 120 wine "$installed/uninstall.exe" /S || fail "the silent uninstaller ended with $?"
-# The uninstaller works on from a copy of itself: wait for it.
-wait_for 60 test ! -e "$installed/uninstall.exe" || fail "the uninstaller left itself behind"
+# The uninstaller works on from a copy of itself (in "~nsuN.tmp" of the
+# temporary folder), deleting its own file before the shortcut and the
+# entry: wait for the copy to end and the entry to go.
+uninstalled() {
+  ! pgrep -f '~nsu[^ ]*\.tmp' > /dev/null && ! wine reg query "$key" > /dev/null 2>&1
+}
+wait_for 60 uninstalled || fail "the uninstaller left its entry, or did not end"
+[ ! -e "$installed/uninstall.exe" ] || fail "the uninstaller left itself behind"
 [ ! -e "$installed/tavro.exe" ] || fail "the uninstaller left tavro.exe"
 [ ! -e "$menu/Tavro.lnk" ] || fail "the uninstaller left the Start-menu shortcut"
-! wine reg query "$key" > /dev/null 2>&1 || fail "the uninstaller left its entry"
 [ -f "$installed/Tavro.csv" ] || fail "the uninstaller took the user's Tavro.csv"
 [ -f "$user/AppData/Roaming/Tavro/Tavro.ini" ] && [ -f "$user/AppData/Roaming/Tavro/Tavro.log" ] ||
   fail "the uninstaller took the user's settings or log"
