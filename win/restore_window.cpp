@@ -16,6 +16,7 @@ constexpr int kPointsId = 11;
 constexpr int kFilterId = 12;
 constexpr int kInPlaceId = 13;
 constexpr int kElsewhereId = 14;
+constexpr int kStopId = 15;
 
 }  // namespace
 
@@ -83,22 +84,36 @@ RestoreWindow::RestoreWindow(HWND owner, RestoreView& view, RestoreHooks hooks)
       child(0, L"BUTTON", L"Obnovit na původní místo", BS_PUSHBUTTON | WS_TABSTOP, kInPlaceId);
   elsewhere_ = child(0, L"BUTTON", L"Obnovit do…", BS_PUSHBUTTON | WS_TABSTOP, kElsewhereId);
   close_ = child(0, L"BUTTON", L"Zavřít", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
+  stop_ = child(0, L"BUTTON", L"Přerušit", BS_PUSHBUTTON | WS_TABSTOP, kStopId);
+  ::ShowWindow(stop_, SW_HIDE);
 
   hooks_.busy = [this](bool busy) {
     ::ShowWindow(progress_, busy ? SW_SHOW : SW_HIDE);
+    ::ShowWindow(stop_, busy ? SW_SHOW : SW_HIDE);
     for (HWND control : {points_, filter_, tree_, inPlace_, elsewhere_, close_}) {
       ::EnableWindow(control, !busy);
+    }
+    layOut();
+    if (busy) {
+      stopRequested_ = false;
+      ::SetFocus(stop_);
     }
   };
   hooks_.progress = [this](int done, int total) {
     ::SendMessageW(progress_, PBM_SETRANGE32, 0, std::max(1, total));
     ::SendMessageW(progress_, PBM_SETPOS, static_cast<WPARAM>(done), 0);
-    // Paints, and nothing else: the user's clicks wait for the end.
+    // Paints, and answers "Přerušit" (a click, or Esc while it has the
+    // focus); the rest of the user's input waits for the end.
     MSG message;
     while (::PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) {
       ::DispatchMessageW(&message);
     }
-    return true;
+    while (::PeekMessageW(&message, stop_, 0, 0, PM_REMOVE)) {
+      if (::IsDialogMessageW(window_, &message)) continue;
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+    return !stopRequested_;
   };
   showTree();
   layOut();
@@ -119,8 +134,9 @@ void RestoreWindow::layOut() {
   const int top = margin + line + scaled(4, dpi);
   ::MoveWindow(pointsLabel_, margin, top, left, line, TRUE);
   const int listTop = top + line + scaled(4, dpi);
-  const int progressHeight = scaled(16, dpi);
-  const int listBottom = bottom - margin - progressHeight - margin;
+  // The row of the bar and "Přerušit" takes its room only while it is shown.
+  const int busyRow = ::IsWindowVisible(stop_) ? button + margin : 0;
+  const int listBottom = bottom - margin - busyRow;
   ::MoveWindow(points_, margin, listTop, left, std::max(0, listBottom - listTop), TRUE);
   const int right = margin + left + margin;
   ::MoveWindow(filter_, right, top, inside.right - margin - right, line + scaled(2, dpi), TRUE);
@@ -130,9 +146,13 @@ void RestoreWindow::layOut() {
   const int nameWidth =
       treeWidth - scaled(110 + 130 + 8, dpi) - ::GetSystemMetricsForDpi(SM_CXVSCROLL, dpi);
   ::SendMessageW(tree_, LVM_SETCOLUMNWIDTH, 0, std::max(scaled(120, dpi), nameWidth));
-  ::MoveWindow(progress_, margin, listBottom + margin, width, progressHeight, TRUE);
   const int closeWidth = scaled(80, dpi), elsewhereWidth = scaled(100, dpi),
-            inPlaceWidth = scaled(160, dpi);
+            inPlaceWidth = scaled(160, dpi), barHeight = scaled(16, dpi);
+  // The bar and "Přerušit" beside it, on a row of their own above the buttons.
+  ::MoveWindow(progress_, margin, listBottom + margin + (button - barHeight) / 2,
+               std::max(0, width - margin - closeWidth), barHeight, TRUE);
+  ::MoveWindow(stop_, inside.right - margin - closeWidth, listBottom + margin, closeWidth, button,
+               TRUE);
   int x = inside.right - margin - closeWidth;
   ::MoveWindow(close_, x, bottom, closeWidth, button, TRUE);
   x -= margin + elsewhereWidth;
@@ -197,6 +217,17 @@ LRESULT CALLBACK RestoreWindow::procedure(HWND window, UINT message, WPARAM w, L
   return self->handle(message, w, l);
 }
 
+void RestoreWindow::close() {
+  // Esc or Alt+F4 while it copies: the restore stops first, and the window
+  // goes once it has.
+  if (view_.restoring()) {
+    stopRequested_ = true;
+    closeWhenDone_ = true;
+    return;
+  }
+  ::DestroyWindow(window_);
+}
+
 LRESULT RestoreWindow::handle(UINT message, WPARAM w, LPARAM l) {
   switch (message) {
     case WM_SIZE:
@@ -216,13 +247,20 @@ LRESULT RestoreWindow::handle(UINT message, WPARAM w, LPARAM l) {
         case kFilterId:
           if (HIWORD(w) == EN_CHANGE) showTree();
           break;
-        case kInPlaceId: view_.restoreInPlaceAsking(chosenRows(), hooks_); break;
-        case kElsewhereId: view_.restoreElsewhereAsking(chosenRows(), hooks_); break;
-        case IDCANCEL: ::DestroyWindow(window_); break;
+        case kInPlaceId:
+          view_.restoreInPlaceAsking(chosenRows(), hooks_);
+          if (closeWhenDone_) ::DestroyWindow(window_);
+          break;
+        case kElsewhereId:
+          view_.restoreElsewhereAsking(chosenRows(), hooks_);
+          if (closeWhenDone_) ::DestroyWindow(window_);
+          break;
+        case kStopId: stopRequested_ = true; break;
+        case IDCANCEL: close(); break;
         default: break;
       }
       return 0;
-    case WM_CLOSE: ::DestroyWindow(window_); return 0;
+    case WM_CLOSE: close(); return 0;
     case WM_DESTROY:
       if (font_ != nullptr) ::DeleteObject(font_);
       font_ = nullptr;

@@ -25,6 +25,7 @@ class RestoreWindow {
   void layOut();
   void showTree();
   std::vector<int> chosenRows() const;
+  void close();
 
   RestoreView& view_;
   RestoreHooks hooks_;
@@ -39,8 +40,11 @@ class RestoreWindow {
   HWND inPlace_ = nullptr;
   HWND elsewhere_ = nullptr;
   HWND close_ = nullptr;
+  HWND stop_ = nullptr;  // "Přerušit", shown while a restore copies
   HFONT font_ = nullptr;
   bool done_ = false;
+  bool stopRequested_ = false;
+  bool closeWhenDone_ = false;
 };
 
 }  // namespace tavro::win
