@@ -46,6 +46,18 @@ class RestoreDialogTest : public QObject {
     write("a.txt", "version three!", day1 + 2 * 86400);
     run(day1 + 2 * 86400);
   }
+  // The window over that backup as its only pair; "Obnovit do…" chooses
+  // the folder "elsewhere".
+  void startOverThreeDays() {
+    h.folderAnswers = [this](const QString&, const QString&, const QString&) {
+      return std::optional<QString>(QString::fromStdString(h.tree->folder("elsewhere")));
+    };
+    h.start("", [this] {
+      backedUpOnThreeDays();
+      h.tree->file("Tavro.csv", "SRC,TRG,STAV\r\n" + h.tree->path("data/docs") + "," +
+                                    h.tree->path("backup") + ",OK\r\n");
+    });
+  }
   // Runs `steps` on the dialog once "Obnovit" has opened it, then closes it.
   void withDialog(const std::function<void(RestoreDialog&)>& steps) {
     QTimer::singleShot(0, h.form.get(), [steps] {
@@ -64,14 +76,7 @@ class RestoreDialogTest : public QObject {
 
  private slots:
   void aFileDeletedAndAFileChangedComeBackByClicks() {
-    h.folderAnswers = [this](const QString&, const QString&, const QString&) {
-      return std::optional<QString>(QString::fromStdString(h.tree->folder("elsewhere")));
-    };
-    h.start("", [this] {
-      backedUpOnThreeDays();
-      h.tree->file("Tavro.csv", "SRC,TRG,STAV\r\n" + h.tree->path("data/docs") + "," +
-                                    h.tree->path("backup") + ",OK\r\n");
-    });
+    startOverThreeDays();
     withDialog([this](RestoreDialog& dialog) {
       auto* points = dialog.findChild<QListWidget*>("LBPoints");
       QCOMPARE(points->count(), 3);
@@ -113,14 +118,7 @@ class RestoreDialogTest : public QObject {
   // "Přerušit" while it copies stops the restore before the next file; Esc
   // (or the end of the session) does too, and the dialog goes after it.
   void aRestoreStopsOnPrerusitAndOnEsc() {
-    h.folderAnswers = [this](const QString&, const QString&, const QString&) {
-      return std::optional<QString>(QString::fromStdString(h.tree->folder("elsewhere")));
-    };
-    h.start("", [this] {
-      backedUpOnThreeDays();
-      h.tree->file("Tavro.csv", "SRC,TRG,STAV\r\n" + h.tree->path("data/docs") + "," +
-                                    h.tree->path("backup") + ",OK\r\n");
-    });
+    startOverThreeDays();
     withDialog([this](RestoreDialog& dialog) {
       auto* stop = dialog.findChild<QPushButton*>("BBStop");
       QVERIFY(!stop->isVisible());
