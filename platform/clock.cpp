@@ -65,4 +65,10 @@ std::string formatHourMinute(int hour, int minute) {
   return buffer;
 }
 
+std::string formatTimeOfDay(const LocalDateTime& t) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+  return buffer;
+}
+
 }  // namespace tavro

@@ -30,6 +30,8 @@ LocalDateTime addMinutes(const LocalDateTime& t, std::int64_t minutes);
 std::string formatDayMonthYear(const LocalDateTime& t);
 // "hh:nn", as the schedule displays and the run's lines show a time.
 std::string formatHourMinute(int hour, int minute);
+// "hh:nn:ss", as the window's clock shows the time.
+std::string formatTimeOfDay(const LocalDateTime& t);
 
 // The clock seam: local time and the time since the computer started.
 class Clock {

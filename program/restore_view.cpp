@@ -1,7 +1,6 @@
 #include "program/restore_view.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 
 #include "engine/pair_mirror.h"
@@ -19,13 +18,10 @@ std::string lowered(std::string text) {
 }
 
 std::string timeText(const LocalDateTime& t, bool seconds) {
-  char text[16];
-  if (seconds) {
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-  } else {
-    std::snprintf(text, sizeof text, "%02d:%02d", t.hour, t.minute);
-  }
-  return formatDayMonthYear(t) + " " + text;
+  std::string text = formatDayMonthYear(t);
+  text += ' ';
+  text += seconds ? formatTimeOfDay(t) : formatHourMinute(t.hour, t.minute);
+  return text;
 }
 
 void add(RestoreReport& into, RestoreReport&& from) {

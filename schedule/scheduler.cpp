@@ -1,20 +1,9 @@
 #include "schedule/scheduler.h"
 
-#include <cstdio>
 #include <string>
 #include <utility>
 
 namespace tavro {
-
-namespace {
-
-std::string formatClock(const LocalDateTime& t) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-  return buffer;
-}
-
-}  // namespace
 
 Scheduler::Scheduler(Clock& clock, SettingsPanel& panel, Actions actions)
     : clock_(clock), panel_(panel), actions_(std::move(actions)) {}
@@ -44,7 +33,7 @@ std::string Scheduler::nextRunText() const {
 
 void Scheduler::tick() {
   const LocalDateTime now = clock_.now();
-  panel_.showClock(formatDayMonthYear(now), formatClock(now));
+  panel_.showClock(formatDayMonthYear(now), formatTimeOfDay(now));
   if (actions_.runInProgress && actions_.runInProgress()) return;
 
   // The check box as it stands, saved or not.
