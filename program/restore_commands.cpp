@@ -128,19 +128,15 @@ int restoreFromCommandLine(FileSystem& fs, CommandLineHost& host, const std::str
   }
   if (!fs.openFolder(job.destination).ok())
     return fail(job.destination + " není přístupný adresář");
-  bool stopped = false;
-  const RestoreReport report =
-      restore(fs, backup, job, RestoreMode::NeverReplace, now, [&](int, int) {
-        stopped = stopped || host.stopRequested();
-        return !stopped;
-      });
+  const RestoreReport report = restore(fs, backup, job, RestoreMode::NeverReplace, now,
+                                       [&](int, int) { return !host.stopRequested(); });
   for (const std::string& kept : report.kept) std::cout << "Ponecháno, už tam je: " << kept << "\n";
   for (const std::string& failed : report.failed) std::cout << "Nelze obnovit " << failed << "\n";
   std::cout << "Obnoveno do " << joinPath(job.destination, job.name) << ": " << report.restored
             << " položek, beze změny " << report.unchanged << ", ponecháno " << report.kept.size()
-            << ", chyb " << report.failed.size() << "." << (stopped ? " Obnova přerušena." : "")
-            << std::endl;
-  return report.failed.empty() && !stopped ? 0 : 1;
+            << ", chyb " << report.failed.size() << "."
+            << (report.stopped ? " Obnova přerušena." : "") << std::endl;
+  return report.failed.empty() && !report.stopped ? 0 : 1;
 }
 
 }  // namespace tavro
