@@ -240,7 +240,7 @@ void MainWindow::showRestore(RestoreView& view) {
     }
   };
   hooks.chooseFolder = [this]() -> std::optional<std::string> {
-    if (!bd1_.execute("Vyberte adresář, kam obnovit", "Obnovit do adresáře:")) return std::nullopt;
+    if (!bd1_.execute(kRestoreFolderCaption, kRestoreFolderLabel)) return std::nullopt;
     return bd1_.path();
   };
   hooks.now = [this] { return services_.clock.now(); };

@@ -10,6 +10,10 @@
 
 namespace tavro {
 
+// The folder dialog of "Obnovit do…": its caption and its label.
+inline constexpr const char* kRestoreFolderCaption = "Vyberte adresář, kam obnovit";
+inline constexpr const char* kRestoreFolderLabel = "Obnovit do adresáře:";
+
 // What a restore asks of the window: its question box (No the default), the
 // report box, the folder dialog, the time the kept copies are named by, and
 // how it shows a restore in progress.

@@ -488,7 +488,7 @@ void MainWindow::showRestore(RestoreView& view) {
         ::GetActiveWindow());
   };
   hooks.chooseFolder = [this]() -> std::optional<std::string> {
-    if (!execute("Vyberte adresář, kam obnovit", "Obnovit do adresáře:")) return std::nullopt;
+    if (!execute(kRestoreFolderCaption, kRestoreFolderLabel)) return std::nullopt;
     return folderDialog_.path();
   };
   hooks.now = [this] { return services_.clock.now(); };
